@@ -1,0 +1,22 @@
+# Strict warnings for our own targets, as an INTERFACE target they link privately.
+add_library(linesift_warnings INTERFACE)
+target_compile_options(linesift_warnings INTERFACE
+  -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wcast-align -Woverloaded-virtual
+  -Wimplicit-fallthrough -Wformat=2 -Werror)
+
+# The core library must never see Qt: fail the configure step if anything gives it Qt.
+function(linesift_forbid_qt target)
+  get_target_property(libs ${target} LINK_LIBRARIES)
+  foreach(lib IN LISTS libs)
+    if(lib MATCHES "Qt")
+      message(FATAL_ERROR "${target} must not link ${lib}")
+    endif()
+  endforeach()
+  file(GLOB_RECURSE sources ${CMAKE_CURRENT_SOURCE_DIR}/*.h ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  foreach(src IN LISTS sources)
+    file(STRINGS ${src} hits REGEX "#[ \t]*include[ \t]*[<\"](Q[A-Za-z]|qt)")
+    if(hits)
+      message(FATAL_ERROR "${src} includes Qt; the core library is Qt-free")
+    endif()
+  endforeach()
+endfunction()

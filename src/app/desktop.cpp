@@ -1,0 +1,17 @@
+// Starts the desktop program.
+#include <QApplication>
+#include <QLabel>
+#include <string>
+
+int RunDesktop(int argc, char** argv, const std::string& file) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Linesift"));
+    QLabel label(
+        QStringLiteral("Linesift: the desktop window is not built yet.\n"
+                       "Use linesift --print FILE meanwhile."));
+    label.setWindowTitle(QStringLiteral("Linesift"));
+    label.setMargin(24);
+    label.show();
+    (void)file;
+    return app.exec();
+}

@@ -1,0 +1,305 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+#include <csignal>
+#include <filesystem>
+
+#include "document/clipboard_text.h"
+#include "document/text_document.h"
+#include "document/text_file_stream.h"
+#include "test_files.h"
+
+namespace linesift {
+namespace {
+
+class FakeClipboard : public ClipboardBackend {
+  public:
+    explicit FakeClipboard(std::u16string* text) : text_(text) {}
+    bool IsTextAvailable() override { return text_ != nullptr; }
+    bool GetText(std::u16string& out) override {
+        if (text_ == nullptr) {
+            return false;
+        }
+        out = *text_;
+        return true;
+    }
+    bool SetText(std::u16string_view text) override {
+        if (text_ == nullptr) {
+            return false;
+        }
+        *text_ = text;
+        return true;
+    }
+
+  private:
+    std::u16string* text_;
+};
+
+std::vector<std::u16string> LinesOf(const TextDocument& document) {
+    std::vector<std::u16string> lines;
+    for (size_t i = 0; i < document.LineCount(); ++i) {
+        lines.emplace_back(document.Line(i).text());
+    }
+    return lines;
+}
+
+class TextDocumentTest : public ::testing::Test {
+  protected:
+    std::u16string Path(const std::string& name) const {
+        return FromNativePath(dir_.Path() + "/" + name);
+    }
+    test::TempDir dir_;
+    TextDocument document_;
+};
+
+TEST_F(TextDocumentTest, LoadsLinesWithEveryKindOfBreak) {
+    struct Row {
+        const char* name;
+        std::string bytes;
+        std::vector<std::u16string> lines;
+    };
+    const std::vector<Row> rows = {
+        {"empty file", "", {}},
+        {"lf", "a\nb", {u"a", u"b"}},
+        {"trailing lf gives a final empty line", "a\nb\n", {u"a", u"b", u""}},
+        {"crlf crlf", "a\r\n\r\nb", {u"a", u"", u"b"}},
+        {"lone cr", "a\rb", {u"a", u"b"}},
+        {"cr cr lf", "\r\r\n", {u"", u"", u""}},
+        {"utf16le with bom",
+         std::string("\xFF\xFE"
+                     "a\0",
+                     4),
+         {u"a"}},
+        {"bom only", "\xFF\xFE", {}},
+        {"single byte", "a", {u"a"}},
+        {"utf8 zero byte kept",
+         std::string("a\0b\nc", 5) + std::string(70000, 'x'),
+         {std::u16string(u"a\0b", 3), u"c" + std::u16string(70000, u'x')}},
+        {"utf16 without bom is ansi", std::string("h\0i\0", 4), {std::u16string(u"h\0i\0", 4)}},
+        {"ansi", "caf\xE9 x", {u"caf\u00E9 x"}},
+        {"a lead byte at the very end still reads as utf8", "caf\xE9", {u"caf\uFFFD"}},
+    };
+    for (const Row& row : rows) {
+        std::string path = dir_.Write("f", row.bytes);
+        ASSERT_TRUE(document_.LoadFromFile(FromNativePath(path))) << row.name;
+        EXPECT_EQ(LinesOf(document_), row.lines) << row.name;
+        EXPECT_FALSE(document_.IsModified()) << row.name;
+        EXPECT_EQ(document_.GetPath(), FromNativePath(path)) << row.name;
+    }
+}
+
+TEST_F(TextDocumentTest, RecordsAreSmallAndStartUnselected) {
+    std::string path = dir_.Write("f", "x\ny");
+    ASSERT_TRUE(document_.LoadFromFile(FromNativePath(path)));
+    EXPECT_EQ(sizeof(DocumentLine), 16u);
+    EXPECT_EQ(document_.Line(1).rowCount, 1u);
+    EXPECT_EQ(document_.Line(1).selected, 0u);
+}
+
+TEST_F(TextDocumentTest, FailedLoadLeavesTheDocumentEmptyAndUnmodified) {
+    std::string path = dir_.Write("f", "a\nb\n");
+    ASSERT_TRUE(document_.LoadFromFile(FromNativePath(path)));
+    EXPECT_FALSE(document_.LoadFromFile(Path("missing")));
+    EXPECT_TRUE(document_.IsEmpty());
+    EXPECT_FALSE(document_.IsModified());
+    EXPECT_TRUE(document_.GetPath().empty());
+    EXPECT_FALSE(document_.LastError().empty());
+    EXPECT_FALSE(document_.LoadFromFile(FromNativePath(dir_.Path())));
+}
+
+TEST_F(TextDocumentTest, LoadsReadOnlyAndUnchangedFiles) {
+    std::string path = dir_.Write("ro", "one\ntwo");
+    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+    struct stat before;
+    ASSERT_EQ(::stat(path.c_str(), &before), 0);
+    ASSERT_TRUE(document_.LoadFromFile(FromNativePath(path)));
+    EXPECT_EQ(document_.LineCount(), 2u);
+    struct stat after;
+    ASSERT_EQ(::stat(path.c_str(), &after), 0);
+    EXPECT_EQ(before.st_mtim.tv_nsec, after.st_mtim.tv_nsec);
+    EXPECT_EQ(before.st_size, after.st_size);
+}
+
+TEST_F(TextDocumentTest, ClipboardImportSplitsAtLineFeedsAndDropsCarriageReturns) {
+    std::u16string text = u"a\rb\r\nc\n\nd\n";
+    ClipboardText::Instance().SetBackend(std::make_unique<FakeClipboard>(&text));
+    ASSERT_TRUE(document_.LoadFromClipboard());
+    EXPECT_EQ(LinesOf(document_), (std::vector<std::u16string>{u"ab", u"c", u"", u"d"}));
+    EXPECT_EQ(document_.GetPath(), u"Clipboard");
+    EXPECT_TRUE(document_.IsModified());
+    EXPECT_TRUE(document_.IsImported());
+    EXPECT_EQ(document_.GetTitle(), u"Clipboard");
+
+    text.clear();
+    ASSERT_TRUE(document_.LoadFromClipboard());
+    EXPECT_TRUE(document_.IsEmpty());
+    EXPECT_TRUE(document_.IsModified());
+
+    ClipboardText::Instance().SetBackend(std::make_unique<FakeClipboard>(nullptr));
+    EXPECT_FALSE(document_.LoadFromClipboard());
+    EXPECT_FALSE(document_.IsModified());
+    ClipboardText::Instance().SetBackend(nullptr);
+}
+
+TEST_F(TextDocumentTest, SaveWritesCrLfAndNoFinalBreakForAnEmptyLastLine) {
+    struct Row {
+        std::string loaded;
+        std::string saved;
+    };
+    const std::vector<Row> rows = {
+        {"a\nb\n", "a\r\nb\r\n"},
+        {"a\nb", "a\r\nb"},
+        {"\xEF\xBB\xBF"
+         "caf\xC3\xA9\n",
+         "caf\xC3\xA9\r\n"},
+        {std::string("\xFF\xFE"
+                     "z\0\r\0\n\0",
+                     8),
+         "z\r\n"},
+        {std::string("a\0b\n", 4) + std::string(65536, 'x'),
+         std::string("a\0b\r\n", 5) + std::string(65536, 'x')},
+    };
+    for (const Row& row : rows) {
+        std::string in = dir_.Write("in", row.loaded);
+        ASSERT_TRUE(document_.LoadFromFile(FromNativePath(in)));
+        ASSERT_TRUE(document_.SaveToFile(Path("out.txt")));
+        EXPECT_EQ(test::ReadFileBytes(dir_.Path() + "/out.txt"), row.saved);
+        EXPECT_EQ(document_.GetPath(), Path("out.txt"));
+        EXPECT_FALSE(document_.IsModified());
+        EXPECT_FALSE(document_.HasChangedOnDisk());
+    }
+}
+
+// A file size limit makes the disk "full" after a few bytes.
+TEST_F(TextDocumentTest, FailedSaveLeavesTheOldFileAndNoTemporaryFile) {
+    std::string in = dir_.Write("in", std::string(100000, 'n') + "\n");
+    ASSERT_TRUE(document_.LoadFromFile(FromNativePath(in)));
+    std::string target = dir_.Write("keep.txt", "old");
+    struct rlimit saved;
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    struct rlimit small = saved;
+    small.rlim_cur = 50000;
+    auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    bool saved_ok = document_.SaveToFile(FromNativePath(target));
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_FALSE(saved_ok);
+    EXPECT_EQ(test::ReadFileBytes(target), "old");
+    EXPECT_EQ(document_.GetPath(), FromNativePath(in));
+    size_t entries = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_.Path())) {
+        (void)entry;
+        ++entries;
+    }
+    EXPECT_EQ(entries, 2u) << "a temporary file was left behind";
+}
+
+TEST_F(TextDocumentTest, SaveOverAFolderFailsAndKeepsIt) {
+    std::string in = dir_.Write("in", "x");
+    ASSERT_TRUE(document_.LoadFromFile(FromNativePath(in)));
+    std::string folder = dir_.Path() + "/folder";
+    ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+    EXPECT_FALSE(document_.SaveToFile(FromNativePath(folder)));
+    struct stat st;
+    ASSERT_EQ(::stat(folder.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+}
+
+TEST_F(TextDocumentTest, SaveKeepsASymbolicLinkAndItsTargetsMode) {
+    std::string target = dir_.Write("real.txt", "old");
+    ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
+    std::string link = dir_.Path() + "/link.txt";
+    ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
+    std::string in = dir_.Write("in", "new");
+    ASSERT_TRUE(document_.LoadFromFile(FromNativePath(in)));
+    ASSERT_TRUE(document_.SaveToFile(FromNativePath(link)));
+    struct stat st;
+    ASSERT_EQ(::lstat(link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(test::ReadFileBytes(target), "new");
+    ASSERT_EQ(::stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+TEST_F(TextDocumentTest, SaveWithoutAnyPathFails) {
+    EXPECT_FALSE(document_.SaveToFile(u""));
+}
+
+TEST_F(TextDocumentTest, TitleIsTheFileName) {
+    EXPECT_EQ(document_.GetTitle(), u"Untitled");
+    document_.SetPath(u" /var/log/syslog.1 ");
+    EXPECT_EQ(document_.GetTitle(), u"syslog.1");
+    document_.SetPath(u"C:notes.txt");
+    EXPECT_EQ(document_.GetTitle(), u"C:notes.txt");
+}
+
+TEST_F(TextDocumentTest, NoticesAChangeOnDisk) {
+    std::string path = dir_.Write("watch", "a\n");
+    ASSERT_TRUE(document_.LoadFromFile(FromNativePath(path)));
+    EXPECT_FALSE(document_.HasChangedOnDisk());
+    struct timespec times[2] = {{0, UTIME_OMIT}, {12345, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    EXPECT_TRUE(document_.HasChangedOnDisk());
+}
+
+TEST(TextFileStreamTest, DetectsEncodings) {
+    test::TempDir dir;
+    struct Row {
+        std::string bytes;
+        int32_t encoding;
+    };
+    const std::vector<Row> rows = {
+        {"", -1},
+        {"a", Ansi},
+        {"\xFF\xFE", Utf16Le},
+        {"\xFE\xFF", Utf16Be},
+        {"\xEF\xBB\xBF", Utf8Bom},
+        {"plain", Utf8},
+        {"caf\xC3\xA9", Utf8},
+        {"caf\xE9 x", Ansi},
+        {std::string("a\0", 2), Ansi},
+    };
+    for (const Row& row : rows) {
+        TextFileStream stream(Detect);
+        ASSERT_TRUE(stream.OpenExisting(dir.Write("f", row.bytes)));
+        EXPECT_EQ(stream.DetectEncoding(), row.encoding) << row.bytes;
+    }
+    EXPECT_EQ(IsLikelyUtf8(nullptr, 3), -1);
+    EXPECT_EQ(IsLikelyUtf8(reinterpret_cast<const uint8_t*>("ab\xC3\xA9\xC3"), 5), 5);
+}
+
+TEST(TextFileStreamTest, WritesEachEncodingWithItsMark) {
+    test::TempDir dir;
+    struct Row {
+        int32_t encoding;
+        std::string bytes;
+    };
+    const std::vector<Row> rows = {
+        {Utf16Le, std::string("\xFF\xFE"
+                              "a\0\r\0\n\0",
+                              8)},
+        {Utf16Be, std::string("\xFE\xFF\0a\0\r\0\n", 8)},
+        {Utf8Bom,
+         "\xEF\xBB\xBF"
+         "a\r\n"},
+        {Utf8, "a\r\n"},
+    };
+    for (const Row& row : rows) {
+        std::string path = dir.Path() + "/w";
+        {
+            TextFileStream stream(row.encoding);
+            ASSERT_TRUE(stream.CreateNew(path, 4096));
+            ASSERT_TRUE(stream.WriteLine(u"a", true));
+        }
+        EXPECT_EQ(test::ReadFileBytes(path), row.bytes) << row.encoding;
+    }
+    TextFileStream stream(Ansi);
+    EXPECT_FALSE(stream.WriteByteOrderMark(Ansi));
+}
+
+}  // namespace
+}  // namespace linesift
