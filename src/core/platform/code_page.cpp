@@ -1,5 +1,6 @@
 #include "platform/code_page.h"
 
+#include <emmintrin.h>
 #include <langinfo.h>
 #include <unicode/ucnv.h>
 #include <unicode/utf16.h>
@@ -139,6 +140,10 @@ LegacyDecoder::LegacyDecoder() : converter_(std::make_unique<Converter>()) {
         }
         table_[b] = units[0];
     }
+    ascii_identity_ = single_byte_;
+    for (int b = 0; b < 0x80 && ascii_identity_; ++b) {
+        ascii_identity_ = table_[b] == b;
+    }
 }
 
 LegacyDecoder::~LegacyDecoder() = default;
@@ -146,10 +151,27 @@ LegacyDecoder::~LegacyDecoder() = default;
 size_t LegacyDecoder::DecodeInto(std::string_view bytes, char16_t* dest) {
     if (single_byte_) {
         const auto* s = reinterpret_cast<const uint8_t*>(bytes.data());
-        for (size_t i = 0; i < bytes.size(); ++i) {
+        const size_t n = bytes.size();
+        size_t i = 0;
+        if (ascii_identity_) {
+            const __m128i zero = _mm_setzero_si128();
+            for (; i + 16 <= n; i += 16) {
+                __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+                if (_mm_movemask_epi8(v) != 0) {
+                    for (size_t k = i; k < i + 16; ++k) {
+                        dest[k] = table_[s[k]];
+                    }
+                    continue;
+                }
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + i), _mm_unpacklo_epi8(v, zero));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + i + 8),
+                                 _mm_unpackhi_epi8(v, zero));
+            }
+        }
+        for (; i < n; ++i) {
             dest[i] = table_[s[i]];
         }
-        return bytes.size();
+        return n;
     }
     if (converter_->cnv == nullptr || bytes.empty()) {
         return 0;

@@ -53,6 +53,7 @@ class LegacyDecoder {
     struct Converter;
     std::unique_ptr<Converter> converter_;
     bool single_byte_ = false;
+    bool ascii_identity_ = false;  // bytes below 0x80 decode to themselves
     char16_t table_[256] = {};
 };
 
