@@ -3,9 +3,13 @@
 #include <QLabel>
 #include <string>
 
+#include "document/clipboard_text.h"
+#include "shell/clipboard_backend.h"
+
 int RunDesktop(int argc, char** argv, const std::string& file) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Linesift"));
+    linesift::QtClipboardBackend::Install();
     QLabel label(
         QStringLiteral("Linesift: the desktop window is not built yet.\n"
                        "Use linesift --print FILE meanwhile."));
@@ -13,5 +17,7 @@ int RunDesktop(int argc, char** argv, const std::string& file) {
     label.setMargin(24);
     label.show();
     (void)file;
-    return app.exec();
+    int status = app.exec();
+    linesift::ClipboardText::Instance().SetBackend(nullptr);
+    return status;
 }

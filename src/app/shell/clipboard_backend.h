@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QObject>
+
+#include "document/clipboard_text.h"
+
+namespace linesift {
+
+// The desktop clipboard behind ClipboardText. Whether it holds text is
+// cached and refreshed when the clipboard changes, because every query is a
+// round trip to the display server.
+class QtClipboardBackend : public QObject, public ClipboardBackend {
+    Q_OBJECT
+  public:
+    QtClipboardBackend();
+
+    bool IsTextAvailable() override { return text_available_; }
+    bool GetText(std::u16string& out) override;
+    // True when the clipboard holds the text afterwards.
+    bool SetText(std::u16string_view text) override;
+
+    // Installs a backend as ClipboardText's; a QGuiApplication must exist.
+    static void Install();
+
+  private:
+    void Refresh();
+
+    bool text_available_ = false;
+};
+
+}  // namespace linesift
