@@ -10,7 +10,7 @@ using namespace linesift;
 
 class ClipboardBackendTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void init() { QtClipboardBackend::Install(); }
     void cleanup() { ClipboardText::Instance().SetBackend(nullptr); }
 

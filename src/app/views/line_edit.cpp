@@ -1,0 +1,107 @@
+#include "views/line_edit.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPointer>
+
+#include "views/list_font.h"
+
+namespace linesift {
+
+VeLineEdit::VeLineEdit(bool multiLine, QWidget* parent)
+    : QPlainTextEdit(parent), multi_line_(multiLine) {
+    setReadOnly(true);
+    setFont(ListFont());
+    setLineWrapMode(multiLine ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(multiLine ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+    setFrameStyle(QFrame::NoFrame);
+    document()->setDocumentMargin(1);
+    setStyleSheet(
+        QStringLiteral("VeLineEdit { background: rgb(230,230,230); color: palette(window-text);"
+                       " border: 1px solid black; padding: 0px; }"));
+    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    hide();
+}
+
+void VeLineEdit::Open(const QString& text, const QRect& rect) {
+    previous_focus_ = QApplication::focusWidget();
+    setPlainText(text);
+    setGeometry(rect);
+    show();
+    raise();
+    setFocus(Qt::OtherFocusReason);
+    selectAll();
+    ensureCursorVisible();
+    qApp->installEventFilter(this);
+}
+
+void VeLineEdit::CloseWith(CloseReason reason) {
+    if (closing_ || isHidden()) {
+        return;
+    }
+    closing_ = true;
+    last_reason_ = reason;
+    qApp->removeEventFilter(this);
+    bool returnFocus = reason == kEnter || reason == kCancel || reason == kCtrlEnter;
+    QPointer<QWidget> back = previous_focus_ != nullptr ? previous_focus_ : parentWidget();
+    hide();
+    if (returnFocus && back) {
+        back->setFocus(Qt::OtherFocusReason);
+    }
+    closing_ = false;
+}
+
+bool VeLineEdit::event(QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride) {
+        // Only the clipboard and undo keys stay here; every other shortcut
+        // reaches the window's commands.
+        auto* key = static_cast<QKeyEvent*>(event);
+        bool ctrl = (key->modifiers() & Qt::ControlModifier) != 0;
+        int k = key->key();
+        if (ctrl && (k == Qt::Key_C || k == Qt::Key_X || k == Qt::Key_V || k == Qt::Key_Z)) {
+            event->accept();
+            return true;
+        }
+        event->ignore();
+        return false;
+    }
+    return QPlainTextEdit::event(event);
+}
+
+void VeLineEdit::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            CloseWith((event->modifiers() & Qt::ControlModifier) ? kCtrlEnter : kEnter);
+            return;
+        case Qt::Key_Escape:
+            CloseWith(kCancel);
+            return;
+        default:
+            QPlainTextEdit::keyPressEvent(event);
+    }
+}
+
+void VeLineEdit::focusOutEvent(QFocusEvent* event) {
+    QPlainTextEdit::focusOutEvent(event);
+    if (event->reason() == Qt::PopupFocusReason) {
+        return;  // our own context menu
+    }
+    QWidget* top = window();
+    CloseWith(top != nullptr && top->isMinimized() ? kCancel : kFocusLost);
+}
+
+bool VeLineEdit::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonPress && isVisible()) {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (widget != nullptr && widget != this && !isAncestorOf(widget) &&
+            widget->window() != nullptr && !(widget->windowFlags() & Qt::Popup)) {
+            CloseWith(kFocusLost);
+        }
+    }
+    return QPlainTextEdit::eventFilter(watched, event);
+}
+
+}  // namespace linesift

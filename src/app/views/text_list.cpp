@@ -1,0 +1,668 @@
+#include "views/text_list.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QScrollBar>
+#include <QWheelEvent>
+#include <algorithm>
+
+#include "document/clipboard_text.h"
+#include "qt_text.h"
+#include "views/char_advances.h"
+#include "views/line_edit.h"
+#include "views/text_list_painter.h"
+#include "views/word_wrap.h"
+
+namespace linesift {
+
+VeTextList::VeTextList(TextDocument& document, TextListHost* host, QWidget* parent)
+    : QAbstractScrollArea(parent),
+      document_(document),
+      host_(host),
+      single_viewer_(new VeLineEdit(false, viewport())),
+      multi_viewer_(new VeLineEdit(true, viewport())) {
+    setObjectName(QStringLiteral("VeTextList"));
+    setFocusPolicy(Qt::StrongFocus);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setFrameStyle(QFrame::NoFrame);
+    viewport()->setAutoFillBackground(false);
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    verticalScrollBar()->setSingleStep(kRowHeight);
+    horizontalScrollBar()->setSingleStep(kHorizontalStep);
+    connect(verticalScrollBar(), &QScrollBar::actionTriggered, this, [this](int action) {
+        // Dragging the box snaps to whole rows, except at the very end.
+        QScrollBar* bar = verticalScrollBar();
+        if (action == QAbstractSlider::SliderMove && bar->sliderPosition() != bar->maximum()) {
+            bar->setSliderPosition(bar->sliderPosition() / kRowHeight * kRowHeight);
+        }
+    });
+    UpdateScrollRanges(true);
+}
+
+VeTextList::~VeTextList() = default;
+
+// Rows
+
+void VeTextList::DropRows() {
+    HideLineViewers();
+    rows_.clear();
+    rows_.shrink_to_fit();
+    shown_.clear();
+    shown_.shrink_to_fit();
+    filtered_ = false;
+    shown_lines_ = 0;
+    caret_line_ = -1;
+    anchor_index_ = -1;
+    content_width_ = 1;
+    SelectionChanged();
+}
+
+void VeTextList::Rebuild(bool redraw, bool resetScroll) {
+    DropRows();
+    if (!document_.IsEmpty()) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        BuildRows();
+        QApplication::restoreOverrideCursor();
+    }
+    CountShownLines();
+    UpdateScrollRanges(resetScroll);
+    if (redraw) {
+        viewport()->update();
+    }
+}
+
+void VeTextList::BuildRows() {
+    const size_t lines = document_.LineCount();
+    if (!word_wrap_) {
+        rows_.resize(lines);
+        for (size_t i = 0; i < lines; ++i) {
+            rows_[i] = TextRow{static_cast<uint32_t>(i), 0, -1, 0};
+        }
+        return;
+    }
+    double width = WrapWidth();
+    CharAdvances& advances = ListFontAdvances();
+    rows_.reserve(lines * 2);
+    for (size_t i = 0; i < lines; ++i) {
+        DocumentLine& line = document_.Line(i);
+        uint32_t count = line.length >= 2 ? CountWrappedRows(line.text(), width, advances) : 1;
+        line.rowCount = count;
+        for (uint32_t sub = 0; sub < count; ++sub) {
+            rows_.push_back(TextRow{static_cast<uint32_t>(i), sub, -1, 0});
+        }
+    }
+}
+
+void VeTextList::Clear(bool redraw) {
+    DropRows();
+    UpdateScrollRanges(true);
+    if (redraw) {
+        viewport()->update();
+    }
+}
+
+void VeTextList::SetFilter(const ListFilterRequest& request) {
+    filter_ = request;
+    if (!request.text.empty() && (!ValidateListFilter(request) || rows_.empty())) {
+        return;
+    }
+    shown_.clear();
+    filtered_ = false;
+    if (!request.text.empty()) {
+        MatchDocumentLines(request, document_, matched_scratch_);
+        for (TextRow& row : rows_) {
+            row.matched = matched_scratch_[row.line];
+        }
+        matched_scratch_.clear();
+        matched_scratch_.shrink_to_fit();
+        BuildShownRows(true);
+    }
+    CountShownLines();
+    SelectionChanged();
+    content_width_ = 1;
+    UpdateScrollRanges(true);
+    viewport()->update();
+}
+
+void VeTextList::BuildShownRows(bool applyModes) {
+    if (!applyModes || filter_.filter_mode == 2) {
+        return;
+    }
+    bool wantMatched = filter_.filter_mode == 0;
+    filtered_ = true;
+    for (size_t i = 0; i < rows_.size(); ++i) {
+        if ((rows_[i].matched != 0) == wantMatched) {
+            shown_.push_back(static_cast<uint32_t>(i));
+        }
+    }
+    shown_.shrink_to_fit();
+}
+
+void VeTextList::CountShownLines() {
+    if (!word_wrap_) {
+        shown_lines_ = ShownRowCount();
+        return;
+    }
+    int64_t count = 0;
+    for (int64_t i = 0, n = ShownRowCount(); i < n; ++i) {
+        count += ShownRowRef(i).subRow == 0;
+    }
+    shown_lines_ = count;
+}
+
+void VeTextList::SetWordWrap(bool on, bool rebuild, bool redraw) {
+    word_wrap_ = on;
+    setHorizontalScrollBarPolicy(on ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
+    if (rebuild) {
+        Rebuild(redraw, false);
+    }
+}
+
+double VeTextList::WrapWidth() const {
+    return std::max(viewport()->width() - kWrapInset, 1) - 8.0;
+}
+
+std::u16string VeTextList::RowLineText(int64_t shownIndex) const {
+    const TextRow* row = ShownRow(shownIndex);
+    return row != nullptr ? std::u16string(LineOf(*row).text()) : std::u16string();
+}
+
+const TextRow* VeTextList::ShownRow(int64_t shownIndex) const {
+    if (shownIndex < 0 || shownIndex >= ShownRowCount()) {
+        return nullptr;
+    }
+    return &ShownRowRef(shownIndex);
+}
+
+std::u16string_view VeTextList::RowDisplayText(const TextRow& row, int64_t& start,
+                                               int64_t& end) const {
+    std::u16string_view text = LineOf(row).text();
+    start = 0;
+    end = static_cast<int64_t>(text.size());
+    if (!word_wrap_ || LineOf(row).rowCount <= 1) {
+        return text;
+    }
+    static thread_local std::vector<uint32_t> starts;
+    WrapLine(text, WrapWidth(), ListFontAdvances(), starts);
+    if (row.subRow >= starts.size()) {
+        start = end = 0;
+        return {};
+    }
+    start = starts[row.subRow];
+    end = row.subRow + 1 < starts.size() ? starts[row.subRow + 1] : end;
+    return text.substr(static_cast<size_t>(start), static_cast<size_t>(end - start));
+}
+
+const DocumentLine* VeTextList::CaretLine() const {
+    return caret_line_ >= 0 && static_cast<size_t>(caret_line_) < document_.LineCount()
+               ? &document_.Line(static_cast<size_t>(caret_line_))
+               : nullptr;
+}
+
+// Scrolling
+
+int VeTextList::VerticalPage() const {
+    int rows = viewport()->height() / kRowHeight;
+    return rows >= 1 ? std::max((rows - 1) * kRowHeight, kRowHeight)
+                     : std::max(viewport()->height(), 1);
+}
+
+void VeTextList::UpdateScrollRanges(bool resetPosition) {
+    int64_t height = ShownRowCount() * kRowHeight;
+    int maxV = static_cast<int>(
+        std::min<int64_t>(std::max<int64_t>(height - viewport()->height(), 0), INT32_MAX));
+    verticalScrollBar()->setRange(0, maxV);
+    verticalScrollBar()->setPageStep(VerticalPage());
+    int docWidth = word_wrap_ ? viewport()->width() : std::max(content_width_, viewport()->width());
+    horizontalScrollBar()->setRange(0, std::max(docWidth - viewport()->width(), 0));
+    horizontalScrollBar()->setPageStep(
+        std::max(viewport()->width() - kHorizontalStep, kHorizontalStep));
+    if (resetPosition) {
+        verticalScrollBar()->setValue(0);
+        horizontalScrollBar()->setValue(0);
+    }
+}
+
+void VeTextList::scrollContentsBy(int, int) {
+    viewport()->update();
+}
+
+void VeTextList::ScrollRows(int rows) {
+    verticalScrollBar()->setValue(verticalScrollBar()->value() + rows * kRowHeight);
+}
+
+void VeTextList::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    QSize size = viewport()->size();
+    if (size == last_size_) {
+        return;
+    }
+    if (word_wrap_ && !rows_.empty() && size.width() != last_size_.width() && !reformat_pending_) {
+        reformat_pending_ = true;
+        QMetaObject::invokeMethod(this, &VeTextList::Reformat, Qt::QueuedConnection);
+    }
+    last_size_ = size;
+    UpdateScrollRanges(false);
+}
+
+void VeTextList::Reformat() {
+    if (!reformat_pending_) {
+        return;
+    }
+    reformat_pending_ = false;
+    std::u16string saved = host_ != nullptr ? host_->StatusText() : std::u16string();
+    if (host_ != nullptr) {
+        host_->ShowStatusNow(u"Reformatting...");
+    }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    // Each line keeps its matched mark and, under a filter, its place in it.
+    bool wasFiltered = IsFiltered();
+    std::vector<uint8_t> matched(document_.LineCount(), 0);
+    std::vector<uint8_t> shownLines(wasFiltered ? document_.LineCount() : 0, 0);
+    for (const TextRow& row : rows_) {
+        matched[row.line] = row.matched != 0;
+    }
+    for (uint32_t i : shown_) {
+        shownLines[rows_[i].line] = 1;
+    }
+    ListFilterRequest filter = filter_;
+    int scroll = verticalScrollBar()->value();
+    int64_t caret = caret_line_;
+    Rebuild(false, false);
+    caret_line_ = caret;
+    filter_ = filter;
+    for (size_t i = 0; i < rows_.size(); ++i) {
+        rows_[i].matched = matched[rows_[i].line];
+        if (wasFiltered && shownLines[rows_[i].line]) {
+            shown_.push_back(static_cast<uint32_t>(i));
+        }
+    }
+    filtered_ = wasFiltered;
+    CountShownLines();
+    UpdateScrollRanges(false);
+    verticalScrollBar()->setValue(scroll);
+    viewport()->update();
+    QApplication::restoreOverrideCursor();
+    if (host_ != nullptr) {
+        host_->ShowStatusNow(saved);
+    }
+}
+
+void VeTextList::keyPressEvent(QKeyEvent* event) {
+    QScrollBar* v = verticalScrollBar();
+    QScrollBar* h = horizontalScrollBar();
+    switch (event->key()) {
+        case Qt::Key_Down:
+            ScrollRows(1);
+            break;
+        case Qt::Key_Up:
+            ScrollRows(-1);
+            break;
+        case Qt::Key_PageDown:
+        case Qt::Key_Space:
+            v->setValue(v->value() + VerticalPage());
+            break;
+        case Qt::Key_PageUp:
+            v->setValue(v->value() - VerticalPage());
+            break;
+        case Qt::Key_Home:
+            v->setValue(0);
+            break;
+        case Qt::Key_End:
+            v->setValue(v->maximum());
+            break;
+        case Qt::Key_Right:
+            h->setValue(h->value() + kHorizontalStep);
+            break;
+        case Qt::Key_Left:
+            h->setValue(h->value() - kHorizontalStep);
+            break;
+        case Qt::Key_Delete:
+            break;
+        default:
+            event->ignore();
+            return;
+    }
+    event->accept();
+}
+
+void VeTextList::wheelEvent(QWheelEvent* event) {
+    HideLineViewers();
+    int delta = event->angleDelta().y() != 0 ? event->angleDelta().y() : event->angleDelta().x();
+    if (delta == 0) {
+        event->ignore();
+        return;
+    }
+    wheel_accumulator_ += delta;
+    int steps = (std::abs(wheel_accumulator_) + 119) / 120;
+    int direction = wheel_accumulator_ > 0 ? -1 : 1;
+    wheel_accumulator_ %= 120;
+    bool taller = ShownRowCount() * kRowHeight > viewport()->height();
+    if (taller) {
+        ScrollRows(direction * steps);
+    } else {
+        horizontalScrollBar()->setValue(horizontalScrollBar()->value() +
+                                        direction * steps * kHorizontalStep);
+    }
+    event->accept();
+}
+
+// Painting
+
+bool VeTextList::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::Paint) {
+        EnsureHorizontalExtent();
+    }
+    return QAbstractScrollArea::viewportEvent(event);
+}
+
+void VeTextList::EnsureHorizontalExtent() {
+    if (word_wrap_ || ShownRowCount() == 0) {
+        return;
+    }
+    int top = verticalScrollBar()->value();
+    int widest = 0;
+    for (int64_t i = top / kRowHeight;
+         i < ShownRowCount() && i * kRowHeight < top + viewport()->height(); ++i) {
+        widest = std::max(widest, MeasureRowWidth(ShownRowRef(i)));
+    }
+    if (widest > std::max(content_width_, viewport()->width())) {
+        content_width_ = widest;
+        UpdateScrollRanges(false);
+    }
+}
+
+int32_t VeTextList::MeasureRowWidth(TextRow& row) {
+    if (row.width < 0) {
+        int64_t start = 0;
+        int64_t end = 0;
+        std::u16string_view text = RowDisplayText(row, start, end);
+        double w = ListFontAdvances().Width(text);
+        row.width = static_cast<int32_t>(std::min(w + 10 + 8, 2.0e9));
+    }
+    return row.width;
+}
+
+void VeTextList::paintEvent(QPaintEvent* event) {
+    TextListPainter painter(*this);
+    painter.Paint(event->rect());
+}
+
+QPoint VeTextList::ToDocument(QPoint viewportPoint) const {
+    return viewportPoint + QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value());
+}
+
+int64_t VeTextList::RowFromPoint(QPoint p) const {
+    int docWidth = word_wrap_ ? viewport()->width() : std::max(content_width_, viewport()->width());
+    int64_t height = ShownRowCount() * kRowHeight;
+    if (p.x() < 0 || p.x() > docWidth || p.y() < 0 || p.y() >= height) {
+        return -1;
+    }
+    return p.y() / kRowHeight;
+}
+
+// Selection
+
+int64_t VeTextList::SelectedLineCount() const {
+    if (selected_count_ < 0) {
+        int64_t count = 0;
+        for (int64_t i = 0, n = ShownRowCount(); i < n; ++i) {
+            const TextRow& row = ShownRowRef(i);
+            count += row.subRow == 0 && LineOf(row).selected;
+        }
+        selected_count_ = count;
+    }
+    return selected_count_;
+}
+
+void VeTextList::SelectAll() {
+    bool changed = false;
+    for (int64_t i = 0, n = ShownRowCount(); i < n; ++i) {
+        DocumentLine& line = LineOf(ShownRowRef(i));
+        changed |= !line.selected;
+        line.selected = 1;
+    }
+    if (changed) {
+        SelectionChanged();
+        viewport()->update();
+    }
+}
+
+void VeTextList::SelectInverse() {
+    for (int64_t i = 0, n = ShownRowCount(); i < n; ++i) {
+        const TextRow& row = ShownRowRef(i);
+        if (row.subRow == 0) {
+            DocumentLine& line = LineOf(row);
+            line.selected = !line.selected;
+        }
+    }
+    SelectionChanged();
+    if (ShownRowCount() > 0) {
+        viewport()->update();
+    }
+}
+
+void VeTextList::ClearShownSelection() {
+    for (int64_t i = 0, n = ShownRowCount(); i < n; ++i) {
+        LineOf(ShownRowRef(i)).selected = 0;
+    }
+    SelectionChanged();
+}
+
+void VeTextList::Deselect() {
+    if (HasSelection()) {
+        ClearShownSelection();
+        viewport()->update();
+    }
+}
+
+int64_t VeTextList::CopySelection() {
+    if (!HasSelection()) {
+        return 0;
+    }
+    std::u16string text;
+    int64_t count = 0;
+    for (int64_t i = 0, n = ShownRowCount(); i < n; ++i) {
+        const TextRow& row = ShownRowRef(i);
+        const DocumentLine& line = LineOf(row);
+        if (row.subRow != 0 || !line.selected) {
+            continue;
+        }
+        if (!text.empty()) {
+            text.push_back(u'\n');
+        }
+        text.append(line.text());
+        ++count;
+    }
+    return ClipboardText::Instance().SetText(text) ? count : 0;
+}
+
+void VeTextList::SelectRange(int64_t a, int64_t b) {
+    int64_t n = ShownRowCount();
+    if (a < 0 || b < 0 || a >= n || b >= n) {
+        return;
+    }
+    int64_t lo = std::min(a, b);
+    int64_t hi = std::max(a, b);
+    for (int64_t i = 0; i < n; ++i) {
+        const TextRow& row = ShownRowRef(i);
+        if (i >= lo && i <= hi) {
+            LineOf(row).selected = 1;
+        } else if (row.subRow == 0) {
+            LineOf(row).selected = 0;
+        }
+    }
+    SelectionChanged();
+    viewport()->update();
+}
+
+int64_t VeTextList::ShownIndexOfRow(int64_t rowIndex) const {
+    if (rowIndex < 0) {
+        return -1;
+    }
+    if (!filtered_) {
+        return rowIndex < static_cast<int64_t>(rows_.size()) ? rowIndex : -1;
+    }
+    auto it = std::lower_bound(shown_.begin(), shown_.end(), static_cast<uint32_t>(rowIndex));
+    return it != shown_.end() && *it == rowIndex ? it - shown_.begin() : -1;
+}
+
+void VeTextList::mousePressEvent(QMouseEvent* event) {
+    bool ctrl = event->modifiers() & Qt::ControlModifier;
+    bool shift = event->modifiers() & Qt::ShiftModifier;
+    QPoint p = event->position().toPoint();
+    int64_t hit = RowFromPoint(ToDocument(p));
+    setFocus(Qt::MouseFocusReason);
+    if (event->button() == Qt::RightButton) {
+        if (hit >= 0) {
+            caret_line_ = ShownRowRef(hit).line;
+            if (!ctrl && !shift && !LineOf(ShownRowRef(hit)).selected) {
+                ClearShownSelection();
+                LineOf(ShownRowRef(hit)).selected = 1;
+            }
+        } else if (ShownRowCount() > 0 && !ctrl && !shift) {
+            ClearShownSelection();
+        }
+        SelectionChanged();
+        viewport()->update();
+        return;
+    }
+    if (event->button() != Qt::LeftButton) {
+        return;
+    }
+    press_point_ = current_point_ = p;
+    dragging_ = true;
+    if (hit >= 0) {
+        const TextRow& row = ShownRowRef(hit);
+        caret_line_ = row.line;
+        if (ctrl) {
+            LineOf(row).selected = !LineOf(row).selected;
+        } else if (shift) {
+            int64_t anchor = anchor_index_ < 0 ? 0 : ShownIndexOfRow(anchor_index_);
+            SelectRange(anchor, hit);
+        } else {
+            anchor_index_ = filtered_ ? shown_[static_cast<size_t>(hit)] : hit;
+            ClearShownSelection();
+            LineOf(row).selected = 1;
+        }
+    } else if (ShownRowCount() > 0 && !ctrl && !shift) {
+        ClearShownSelection();
+    }
+    SelectionChanged();
+    viewport()->update();
+}
+
+void VeTextList::mouseMoveEvent(QMouseEvent* event) {
+    if (!dragging_ || !(event->buttons() & Qt::LeftButton)) {
+        return;
+    }
+    QPoint p = event->position().toPoint();
+    if (std::abs(p.x() - press_point_.x()) < 2 && std::abs(p.y() - press_point_.y()) < 2) {
+        return;
+    }
+    current_point_ = p;
+    QRect r = QRect(press_point_, current_point_).normalized();
+    int64_t start = r.top() < 0 ? 0 : RowFromPoint(ToDocument(r.topLeft()));
+    if (start >= 0 && ShownRowCount() > 0) {
+        int64_t end = RowFromPoint(ToDocument(r.bottomRight()));
+        SelectRange(start, end >= 0 ? end : ShownRowCount() - 1);
+    }
+    viewport()->repaint();
+}
+
+void VeTextList::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && dragging_) {
+        dragging_ = false;
+        press_point_ = current_point_ = QPoint();
+        viewport()->update();
+    }
+}
+
+void VeTextList::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        return;
+    }
+    int64_t hit = RowFromPoint(ToDocument(event->position().toPoint()));
+    if (hit >= 0) {
+        OpenLineViewer(hit);
+    }
+}
+
+void VeTextList::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu menu(this);
+    struct Item {
+        int id;
+        const char* text;
+        bool enabled;
+    };
+    bool rows = ShownRowCount() > 0;
+    const Item items[] = {
+        {57634, "&Copy\tCtrl+C", HasSelection()},
+        {57637, "&Paste\tCtrl+V", ClipboardText::Instance().IsTextAvailable()},
+        {0, nullptr, false},
+        {33118, "Select &All\tCtrl+A", rows},
+        {33120, "Select &Inverse\tCtrl+I", rows},
+        {0, nullptr, false},
+        {33119, "&Deselect\tCtrl+D", HasSelection()},
+    };
+    for (const Item& item : items) {
+        if (item.text == nullptr) {
+            menu.addSeparator();
+            continue;
+        }
+        QAction* action = menu.addAction(QString::fromUtf8(item.text));
+        action->setEnabled(item.enabled);
+        action->setData(item.id);
+    }
+    QAction* chosen = menu.exec(event->globalPos());
+    if (chosen != nullptr) {
+        emit commandRequested(chosen->data().toInt());
+    }
+}
+
+void VeTextList::focusInEvent(QFocusEvent* event) {
+    QAbstractScrollArea::focusInEvent(event);
+    if (caret_line_ < 0 && ShownRowCount() > 0) {
+        caret_line_ = ShownRowRef(0).line;
+    }
+    had_focus_ = true;
+    viewport()->update();
+}
+
+void VeTextList::focusOutEvent(QFocusEvent* event) {
+    QAbstractScrollArea::focusOutEvent(event);
+    QWidget* next = QApplication::focusWidget();
+    if (next != nullptr && next != this && next->window() == window() && !isAncestorOf(next)) {
+        had_focus_ = false;
+    }
+    viewport()->update();
+}
+
+// Line viewer
+
+void VeTextList::OpenLineViewer(int64_t shownIndex) {
+    const TextRow& row = ShownRowRef(shownIndex);
+    const DocumentLine& line = LineOf(row);
+    VeLineEdit* viewer = word_wrap_ && line.rowCount > 1 ? multi_viewer_ : single_viewer_;
+    int top = static_cast<int>(shownIndex * kRowHeight - verticalScrollBar()->value()) -
+              static_cast<int>(row.subRow) * kRowHeight;
+    int height = static_cast<int>(line.rowCount) * kRowHeight;
+    if (!word_wrap_) {
+        height = kRowHeight;
+    }
+    QRect rect(6 - horizontalScrollBar()->value(), top, 1 << 20, height);
+    rect = rect.intersected(QRect(0, top, viewport()->width(), height));
+    if (rect.isEmpty()) {
+        return;
+    }
+    viewer->Open(ToQString(line.text()), rect);
+}
+
+void VeTextList::HideLineViewers() {
+    single_viewer_->hide();
+    multi_viewer_->hide();
+}
+
+}  // namespace linesift

@@ -1,0 +1,170 @@
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <QPoint>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "document/text_document.h"
+#include "views/row_filter.h"
+
+namespace linesift {
+
+class CharAdvances;
+class VeLineEdit;
+
+// One visual row: a document line, or one piece of a wrapped line.
+// 16 bytes; rows are kept in one array, never allocated one by one.
+struct TextRow {
+    uint32_t line;     // index of the document line
+    uint32_t subRow;   // 0 for the line's first row
+    int32_t width;     // measured text width + 10, -1 until measured
+    uint32_t matched;  // non-zero: the line matched the last query
+};
+static_assert(sizeof(TextRow) == 16);
+
+// What the list needs from the window around it.
+class TextListHost {
+  public:
+    virtual ~TextListHost() = default;
+    // The text of the first status pane, and a way to show one at once
+    // (repainting the status bar without processing events).
+    virtual std::u16string StatusText() const = 0;
+    virtual void ShowStatusNow(const std::u16string& text) = 0;
+};
+
+// The line list: the document as rows of 20 pixels, filtered by the current
+// query, with the matches highlighted, lines selected with the mouse and
+// copied. The selection lives in the document lines, so it survives
+// filtering. All of it runs on the user-interface thread.
+class VeTextList : public QAbstractScrollArea {
+    Q_OBJECT
+  public:
+    static constexpr int kRowHeight = 20;
+    static constexpr int kHorizontalStep = 30;
+    static constexpr int kWrapInset = 10;
+
+    // document and host belong to the caller and outlive the list; host may be null.
+    VeTextList(TextDocument& document, TextListHost* host, QWidget* parent = nullptr);
+    ~VeTextList() override;
+
+    // Builds the rows from the document; the filter is not applied again.
+    void Rebuild(bool redraw, bool resetScroll);
+    // Drops every row.
+    void Clear(bool redraw);
+    // Applies a query: stores it and, when it is valid (or empty), shows the
+    // rows its filter mode asks for. An invalid query changes nothing shown.
+    void SetFilter(const ListFilterRequest& request);
+    // Word wrap on or off; rebuilds when asked (the caller applies the query again).
+    void SetWordWrap(bool on, bool rebuild, bool redraw);
+    bool WordWrap() const { return word_wrap_; }
+    const ListFilterRequest& Filter() const { return filter_; }
+    // The background of highlighted matches, as 0xRRGGBB.
+    void SetHighlightColor(uint32_t rgb) {
+        highlight_color_ = rgb;
+        viewport()->update();
+    }
+
+    int64_t FilteredLineCount() const { return shown_lines_; }
+    bool IsFiltered() const { return !filter_.text.empty() && filtered_; }
+    std::u16string RowLineText(int64_t shownIndex) const;
+    int64_t ShownRowCount() const {
+        return filtered_ ? static_cast<int64_t>(shown_.size()) : static_cast<int64_t>(rows_.size());
+    }
+    const TextRow* ShownRow(int64_t shownIndex) const;
+    // The shown row under a point in document coordinates, or -1.
+    int64_t RowFromPoint(QPoint documentPoint) const;
+
+    void SelectAll();
+    void SelectInverse();
+    void Deselect();
+    // Puts the selected shown lines on the clipboard, joined by LF. Returns
+    // how many; 0 when none were selected or the clipboard did not take them.
+    int64_t CopySelection();
+    int64_t SelectedLineCount() const;
+    bool HasSelection() const { return SelectedLineCount() > 0; }
+    // Whether the list had the keyboard focus last (the frame returns it there).
+    bool HadFocus() const { return had_focus_; }
+    const DocumentLine* CaretLine() const;
+
+    // The text and the character range of the line that a shown row shows.
+    std::u16string_view RowDisplayText(const TextRow& row, int64_t& start, int64_t& end) const;
+
+  signals:
+    // A command chosen in the context menu (Copy 57634, Paste 57637,
+    // Select All 33118, Select Inverse 33120, Deselect 33119).
+    void commandRequested(int id);
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+
+  private:
+    friend class TextListPainter;
+
+    const TextRow& ShownRowRef(int64_t i) const {
+        return filtered_ ? rows_[shown_[static_cast<size_t>(i)]] : rows_[static_cast<size_t>(i)];
+    }
+    TextRow& ShownRowRef(int64_t i) {
+        return filtered_ ? rows_[shown_[static_cast<size_t>(i)]] : rows_[static_cast<size_t>(i)];
+    }
+    DocumentLine& LineOf(const TextRow& row) const { return document_.Line(row.line); }
+    void DropRows();
+    void BuildRows();
+    void BuildShownRows(bool applyModes);
+    void CountShownLines();
+    void UpdateScrollRanges(bool resetPosition);
+    int VerticalPage() const;
+    double WrapWidth() const;
+    void Reformat();
+    void EnsureHorizontalExtent();
+    int32_t MeasureRowWidth(TextRow& row);
+    QPoint ToDocument(QPoint viewportPoint) const;
+    void SelectRange(int64_t a, int64_t b);
+    void ClearShownSelection();
+    void SelectionChanged() const { selected_count_ = -1; }
+    // The shown index of rows_[rowIndex], or -1 when it is not shown.
+    int64_t ShownIndexOfRow(int64_t rowIndex) const;
+    void OpenLineViewer(int64_t shownIndex);
+    void HideLineViewers();
+    void ScrollRows(int rows);
+
+    TextDocument& document_;
+    TextListHost* host_;
+    ListFilterRequest filter_;
+    std::vector<TextRow> rows_;    // every row, in document order
+    std::vector<uint32_t> shown_;  // indices into rows_ while filtered_
+    bool filtered_ = false;
+    int64_t shown_lines_ = 0;
+    mutable int64_t selected_count_ = -1;  // cached; -1 when unknown
+    int64_t caret_line_ = -1;
+    int64_t anchor_index_ = -1;  // index into rows_ of the row Shift+click extends from
+    bool word_wrap_ = false;
+    QPoint press_point_;
+    QPoint current_point_;
+    bool dragging_ = false;
+    bool reformat_pending_ = false;
+    bool had_focus_ = false;
+    int wheel_accumulator_ = 0;
+    int content_width_ = 1;
+    uint32_t highlight_color_ = 0xFEE300;
+    QSize last_size_;
+    std::vector<uint8_t> matched_scratch_;
+    VeLineEdit* single_viewer_;
+    VeLineEdit* multi_viewer_;
+};
+
+}  // namespace linesift

@@ -1,0 +1,300 @@
+#include <QScrollBar>
+#include <QtTest>
+#include <memory>
+
+#include "../core/test_files.h"
+#include "document/clipboard_text.h"
+#include "document/text_document.h"
+#include "views/line_edit.h"
+#include "views/text_list.h"
+
+using namespace linesift;
+
+namespace {
+
+class FakeClipboard : public ClipboardBackend {
+  public:
+    FakeClipboard(std::u16string* text, bool accepts) : text_(text), accepts_(accepts) {}
+    bool IsTextAvailable() override { return !text_->empty(); }
+    bool GetText(std::u16string& out) override {
+        out = *text_;
+        return true;
+    }
+    bool SetText(std::u16string_view text) override {
+        if (accepts_) {
+            *text_ = text;
+        }
+        return accepts_;
+    }
+
+  private:
+    std::u16string* text_;
+    bool accepts_;
+};
+
+class StatusRecorder : public TextListHost {
+  public:
+    std::u16string StatusText() const override { return status; }
+    void ShowStatusNow(const std::u16string& text) override {
+        shown.push_back(text);
+        status = text;
+    }
+    std::u16string status = u"Ready";
+    std::vector<std::u16string> shown;
+};
+
+}  // namespace
+
+class TextListTest : public QObject {
+    Q_OBJECT
+  private:
+    test::TempDir dir_;
+    std::unique_ptr<TextDocument> document_;
+    std::unique_ptr<VeTextList> list_;
+    StatusRecorder host_;
+    std::u16string clipboard_;
+
+    void Load(const std::string& text, QSize size = QSize(400, 200)) {
+        list_.reset();
+        document_ = std::make_unique<TextDocument>();
+        QVERIFY(document_->LoadFromFile(FromNativePath(dir_.Write("doc.txt", text))));
+        list_ = std::make_unique<VeTextList>(*document_, &host_);
+        list_->resize(size);
+        list_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(list_.get()));
+        list_->Rebuild(true, true);
+    }
+    void Filter(const char16_t* text, int mode = 0) {
+        list_->SetFilter(ListFilterRequest{.text = text, .filter_mode = mode});
+    }
+    QPoint RowPoint(int shownIndex) const {
+        return QPoint(
+            40, shownIndex * VeTextList::kRowHeight + 10 - list_->verticalScrollBar()->value());
+    }
+    void Click(int shownIndex, Qt::KeyboardModifiers mods = {}) {
+        QTest::mouseClick(list_->viewport(), Qt::LeftButton, mods, RowPoint(shownIndex));
+    }
+    std::vector<size_t> SelectedLines() const {
+        std::vector<size_t> out;
+        for (size_t i = 0; i < document_->LineCount(); ++i) {
+            if (document_->Line(i).selected) {
+                out.push_back(i);
+            }
+        }
+        return out;
+    }
+
+  private slots:
+    void init() {
+        ClipboardText::Instance().SetBackend(std::make_unique<FakeClipboard>(&clipboard_, true));
+    }
+    void cleanup() {
+        list_.reset();
+        ClipboardText::Instance().SetBackend(nullptr);
+    }
+
+    void clickShiftAndCtrlSelectLines() {
+        Load("l0\nl1\nl2\nl3\nl4");
+        Click(1);
+        QCOMPARE(SelectedLines(), (std::vector<size_t>{1}));
+        Click(3, Qt::ShiftModifier);
+        QCOMPARE(SelectedLines(), (std::vector<size_t>{1, 2, 3}));
+        Click(2, Qt::ControlModifier);
+        QCOMPARE(SelectedLines(), (std::vector<size_t>{1, 3}));
+        Click(4, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(SelectedLines(), (std::vector<size_t>{1, 3, 4}));
+        QCOMPARE(list_->SelectedLineCount(), int64_t{3});
+    }
+
+    void shiftClickWithoutAnchorExtendsFromTheFirstRowAndWithAHiddenAnchorDoesNothing() {
+        Load("a1\nb\na2\na3\nb2");
+        Click(2, Qt::ShiftModifier);
+        QCOMPARE(SelectedLines(), (std::vector<size_t>{0, 1, 2}));
+        Click(1);  // anchor on line 1 ("b")
+        Filter(u"a");
+        QCOMPARE(list_->ShownRowCount(), int64_t{3});
+        Click(2, Qt::ShiftModifier);
+        QCOMPARE(SelectedLines(), (std::vector<size_t>{1}));
+    }
+
+    void selectionSurvivesFilteringButHiddenLinesAreNeitherCountedNorCopied() {
+        Load("alpha\nbeta\nalps\ngamma");
+        list_->SelectAll();
+        QCOMPARE(list_->SelectedLineCount(), int64_t{4});
+        Filter(u"al");
+        QCOMPARE(list_->SelectedLineCount(), int64_t{2});
+        QCOMPARE(list_->CopySelection(), int64_t{2});
+        QVERIFY(clipboard_ == u"alpha\nalps");
+        Filter(u"");
+        QCOMPARE(list_->SelectedLineCount(), int64_t{4});
+        list_->SelectInverse();
+        QCOMPARE(list_->SelectedLineCount(), int64_t{0});
+        QCOMPARE(list_->CopySelection(), int64_t{0});
+    }
+
+    void copyJoinsWithLineFeedsAndSkipsLeadingEmptyLines() {
+        Load("\na\n\nb");
+        list_->SelectAll();
+        QCOMPARE(list_->CopySelection(), int64_t{4});
+        QVERIFY(clipboard_ == u"a\n\nb");
+    }
+
+    void copyReportsNothingWhenTheClipboardRefuses() {
+        Load("a\nb");
+        ClipboardText::Instance().SetBackend(std::make_unique<FakeClipboard>(&clipboard_, false));
+        list_->SelectAll();
+        QCOMPARE(list_->CopySelection(), int64_t{0});
+    }
+
+    void filterModesAndCounts() {
+        Load("error one\nok\nan error\n\nfine");
+        Filter(u"error", 0);
+        QCOMPARE(list_->ShownRowCount(), int64_t{2});
+        QVERIFY(list_->IsFiltered());
+        QVERIFY(list_->RowLineText(1) == u"an error");
+        Filter(u"error", 1);
+        QCOMPARE(list_->FilteredLineCount(), int64_t{3});
+        Filter(u"error", 2);
+        QCOMPARE(list_->FilteredLineCount(), int64_t{5});
+        QVERIFY(!list_->IsFiltered());
+        QCOMPARE(list_->ShownRow(0)->matched, 1u);
+        QCOMPARE(list_->ShownRow(1)->matched, 0u);
+        QVERIFY(list_->ShownRow(5) == nullptr);
+        QVERIFY(list_->RowLineText(-1).empty());
+    }
+
+    void emptyDocumentIgnoresFilters() {
+        list_.reset();
+        document_ = std::make_unique<TextDocument>();
+        list_ = std::make_unique<VeTextList>(*document_, &host_);
+        list_->Rebuild(true, true);
+        Filter(u"x");
+        QCOMPARE(list_->ShownRowCount(), int64_t{0});
+        QVERIFY(!list_->IsFiltered());
+    }
+
+    void wordWrapCountsEachLineOnceAndCopiesItWhole() {
+        std::string longLine;
+        for (int i = 0; i < 40; ++i) {
+            longLine += "word" + std::to_string(i) + " ";
+        }
+        Load("x\n" + longLine + "\ny", QSize(300, 300));
+        list_->SetWordWrap(true, true, true);
+        QVERIFY(document_->Line(1).rowCount > 2);
+        QCOMPARE(document_->Line(0).rowCount, 1u);
+        int64_t rows = list_->ShownRowCount();
+        QCOMPARE(rows, int64_t{2 + document_->Line(1).rowCount});
+        Filter(u"word3");
+        QCOMPARE(list_->FilteredLineCount(), int64_t{1});
+        QCOMPARE(list_->ShownRowCount(), int64_t{document_->Line(1).rowCount});
+        list_->SelectInverse();
+        QCOMPARE(list_->SelectedLineCount(), int64_t{1});
+        QCOMPARE(list_->CopySelection(), int64_t{1});
+        QVERIFY(clipboard_ == FromNativePath(longLine));
+        // The pieces of the rows put the line back together.
+        std::u16string joined;
+        for (int64_t i = 0; i < list_->ShownRowCount(); ++i) {
+            int64_t s = 0;
+            int64_t e = 0;
+            joined += list_->RowDisplayText(*list_->ShownRow(i), s, e);
+        }
+        QVERIFY(joined == FromNativePath(longLine));
+    }
+
+    void reformatAfterResizeKeepsTheFilteredSetAndMarks() {
+        std::string text;
+        for (int i = 0; i < 30; ++i) {
+            text += (i % 3 == 0 ? "match " : "other ") + std::string(120, 'x') + " tail\n";
+        }
+        Load(text, QSize(500, 300));
+        list_->SetWordWrap(true, true, true);
+        Filter(u"match", 1);
+        int64_t lines = list_->FilteredLineCount();
+        list_->resize(501, 300);
+        QTRY_VERIFY(!host_.shown.empty());
+        QVERIFY(host_.shown.front() == u"Reformatting...");
+        QVERIFY(host_.status == u"Ready");
+        QCOMPARE(list_->FilteredLineCount(), lines);
+        QVERIFY(list_->IsFiltered());
+        QCOMPARE(list_->ShownRow(0)->matched, 0u);
+    }
+
+    void dragAboveTheTopSelectsFromTheFirstShownRow() {
+        std::string text;
+        for (int i = 0; i < 50; ++i) {
+            text += "line " + std::to_string(i) + "\n";
+        }
+        Load(text, QSize(300, 200));
+        list_->verticalScrollBar()->setValue(10 * VeTextList::kRowHeight);
+        QPoint start = RowPoint(13);
+        QTest::mousePress(list_->viewport(), Qt::LeftButton, {}, start);
+        QMouseEvent move(QEvent::MouseMove, QPointF(40, -30),
+                         list_->viewport()->mapToGlobal(QPointF(40, -30)), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(list_->viewport(), &move);
+        QTest::mouseRelease(list_->viewport(), Qt::LeftButton, {}, QPoint(40, 5));
+        QCOMPARE(list_->SelectedLineCount(), int64_t{14});
+        QCOMPARE(document_->Line(0).selected, 1u);
+    }
+
+    void scrollRangesFollowTheShownRows() {
+        std::string text;
+        for (int i = 0; i < 100; ++i) {
+            text += "row\n";
+        }
+        Load(text, QSize(300, 200));
+        int view = list_->viewport()->height();
+        QCOMPARE(list_->verticalScrollBar()->maximum(), 101 * VeTextList::kRowHeight - view);
+        QCOMPARE(list_->verticalScrollBar()->pageStep(), (view / 20 - 1) * 20);
+        QTest::keyClick(list_.get(), Qt::Key_End);
+        QCOMPARE(list_->verticalScrollBar()->value(), list_->verticalScrollBar()->maximum());
+        QTest::keyClick(list_.get(), Qt::Key_Home);
+        QTest::keyClick(list_.get(), Qt::Key_Down);
+        QCOMPARE(list_->verticalScrollBar()->value(), 20);
+        Filter(u"nothing matches this");
+        QCOMPARE(list_->verticalScrollBar()->maximum(), 0);
+    }
+
+    void doubleClickOpensTheViewerAndEscapeClosesIt() {
+        Load("first\nsecond line");
+        QTest::mouseDClick(list_->viewport(), Qt::LeftButton, {}, RowPoint(1));
+        auto viewers = list_->viewport()->findChildren<VeLineEdit*>();
+        VeLineEdit* open = nullptr;
+        for (VeLineEdit* v : viewers) {
+            if (v->isVisible()) {
+                open = v;
+            }
+        }
+        QVERIFY(open != nullptr);
+        QCOMPARE(open->toPlainText(), QStringLiteral("second line"));
+        QTest::keyClick(open, Qt::Key_Escape);
+        QVERIFY(!open->isVisible());
+        QCOMPARE(open->LastCloseReason(), int(VeLineEdit::kCancel));
+    }
+
+    void screenshot() {
+        std::string text =
+            "2026-12-08 INFO  service started\n"
+            "2026-12-08 ERROR disk <sda> & \"full\" error\n"
+            "\tindented\tby tabs\n"
+            "2026-12-08 WARN  retry\n";
+        text += "2026-12-08 ERROR " + std::string(300, 'e') + " error end\n";
+        Load(text, QSize(520, 200));
+        Filter(u"error", 2);
+        Click(1);
+        Click(3, Qt::ControlModifier);
+        list_->setFocus();
+        QImage shot = list_->grab().toImage();
+        QString path = QString::fromLocal8Bit(qgetenv("LINESIFT_SHOT_DIR"));
+        if (!path.isEmpty()) {
+            shot.save(path + QStringLiteral("/text_list.png"));
+            list_->SetWordWrap(true, true, true);
+            Filter(u"error", 2);
+            list_->grab().save(path + QStringLiteral("/text_list_wrapped.png"));
+        }
+        QCOMPARE(shot.pixelColor(480, 30), QColor(230, 230, 230));
+    }
+};
+
+QTEST_MAIN(TextListTest)
+#include "text_list_test.moc"
