@@ -170,7 +170,6 @@ TEST_F(AppSettingsTest, LoadsEdgeCases) {
         std::string body;
         Check check;
     };
-    const Color32 black{};
     const std::vector<Row> rows = {
         {"modes are clamped", R"(<States><Application query_mode="7" filter_mode="-3"/></States>)",
          [](const AppSettings& s) {
@@ -233,8 +232,6 @@ TEST_F(AppSettingsTest, LoadsEdgeCases) {
              EXPECT_EQ(s.hilite_color, (Color32{.blue = 0x00, .green = 0xE3, .red = 0xFE}));
              EXPECT_FALSE(s.save_file_history);
          }},
-        {"malformed colour is black", R"(<Options><General hilite_color="#FEE3G0"/></Options>)",
-         [black](const AppSettings& s) { EXPECT_EQ(s.hilite_color, black); }},
         {"every General element is applied in order",
          R"(<Options><General save_query_history="1"/><Skip/>)"
          R"(<General save_tester_history="1" save_query_history="0"/></Options>)",
@@ -370,14 +367,11 @@ TEST(ColorTextTest, ParsesAndFormats) {
     const std::vector<Row> rows = {
         {"with hash", u"#FEE300", highlight},
         {"lower case without hash", u"fee300", highlight},
-        {"mixed case", u"#fEe300", highlight},
         {"six characters starting with hash", u"#FEE30", black},
         {"seven characters with a bad digit", u"#FEE3G0", black},
         {"seven characters without hash", u"FEE3000", black},
         {"empty", u"", black},
-        {"too long", u"#FEE3000", black},
         {"sign inside", u"#+E+300", black},
-        {"space", u" FEE300", black},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

@@ -107,17 +107,11 @@ TEST_F(DataFolderTest, PerUserFolderIsCreatedOnlyBySaving) {
     EXPECT_TRUE(std::filesystem::exists(folder + "Settings.xml"));
 }
 
-TEST_F(DataFolderTest, EnsureDataFolderCreatesParentsAndAcceptsWhatExists) {
+TEST_F(DataFolderTest, EnsureDataFolderCreatesMissingParents) {
     test::ScopedEnv data("LINESIFT_DATA_DIR", dir_.Path() + "/a/b/c");
     EXPECT_TRUE(EnsureDataFolder());
     EXPECT_TRUE(std::filesystem::is_directory(dir_.Path() + "/a/b/c"));
     EXPECT_TRUE(EnsureDataFolder());
-    test::ScopedEnv below_a_file("LINESIFT_DATA_DIR", dir_.Write("file", "x") + "/sub");
-    EXPECT_FALSE(EnsureDataFolder());
-}
-
-TEST_F(DataFolderTest, HelpFileLivesBesideTheProgram) {
-    EXPECT_EQ(GetHelpFilePath(), Utf8ToUtf16(program_ + "/Help.chm"));
 }
 
 TEST(RunningProgramFolderTest, BuildFolderCopyIsPortable) {
