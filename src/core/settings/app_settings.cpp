@@ -1,0 +1,385 @@
+#include "settings/app_settings.h"
+
+#include <tinyxml2.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <optional>
+
+#include "platform/code_page.h"
+#include "settings/data_folder.h"
+#include "settings/file_io.h"
+
+namespace linesift {
+namespace {
+
+using tinyxml2::XMLDocument;
+using tinyxml2::XMLElement;
+
+constexpr char kRootName[] = "LinesiftSettings";
+constexpr char kVersion[] = "1.0";
+constexpr char kNamespace[] = "urn:linesift:settings:1";
+// Far beyond anything the program writes (its lists are short); a larger file
+// is ignored rather than parsed into memory.
+constexpr size_t kMaxFileBytes = 16 << 20;
+
+int HexDigit(char16_t c) {
+    if (c >= u'0' && c <= u'9') {
+        return c - u'0';
+    }
+    if (c >= u'A' && c <= u'F') {
+        return c - u'A' + 10;
+    }
+    if (c >= u'a' && c <= u'f') {
+        return c - u'a' + 10;
+    }
+    return -1;
+}
+
+int32_t ClampToInt32(int64_t value) {
+    return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
+                                                    std::numeric_limits<int32_t>::max()));
+}
+
+}  // namespace
+
+Color32 ParseColor(std::u16string_view text) {
+    const Color32 black;
+    if (text.size() == 7 && text[0] == u'#') {
+        text.remove_prefix(1);
+    }
+    if (text.size() != 6) {
+        return black;
+    }
+    uint8_t rgb[3];
+    for (int i = 0; i < 3; ++i) {
+        int high = HexDigit(text[2 * i]);
+        int low = HexDigit(text[2 * i + 1]);
+        if (high < 0 || low < 0) {
+            return black;
+        }
+        rgb[i] = static_cast<uint8_t>(high * 16 + low);
+    }
+    return Color32{.blue = rgb[2], .green = rgb[1], .red = rgb[0], .alpha = 0xFF};
+}
+
+std::u16string FormatColor(Color32 color, bool with_hash) {
+    char text[8];
+    std::snprintf(text, sizeof text, with_hash ? "#%02X%02X%02X" : "%02X%02X%02X", color.red,
+                  color.green, color.blue);
+    return Utf8ToUtf16(text);
+}
+
+namespace {
+
+// Reading. An attribute that is missing or not a 32-bit decimal integer
+// leaves the field as it was.
+
+std::optional<int32_t> ParseInt32(const char* text) {
+    if (text == nullptr) {
+        return std::nullopt;
+    }
+    std::string_view s(text);
+    auto space = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+    while (!s.empty() && space(s.front())) {
+        s.remove_prefix(1);
+    }
+    while (!s.empty() && space(s.back())) {
+        s.remove_suffix(1);
+    }
+    if (s.size() >= 2 && s[0] == '+' && s[1] != '-') {
+        s.remove_prefix(1);
+    }
+    int32_t value = 0;
+    auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), value);
+    if (s.empty() || error != std::errc() || end != s.data() + s.size()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<int32_t> IntAttribute(const XMLElement& element, const char* name) {
+    return ParseInt32(element.Attribute(name));
+}
+
+void ReadBool(const XMLElement& element, const char* name, bool& field) {
+    if (auto value = IntAttribute(element, name)) {
+        field = *value != 0;
+    }
+}
+
+void ReadMode(const XMLElement& element, const char* name, int32_t& field) {
+    if (auto value = IntAttribute(element, name)) {
+        field = std::clamp<int32_t>(*value, 0, 2);
+    }
+}
+
+void ReadApplication(const XMLElement& element, AppSettings& s) {
+    ReadBool(element, "debut", s.debut);
+    ReadBool(element, "auto_suggest", s.auto_suggest);
+    ReadMode(element, "query_mode", s.query_mode);
+    ReadBool(element, "match_case", s.match_case);
+    ReadBool(element, "match_whole_word_only", s.match_whole_word_only);
+    ReadBool(element, "search_as_you_type", s.search_as_you_type);
+    ReadBool(element, "word_wrap", s.word_wrap);
+    ReadMode(element, "filter_mode", s.filter_mode);
+}
+
+// Both ends of one axis from a position and a length that may be negative or
+// reach past the 32-bit range.
+void SetSpan(int64_t position, int64_t length, int32_t& low, int32_t& high) {
+    low = ClampToInt32(position);
+    high = ClampToInt32(position + length);
+    if (low > high) {
+        std::swap(low, high);
+    }
+}
+
+void ReadMainFrame(const XMLElement& element, AppSettings& s) {
+    Rect32& r = s.frame_rect;
+    int64_t x = IntAttribute(element, "x").value_or(r.left);
+    int64_t y = IntAttribute(element, "y").value_or(r.top);
+    int64_t width =
+        IntAttribute(element, "width").value_or(ClampToInt32(int64_t{r.right} - r.left));
+    int64_t height =
+        IntAttribute(element, "height").value_or(ClampToInt32(int64_t{r.bottom} - r.top));
+    SetSpan(x, width, r.left, r.right);
+    SetSpan(y, height, r.top, r.bottom);
+    ReadBool(element, "maximized", s.maximized);
+    ReadBool(element, "show_toolbar", s.show_toolbar);
+    ReadBool(element, "show_statusbar", s.show_statusbar);
+}
+
+// Appends the non-empty value of attribute of each child named child.
+template <typename List>
+void AppendTexts(const XMLElement* parent, const char* child, const char* attribute, List& list) {
+    if (parent == nullptr) {
+        return;
+    }
+    for (const XMLElement* e = parent->FirstChildElement(child); e != nullptr;
+         e = e->NextSiblingElement(child)) {
+        const char* text = e->Attribute(attribute);
+        if (text != nullptr && text[0] != '\0') {
+            list.push_back(Utf8ToUtf16(text));
+        }
+    }
+}
+
+void ReadRecentFiles(const XMLElement& element, AppSettings& s) {
+    std::vector<std::u16string> paths;
+    AppendTexts(&element, "File", "path", paths);
+    for (std::u16string& path : paths) {
+        if (std::find(s.recent_files.begin(), s.recent_files.end(), path) == s.recent_files.end()) {
+            s.recent_files.push_back(std::move(path));
+        }
+    }
+}
+
+void ReadRegexTester(const XMLElement& element, AppSettings& s) {
+    s.tester_text_mru.clear();
+    AppendTexts(element.FirstChildElement("TextMru"), "Text", "value", s.tester_text_mru);
+    s.tester_regex_mru.clear();
+    AppendTexts(element.FirstChildElement("RegexMru"), "Regex", "value", s.tester_regex_mru);
+}
+
+void ReadStates(const XMLElement& states, AppSettings& s) {
+    for (const XMLElement* e = states.FirstChildElement(); e != nullptr;
+         e = e->NextSiblingElement()) {
+        std::string_view name = e->Name();
+        if (name == "Application") {
+            ReadApplication(*e, s);
+        } else if (name == "MainFrame") {
+            ReadMainFrame(*e, s);
+        } else if (name == "RecentFiles") {
+            ReadRecentFiles(*e, s);
+        } else if (name == "MruQueries") {
+            AppendTexts(e, "Query", "text", s.mru_queries);
+        } else if (name == "AllQueries") {
+            AppendTexts(e, "Query", "text", s.all_queries);
+        } else if (name == "RegexTester") {
+            ReadRegexTester(*e, s);
+        }
+    }
+}
+
+void ReadGeneral(const XMLElement& general, AppSettings& s) {
+    ReadBool(general, "save_file_history", s.save_file_history);
+    ReadBool(general, "save_query_history", s.save_query_history);
+    ReadBool(general, "save_tester_history", s.save_tester_history);
+    if (const char* color = general.Attribute("hilite_color")) {
+        s.hilite_color = ParseColor(Utf8ToUtf16(color));
+    }
+    const char* code_page = general.Attribute("ansi_code_page");
+    if (code_page != nullptr && SetLegacyCodePage(code_page)) {
+        s.ansi_code_page = Utf8ToUtf16(code_page);
+    }
+}
+
+void ReadOptions(const XMLElement& options, AppSettings& s) {
+    for (const XMLElement* e = options.FirstChildElement("General"); e != nullptr;
+         e = e->NextSiblingElement("General")) {
+        ReadGeneral(*e, s);
+    }
+}
+
+bool IsSettingsRoot(const XMLElement* root) {
+    if (root == nullptr || std::strcmp(root->Name(), kRootName) != 0) {
+        return false;
+    }
+    const char* version = root->Attribute("version");
+    const char* xmlns = root->Attribute("xmlns");
+    return version != nullptr && std::strcmp(version, kVersion) == 0 && xmlns != nullptr &&
+           std::strcmp(xmlns, kNamespace) == 0;
+}
+
+bool ReadSettings(const std::string& path, AppSettings& s) {
+    std::string bytes;
+    if (!ReadWholeFile(path, kMaxFileBytes, bytes)) {
+        return false;
+    }
+    XMLDocument document;
+    if (document.Parse(bytes.data(), bytes.size()) != tinyxml2::XML_SUCCESS) {
+        return false;
+    }
+    const XMLElement* root = document.RootElement();
+    if (!IsSettingsRoot(root)) {
+        return false;
+    }
+    if (const XMLElement* states = root->FirstChildElement("States")) {
+        ReadStates(*states, s);
+    }
+    if (const XMLElement* options = root->FirstChildElement("Options")) {
+        ReadOptions(*options, s);
+    }
+    return true;
+}
+
+}  // namespace
+
+namespace {
+
+void SetBool(XMLElement* element, const char* name, bool value) {
+    element->SetAttribute(name, value ? 1 : 0);
+}
+
+void SetText(XMLElement* element, const char* name, std::u16string_view value) {
+    element->SetAttribute(name, Utf16ToUtf8(value).c_str());
+}
+
+void WriteApplication(XMLElement* states, const AppSettings& s) {
+    XMLElement* e = states->InsertNewChildElement("Application");
+    SetBool(e, "debut", false);
+    SetBool(e, "auto_suggest", s.auto_suggest);
+    e->SetAttribute("query_mode", s.query_mode);
+    SetBool(e, "match_case", s.match_case);
+    SetBool(e, "match_whole_word_only", s.match_whole_word_only);
+    SetBool(e, "search_as_you_type", s.search_as_you_type);
+    SetBool(e, "word_wrap", s.word_wrap);
+    e->SetAttribute("filter_mode", s.filter_mode);
+}
+
+void WriteMainFrame(XMLElement* states, const AppSettings& s) {
+    const Rect32& r = s.frame_rect;
+    XMLElement* e = states->InsertNewChildElement("MainFrame");
+    e->SetAttribute("x", r.left);
+    e->SetAttribute("y", r.top);
+    e->SetAttribute("width", ClampToInt32(int64_t{r.right} - r.left));
+    e->SetAttribute("height", ClampToInt32(int64_t{r.bottom} - r.top));
+    SetBool(e, "maximized", s.maximized);
+    SetBool(e, "show_toolbar", s.show_toolbar);
+    SetBool(e, "show_statusbar", s.show_statusbar);
+}
+
+template <typename List>
+void WriteTexts(XMLElement* parent, const char* list_name, const char* child, const char* attribute,
+                const List& list) {
+    XMLElement* e = parent->InsertNewChildElement(list_name);
+    for (const std::u16string& text : list) {
+        SetText(e->InsertNewChildElement(child), attribute, text);
+    }
+}
+
+void WriteStates(XMLElement* root, const AppSettings& s) {
+    XMLElement* states = root->InsertNewChildElement("States");
+    WriteApplication(states, s);
+    WriteMainFrame(states, s);
+    if (s.save_file_history) {
+        WriteTexts(states, "RecentFiles", "File", "path", s.recent_files);
+    }
+    if (s.save_query_history) {
+        WriteTexts(states, "MruQueries", "Query", "text", s.mru_queries);
+        WriteTexts(states, "AllQueries", "Query", "text", s.all_queries);
+    }
+    if (s.save_tester_history) {
+        XMLElement* tester = states->InsertNewChildElement("RegexTester");
+        WriteTexts(tester, "TextMru", "Text", "value", s.tester_text_mru);
+        WriteTexts(tester, "RegexMru", "Regex", "value", s.tester_regex_mru);
+    }
+}
+
+void WriteOptions(XMLElement* root, const AppSettings& s) {
+    XMLElement* general = root->InsertNewChildElement("Options")->InsertNewChildElement("General");
+    SetBool(general, "save_file_history", s.save_file_history);
+    SetBool(general, "save_query_history", s.save_query_history);
+    SetBool(general, "save_tester_history", s.save_tester_history);
+    SetText(general, "hilite_color", FormatColor(s.hilite_color, true));
+    if (!s.ansi_code_page.empty()) {
+        SetText(general, "ansi_code_page", s.ansi_code_page);
+    }
+}
+
+// The document as text. The printer leaves a carriage return in an attribute
+// value as it is, and every reader turns it into a line feed; a character
+// reference keeps it. The printer's own line breaks are line feeds, so every
+// carriage return in its output belongs to a value.
+std::string PrintSettings(const AppSettings& s) {
+    XMLDocument document;
+    document.InsertEndChild(document.NewDeclaration());
+    XMLElement* root = document.NewElement(kRootName);
+    document.InsertEndChild(root);
+    root->SetAttribute("version", kVersion);
+    root->SetAttribute("xmlns", kNamespace);
+    WriteStates(root, s);
+    WriteOptions(root, s);
+    tinyxml2::XMLPrinter printer;
+    document.Print(&printer);
+    std::string text;
+    for (const char* c = printer.CStr(); *c != '\0'; ++c) {
+        if (*c == '\r') {
+            text += "&#13;";
+        } else {
+            text += *c;
+        }
+    }
+    return text;
+}
+
+}  // namespace
+
+AppSettings& AppSettings::Instance() {
+    static AppSettings settings;
+    return settings;
+}
+
+bool AppSettings::LoadSettings() {
+    try {
+        return ReadSettings(Utf16ToUtf8(GetSettingsFilePath()), *this);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+bool AppSettings::SaveSettings() const {
+    try {
+        std::string text = PrintSettings(*this);
+        return EnsureDataFolder() && WriteFileReplacing(Utf16ToUtf8(GetSettingsFilePath()), text);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+}  // namespace linesift

@@ -1,0 +1,87 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace linesift {
+
+// A colour as blue, green, red and alpha bytes.
+struct Color32 {
+    uint8_t blue = 0;
+    uint8_t green = 0;
+    uint8_t red = 0;
+    uint8_t alpha = 0xFF;
+
+    bool operator==(const Color32&) const = default;
+};
+
+// Reads "RRGGBB" or "#RRGGBB" (hexadecimal digits in either case) as an opaque
+// colour. Any other text gives opaque black.
+Color32 ParseColor(std::u16string_view text);
+
+// Red, green and blue as upper-case hexadecimal, "#RRGGBB" or "RRGGBB"; the
+// alpha byte is not written.
+std::u16string FormatColor(Color32 color, bool with_hash);
+
+// A rectangle in screen pixels; right and bottom are exclusive.
+struct Rect32 {
+    int32_t left = 0;
+    int32_t top = 0;
+    int32_t right = 0;
+    int32_t bottom = 0;
+
+    bool operator==(const Rect32&) const = default;
+};
+
+// Everything that outlives a run: options, query switches, window placement
+// and histories. Used from the user-interface thread only; every part of the
+// program reads and changes the fields directly, and only LoadSettings and
+// SaveSettings touch Settings.xml in the data folder.
+struct AppSettings {
+    // The one process-wide object, built with the defaults on first use.
+    static AppSettings& Instance();
+
+    // Reads Settings.xml into this object. False (and nothing applied) when
+    // the file is missing, unreadable, larger than 16 MiB, not well-formed or
+    // not a settings file of this version; bad attributes are skipped one by
+    // one. Applies ansi_code_page to the legacy code page when ICU knows it.
+    bool LoadSettings();
+
+    // Writes this object to Settings.xml, creating the data folder when
+    // needed. The file is replaced only once the new one is complete, so a
+    // failure leaves the earlier file as it was. False when nothing was saved.
+    bool SaveSettings() const;
+
+    int32_t max_recent_files = 8;  // not stored
+    bool save_file_history = true;
+    bool save_query_history = false;
+    bool save_tester_history = false;
+    Color32 hilite_color{.blue = 0x00, .green = 0xE3, .red = 0xFE, .alpha = 0xFF};
+    bool debut = true;  // first run: the stored window placement is not applied
+    bool auto_suggest = false;
+    int32_t query_mode = 0;  // naive 0, smart 1, regex 2; loads clamped into 0..2
+    bool match_case = false;
+    bool match_whole_word_only = false;
+    bool search_as_you_type = true;
+    bool word_wrap = false;
+    int32_t filter_mode = 0;  // hide unmatched 0, hide matched 1, show all 2; clamped
+    Rect32 frame_rect{.left = 100, .top = 100, .right = 750, .bottom = 650};
+    bool maximized = false;
+    bool show_toolbar = true;
+    bool show_statusbar = true;
+    std::deque<std::u16string> recent_files;  // most recent first
+    std::vector<std::u16string> mru_queries;
+    std::vector<std::u16string> all_queries;
+    std::vector<std::u16string> tester_text_mru;
+    std::vector<std::u16string> tester_regex_mru;
+    // ICU converter name for files read in the legacy code page; empty for
+    // the default. Stored only when not empty.
+    std::u16string ansi_code_page;
+
+    bool operator==(const AppSettings&) const = default;
+};
+
+}  // namespace linesift

@@ -1,0 +1,129 @@
+#include "settings/data_folder.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include "platform/code_page.h"
+
+// The build defines the marker's name, so the install step writes the same one.
+#ifndef LINESIFT_INSTALLED_MARKER
+#error "LINESIFT_INSTALLED_MARKER must be defined by the build"
+#endif
+
+namespace linesift {
+namespace {
+
+std::string g_program_folder_override;
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+    if (folder.empty() || folder.back() == '/') {
+        return folder + name;
+    }
+    return folder + "/" + name;
+}
+
+std::string WithTrailingSlash(std::string folder) {
+    if (folder.empty() || folder.back() != '/') {
+        folder += '/';
+    }
+    return folder;
+}
+
+std::string NativeProgramFolder() {
+    if (!g_program_folder_override.empty()) {
+        return g_program_folder_override;
+    }
+    std::error_code ec;
+    std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec || !exe.has_parent_path()) {
+        return {};
+    }
+    return exe.parent_path().string();
+}
+
+bool IsPortableFolder(const std::string& folder) {
+    if (folder.empty() || ::access(folder.c_str(), W_OK) != 0) {
+        return false;
+    }
+    std::error_code ec;
+    return !std::filesystem::exists(JoinPath(folder, InstalledMarkerName()), ec) && !ec;
+}
+
+// The per-user configuration folder ($XDG_CONFIG_HOME, else ~/.config);
+// empty when neither it nor a home folder is known. A relative
+// XDG_CONFIG_HOME is ignored, as the XDG base directory rules require.
+std::string UserConfigFolder() {
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    if (xdg != nullptr && xdg[0] == '/') {
+        return xdg;
+    }
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || home[0] != '/') {
+        const passwd* entry = ::getpwuid(::getuid());
+        home = entry != nullptr ? entry->pw_dir : nullptr;
+    }
+    if (home == nullptr || home[0] != '/') {
+        return {};
+    }
+    return JoinPath(home, ".config");
+}
+
+std::string NativeDataFolder() {
+    const char* overridden = std::getenv("LINESIFT_DATA_DIR");
+    if (overridden != nullptr && overridden[0] != '\0') {
+        return WithTrailingSlash(overridden);
+    }
+    std::string program = NativeProgramFolder();
+    if (IsPortableFolder(program)) {
+        return WithTrailingSlash(program);
+    }
+    std::string user = UserConfigFolder();
+    if (!user.empty()) {
+        return JoinPath(user, "Quellora/Linesift/");
+    }
+    return JoinPath(program, "Data/");
+}
+
+}  // namespace
+
+std::u16string GetProgramFolder() {
+    return Utf8ToUtf16(NativeProgramFolder());
+}
+
+bool IsPortableCopy() {
+    return IsPortableFolder(NativeProgramFolder());
+}
+
+std::u16string GetDataFolder() {
+    return Utf8ToUtf16(NativeDataFolder());
+}
+
+bool EnsureDataFolder() {
+    std::string folder = NativeDataFolder();
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    return std::filesystem::exists(folder, ec);
+}
+
+std::u16string GetSettingsFilePath() {
+    return Utf8ToUtf16(JoinPath(NativeDataFolder(), "Settings.xml"));
+}
+
+std::u16string GetHelpFilePath() {
+    return Utf8ToUtf16(JoinPath(NativeProgramFolder(), "Help.chm"));
+}
+
+const char* InstalledMarkerName() {
+    return LINESIFT_INSTALLED_MARKER;
+}
+
+void SetProgramFolderForTesting(const std::u16string& folder) {
+    g_program_folder_override = Utf16ToUtf8(folder);
+}
+
+}  // namespace linesift

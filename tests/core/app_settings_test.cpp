@@ -1,0 +1,386 @@
+#include "settings/app_settings.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+
+#include "platform/code_page.h"
+#include "scoped_env.h"
+#include "test_files.h"
+
+namespace linesift {
+namespace {
+
+constexpr char kHeader[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+    "<LinesiftSettings version=\"1.0\" xmlns=\"urn:linesift:settings:1\">\n";
+
+std::string Wrap(std::string_view body) {
+    return kHeader + std::string(body) + "</LinesiftSettings>\n";
+}
+
+class AppSettingsTest : public ::testing::Test {
+  protected:
+    void TearDown() override { SetLegacyCodePage(""); }
+
+    std::string SettingsPath() const { return dir_.Path() + "/Settings.xml"; }
+    std::string Saved(const AppSettings& settings) const {
+        EXPECT_TRUE(settings.SaveSettings());
+        return test::ReadFileBytes(SettingsPath());
+    }
+    // Loads bytes as Settings.xml into default settings; accepted tells
+    // whether the file was taken.
+    AppSettings Loaded(std::string_view bytes, bool& accepted) const {
+        dir_.Write("Settings.xml", bytes);
+        AppSettings settings;
+        accepted = settings.LoadSettings();
+        return settings;
+    }
+    size_t FilesInFolder() const {
+        size_t n = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(dir_.Path())) {
+            (void)entry;
+            ++n;
+        }
+        return n;
+    }
+
+    test::TempDir dir_;
+    test::ScopedEnv data_dir_{"LINESIFT_DATA_DIR", dir_.Path()};
+};
+
+AppSettings EverythingChanged() {
+    AppSettings s;
+    s.save_query_history = true;
+    s.save_tester_history = true;
+    s.hilite_color = {.blue = 0x30, .green = 0x20, .red = 0x10};
+    s.auto_suggest = true;
+    s.query_mode = 2;
+    s.match_case = s.match_whole_word_only = s.word_wrap = s.maximized = true;
+    s.search_as_you_type = s.show_toolbar = s.show_statusbar = false;
+    s.filter_mode = 1;
+    s.frame_rect = {.left = -20, .top = 5, .right = 3000, .bottom = 2000};
+    s.recent_files = {u"/tmp/a b.log", u"/tmp/A B.log", u"/tmp/line\rbreak\n.txt"};
+    s.mru_queries = {u"a & b", u"<tag attr=\"v\">", u"it's"};
+    s.all_queries = {u"\U0001F600 smile", u"tab\there", u"a & b"};
+    s.tester_text_mru = {u"crlf\r\nend", u"\u00e9t\u00e9"};
+    s.tester_regex_mru = {u"^\\d+$", u"[\"']"};
+    s.ansi_code_page = u"windows-1251";
+    return s;
+}
+
+TEST_F(AppSettingsTest, SaveThenLoadGivesTheSameObject) {
+    struct Row {
+        const char* name;
+        AppSettings settings;
+    };
+    const std::vector<Row> rows = {
+        {"defaults", AppSettings{}},
+        {"every field changed, with text that needs escaping", EverythingChanged()},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ASSERT_TRUE(row.settings.SaveSettings());
+        AppSettings loaded;
+        ASSERT_TRUE(loaded.LoadSettings());
+        AppSettings expected = row.settings;
+        expected.debut = false;
+        EXPECT_EQ(loaded, expected);
+    }
+}
+
+TEST_F(AppSettingsTest, WritesElementsAndAttributesInOrder) {
+    AppSettings s = EverythingChanged();
+    s.recent_files = {u"/r"};
+    s.mru_queries = {u"m"};
+    s.all_queries = {u"a"};
+    s.tester_text_mru = {u"t"};
+    s.tester_regex_mru = {u"x&y"};
+    const std::string expected =
+        std::string(kHeader) +
+        "    <States>\n"
+        "        <Application debut=\"0\" auto_suggest=\"1\" "
+        "query_mode=\"2\" match_case=\"1\" match_whole_word_only=\"1\" "
+        "search_as_you_type=\"0\" word_wrap=\"1\" filter_mode=\"1\"/>\n"
+        "        <MainFrame x=\"-20\" y=\"5\" width=\"3020\" "
+        "height=\"1995\" maximized=\"1\" show_toolbar=\"0\" "
+        "show_statusbar=\"0\"/>\n"
+        "        <RecentFiles>\n"
+        "            <File path=\"/r\"/>\n"
+        "        </RecentFiles>\n"
+        "        <MruQueries>\n"
+        "            <Query text=\"m\"/>\n"
+        "        </MruQueries>\n"
+        "        <AllQueries>\n"
+        "            <Query text=\"a\"/>\n"
+        "        </AllQueries>\n"
+        "        <RegexTester>\n"
+        "            <TextMru>\n"
+        "                <Text value=\"t\"/>\n"
+        "            </TextMru>\n"
+        "            <RegexMru>\n"
+        "                <Regex value=\"x&amp;y\"/>\n"
+        "            </RegexMru>\n"
+        "        </RegexTester>\n"
+        "    </States>\n"
+        "    <Options>\n"
+        "        <General save_file_history=\"1\" save_query_history=\"1\" "
+        "save_tester_history=\"1\" hilite_color=\"#102030\" "
+        "ansi_code_page=\"windows-1251\"/>\n"
+        "    </Options>\n"
+        "</LinesiftSettings>\n";
+    EXPECT_EQ(Saved(s), expected);
+}
+
+TEST_F(AppSettingsTest, WritesHistoryListsOnlyWhenKept) {
+    struct Row {
+        const char* name;
+        bool files, queries, tester;
+    };
+    const std::vector<Row> rows = {
+        {"defaults keep files only", true, false, false},
+        {"nothing kept", false, false, false},
+        {"queries only", false, true, false},
+        {"tester only", false, false, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        AppSettings s = EverythingChanged();
+        s.save_file_history = row.files;
+        s.save_query_history = row.queries;
+        s.save_tester_history = row.tester;
+        std::string text = Saved(s);
+        EXPECT_EQ(text.find("<RecentFiles>") != std::string::npos, row.files);
+        EXPECT_EQ(text.find("<MruQueries>") != std::string::npos, row.queries);
+        EXPECT_EQ(text.find("<AllQueries>") != std::string::npos, row.queries);
+        EXPECT_EQ(text.find("<RegexTester>") != std::string::npos, row.tester);
+    }
+}
+
+TEST_F(AppSettingsTest, LoadsEdgeCases) {
+    using Check = std::function<void(const AppSettings&)>;
+    struct Row {
+        const char* name;
+        std::string body;
+        Check check;
+    };
+    const std::vector<Row> rows = {
+        {"modes are clamped", R"(<States><Application query_mode="7" filter_mode="-3"/></States>)",
+         [](const AppSettings& s) {
+             EXPECT_EQ(s.query_mode, 2);
+             EXPECT_EQ(s.filter_mode, 0);
+         }},
+        {"any non-zero integer is true",
+         R"(<States><Application word_wrap="-5" search_as_you_type="0"/></States>)",
+         [](const AppSettings& s) {
+             EXPECT_TRUE(s.word_wrap);
+             EXPECT_FALSE(s.search_as_you_type);
+         }},
+        {"non-integer attributes keep their values",
+         R"(<States><Application match_case="yes" word_wrap="1x" query_mode="" )"
+         R"(filter_mode="99999999999" auto_suggest="0x1"/>)"
+         R"(<MainFrame x="abc" width="1e3" maximized="true"/></States>)",
+         [](const AppSettings& s) { EXPECT_EQ(s, AppSettings{}); }},
+        {"negative width is normalised",
+         R"(<States><MainFrame x="100" y="10" width="-200" height="30"/></States>)",
+         [](const AppSettings& s) {
+             EXPECT_EQ(s.frame_rect, (Rect32{.left = -100, .top = 10, .right = 100, .bottom = 40}));
+         }},
+        {"missing frame attributes keep the current rectangle",
+         R"(<States><MainFrame x="0"/></States>)",
+         [](const AppSettings& s) {
+             EXPECT_EQ(s.frame_rect, (Rect32{.left = 0, .top = 100, .right = 650, .bottom = 650}));
+         }},
+        {"rectangle past the 32-bit range is clamped",
+         R"(<States><MainFrame x="2147483000" width="2147483000" y="-2147483000" )"
+         R"(height="-2147483000"/></States>)",
+         [](const AppSettings& s) {
+             EXPECT_EQ(s.frame_rect, (Rect32{.left = 2147483000,
+                                             .top = INT32_MIN,
+                                             .right = INT32_MAX,
+                                             .bottom = -2147483000}));
+         }},
+        {"duplicate and empty recent paths are skipped",
+         R"(<States><RecentFiles><File path="/a"/><File path=""/><File/><File path="/A"/>)"
+         R"(<Other path="/x"/><File path="/a"/></RecentFiles></States>)",
+         [](const AppSettings& s) {
+             EXPECT_EQ(s.recent_files, (std::deque<std::u16string>{u"/a", u"/A"}));
+         }},
+        {"query lists keep duplicates and skip empty texts",
+         R"(<States><MruQueries><Query text="q"/><Query text=""/><Query text="q"/></MruQueries>)"
+         R"(<AllQueries><Query text="&lt;&amp;&#13;"/></AllQueries></States>)",
+         [](const AppSettings& s) {
+             EXPECT_EQ(s.mru_queries, (std::vector<std::u16string>{u"q", u"q"}));
+             EXPECT_EQ(s.all_queries, (std::vector<std::u16string>{u"<&\r"}));
+         }},
+        {"tester lists are read from their own children",
+         R"(<States><RegexTester><RegexMru><Regex value="r"/><Text value="no"/></RegexMru>)"
+         R"(<TextMru><Text value="t1"/><Text value="t2"/></TextMru></RegexTester></States>)",
+         [](const AppSettings& s) {
+             EXPECT_EQ(s.tester_text_mru, (std::vector<std::u16string>{u"t1", u"t2"}));
+             EXPECT_EQ(s.tester_regex_mru, (std::vector<std::u16string>{u"r"}));
+         }},
+        {"lower-case colour without hash",
+         R"(<Options><General hilite_color="fee300" save_file_history="0"/></Options>)",
+         [](const AppSettings& s) {
+             EXPECT_EQ(s.hilite_color, (Color32{.blue = 0x00, .green = 0xE3, .red = 0xFE}));
+             EXPECT_FALSE(s.save_file_history);
+         }},
+        {"every General element is applied in order",
+         R"(<Options><General save_query_history="1"/><Skip/>)"
+         R"(<General save_tester_history="1" save_query_history="0"/></Options>)",
+         [](const AppSettings& s) {
+             EXPECT_FALSE(s.save_query_history);
+             EXPECT_TRUE(s.save_tester_history);
+         }},
+        {"unexpected and nested elements are skipped",
+         R"(<Junk><States><Application word_wrap="1"/></States></Junk>)"
+         R"(<States><Foo><Application word_wrap="1"/><a><b><c/></b></a></Foo>)"
+         R"(<Application match_case="1" unknown="2">text<!-- c --></Application></States>)",
+         [](const AppSettings& s) {
+             EXPECT_FALSE(s.word_wrap);
+             EXPECT_TRUE(s.match_case);
+         }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        bool accepted = false;
+        AppSettings s = Loaded(Wrap(row.body), accepted);
+        EXPECT_TRUE(accepted);
+        row.check(s);
+    }
+}
+
+TEST_F(AppSettingsTest, IgnoresFilesThatAreNotSettingsOfThisVersion) {
+    const std::string good = Wrap(R"(<States><Application word_wrap="1"/></States>)");
+    std::string deep;
+    for (int i = 0; i < 100000; ++i) {
+        deep += "<a>";
+    }
+    for (int i = 0; i < 100000; ++i) {
+        deep += "</a>";
+    }
+    struct Row {
+        const char* name;
+        std::string bytes;
+    };
+    const std::vector<Row> rows = {
+        {"empty file", ""},
+        {"not XML", "word_wrap=1\n"},
+        {"binary", std::string("\0\xFF\xFE<\0", 5)},
+        {"truncated", good.substr(0, good.size() / 2)},
+        {"wrong root",
+         R"(<Settings version="1.0" xmlns="urn:linesift:settings:1"><States/></Settings>)"},
+        {"other version", R"(<LinesiftSettings version="1.1" xmlns="urn:linesift:settings:1">)"
+                          R"(<States><Application word_wrap="1"/></States></LinesiftSettings>)"},
+        {"no version", R"(<LinesiftSettings xmlns="urn:linesift:settings:1"/>)"},
+        {"other namespace", R"(<LinesiftSettings version="1.0" xmlns="urn:other"/>)"},
+        {"no namespace", R"(<LinesiftSettings version="1.0"/>)"},
+        {"deeply nested", Wrap("<States>" + deep + "</States>")},
+        {"larger than 16 MiB", Wrap(std::string(16 << 20, ' '))},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        bool accepted = true;
+        AppSettings s = Loaded(row.bytes, accepted);
+        EXPECT_FALSE(accepted);
+        EXPECT_EQ(s, AppSettings{});
+    }
+}
+
+TEST_F(AppSettingsTest, IgnoresSettingsPathsThatAreNotFiles) {
+    AppSettings s;
+    EXPECT_FALSE(s.LoadSettings()) << "missing file";
+    ASSERT_EQ(::mkfifo(SettingsPath().c_str(), 0600), 0);
+    EXPECT_FALSE(s.LoadSettings()) << "a FIFO must not block";
+    std::filesystem::remove(SettingsPath());
+    std::filesystem::create_directory(SettingsPath());
+    EXPECT_FALSE(s.LoadSettings()) << "folder";
+    EXPECT_EQ(s, AppSettings{});
+}
+
+TEST_F(AppSettingsTest, AppliesKnownLegacyCodePageOnly) {
+    bool accepted = false;
+    AppSettings s =
+        Loaded(Wrap(R"(<Options><General ansi_code_page="windows-1251"/></Options>)"), accepted);
+    EXPECT_EQ(s.ansi_code_page, u"windows-1251");
+    EXPECT_EQ(LegacyCodePageName(), "windows-1251");
+    s = Loaded(Wrap(R"(<Options><General ansi_code_page="no-such-set"/></Options>)"), accepted);
+    EXPECT_TRUE(accepted);
+    EXPECT_EQ(s.ansi_code_page, u"");
+    EXPECT_EQ(LegacyCodePageName(), "windows-1251");
+}
+
+TEST_F(AppSettingsTest, FailedSaveLeavesEarlierFileWhole) {
+    dir_.Write("Settings.xml", "earlier");
+    AppSettings s = EverythingChanged();
+    s.all_queries.assign(2000, u"a long query text that fills the disk");
+    struct rlimit saved;
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    struct rlimit small = saved;
+    small.rlim_cur = 4096;
+    auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    bool ok = s.SaveSettings();
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(test::ReadFileBytes(SettingsPath()), "earlier");
+    EXPECT_EQ(FilesInFolder(), 1u) << "a temporary file was left behind";
+}
+
+TEST_F(AppSettingsTest, SaveFailsWhenTheFileCannotBeReplaced) {
+    std::filesystem::create_directory(SettingsPath());
+    EXPECT_FALSE(AppSettings{}.SaveSettings());
+    EXPECT_TRUE(std::filesystem::is_directory(SettingsPath()));
+    EXPECT_EQ(FilesInFolder(), 1u) << "a temporary file was left behind";
+    test::ScopedEnv below_a_file("LINESIFT_DATA_DIR", dir_.Write("file", "x") + "/sub");
+    EXPECT_FALSE(AppSettings{}.SaveSettings());
+}
+
+TEST_F(AppSettingsTest, SaveKeepsLinkAndPermissions) {
+    std::string real = dir_.Write("real.xml", "old");
+    ::chmod(real.c_str(), 0640);
+    std::filesystem::create_symlink(real, SettingsPath());
+    Saved(AppSettings{});
+    EXPECT_TRUE(std::filesystem::is_symlink(SettingsPath()));
+    EXPECT_NE(test::ReadFileBytes(real), "old");
+    struct stat st;
+    ASSERT_EQ(::stat(real.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+TEST(ColorTextTest, ParsesAndFormats) {
+    struct Row {
+        const char* name;
+        std::u16string text;
+        Color32 color;
+    };
+    const Color32 black{};
+    const Color32 highlight{.blue = 0x00, .green = 0xE3, .red = 0xFE};
+    const std::vector<Row> rows = {
+        {"with hash", u"#FEE300", highlight},
+        {"lower case without hash", u"fee300", highlight},
+        {"six characters starting with hash", u"#FEE30", black},
+        {"seven characters with a bad digit", u"#FEE3G0", black},
+        {"seven characters without hash", u"FEE3000", black},
+        {"empty", u"", black},
+        {"sign inside", u"#+E+300", black},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(ParseColor(row.text), row.color);
+    }
+    const Color32 mixed{.blue = 0x0A, .green = 0xB0, .red = 0x01, .alpha = 0x10};
+    EXPECT_EQ(FormatColor(mixed, true), u"#01B00A");
+    EXPECT_EQ(FormatColor(mixed, false), u"01B00A");
+}
+
+}  // namespace
+}  // namespace linesift
