@@ -237,6 +237,37 @@ class TextListTest : public QObject {
         QCOMPARE(document_->Line(0).selected, 1u);
     }
 
+    // A drag that grows and shrinks selects exactly the lines with a row in
+    // the range, as a fresh range selection would.
+    void dragSelectionMatchesAFreshRangeSelection() {
+        std::string text;
+        for (int i = 0; i < 40; ++i) {
+            text += i % 4 == 1 ? std::string(90, 'w') + " " + std::string(90, 'v') + "\n"
+                               : "short " + std::to_string(i) + "\n";
+        }
+        Load(text, QSize(300, 800));
+        list_->SetWordWrap(true, true, true);
+        QVERIFY(document_->Line(1).rowCount > 1);
+        QTest::mousePress(list_->viewport(), Qt::LeftButton, {}, RowPoint(6));
+        for (int target : {20, 12, 30, 7, 2, 25, 5}) {
+            QMouseEvent move(QEvent::MouseMove, QPointF(RowPoint(target)),
+                             list_->viewport()->mapToGlobal(QPointF(RowPoint(target))),
+                             Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(list_->viewport(), &move);
+            int lo = std::min(6, target);
+            int hi = std::max(6, target);
+            for (size_t line = 0; line < document_->LineCount(); ++line) {
+                bool inRange = false;
+                for (int64_t i = lo; i <= hi; ++i) {
+                    inRange |= list_->ShownRow(i)->line == line;
+                }
+                QVERIFY2(document_->Line(line).selected == (inRange ? 1u : 0u),
+                         (std::to_string(target) + " line " + std::to_string(line)).c_str());
+            }
+        }
+        QTest::mouseRelease(list_->viewport(), Qt::LeftButton, {}, RowPoint(6));
+    }
+
     void scrollRangesFollowTheShownRows() {
         std::string text;
         for (int i = 0; i < 100; ++i) {

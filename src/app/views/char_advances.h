@@ -27,6 +27,8 @@ class CharAdvances {
     double NextTabStop(double x) const {
         return (static_cast<int64_t>(x / tab_width_) + 1) * tab_width_;
     }
+    // The total advance of units without tabs.
+    double Sum(const char16_t* units, size_t n);
     // The x after text drawn from x (relative to the tab origin), tabs expanded.
     double Advance(std::u16string_view text, double x);
     // The width of text drawn at the tab origin.
@@ -43,6 +45,7 @@ class CharAdvances {
     double tab_width_;
     double max_advance_;
     std::unique_ptr<float[]> table_;
+    float ascii_[128];  // the advances of ASCII, measured up front
 };
 
 // The advances of ListFont().

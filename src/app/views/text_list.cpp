@@ -56,6 +56,9 @@ void VeTextList::DropRows() {
     caret_line_ = -1;
     anchor_index_ = -1;
     content_width_ = 1;
+    geometry_.Clear();
+    highlights_.clear();
+    highlights_size_ = 0;
     SelectionChanged();
 }
 
@@ -105,6 +108,8 @@ void VeTextList::Clear(bool redraw) {
 
 void VeTextList::SetFilter(const ListFilterRequest& request) {
     filter_ = request;
+    highlights_.clear();
+    highlights_size_ = 0;
     if (!request.text.empty() && (!ValidateListFilter(request) || rows_.empty())) {
         return;
     }
@@ -379,7 +384,8 @@ int32_t VeTextList::MeasureRowWidth(TextRow& row) {
         int64_t start = 0;
         int64_t end = 0;
         std::u16string_view text = RowDisplayText(row, start, end);
-        double w = ListFontAdvances().Width(text);
+        double w = word_wrap_ ? ListFontAdvances().Width(text)
+                              : geometry_.Width(row.line, text, ListFontAdvances());
         row.width = static_cast<int32_t>(std::min(w + 10 + 8, 2.0e9));
     }
     return row.width;
@@ -401,6 +407,24 @@ int64_t VeTextList::RowFromPoint(QPoint p) const {
         return -1;
     }
     return p.y() / kRowHeight;
+}
+
+const std::vector<HighlightRange>* VeTextList::HighlightsFor(const TextRow& row) {
+    if (row.matched == 0 || filter_.text.empty()) {
+        return nullptr;
+    }
+    auto it = highlights_.find(row.line);
+    if (it == highlights_.end()) {
+        if (highlights_size_ > (size_t{4} << 20)) {
+            highlights_.clear();
+            highlights_size_ = 0;
+        }
+        std::vector<HighlightRange> ranges;
+        FindHighlightRanges(filter_, LineOf(row).text(), ranges);
+        highlights_size_ += ranges.size() + 1;
+        it = highlights_.emplace(row.line, std::move(ranges)).first;
+    }
+    return it->second.empty() ? nullptr : &it->second;
 }
 
 // Selection
@@ -498,6 +522,44 @@ void VeTextList::SelectRange(int64_t a, int64_t b) {
     viewport()->update();
 }
 
+void VeTextList::DragSelectRange(int64_t a, int64_t b) {
+    int64_t n = ShownRowCount();
+    if (a < 0 || b < 0 || a >= n || b >= n) {
+        return;
+    }
+    int64_t lo = std::min(a, b);
+    int64_t hi = std::max(a, b);
+    if (drag_lo_ < 0 || drag_hi_ >= n) {
+        SelectRange(lo, hi);
+    } else {
+        // Lines with a row in [lo, hi] are selected, all other shown lines are
+        // not; rows outside both ranges already have their final state.
+        uint32_t lineLo = ShownRowRef(lo).line;
+        uint32_t lineHi = ShownRowRef(hi).line;
+        auto clear = [&](int64_t from, int64_t to) {
+            for (int64_t i = from; i <= to; ++i) {
+                uint32_t line = ShownRowRef(i).line;
+                if (line < lineLo || line > lineHi) {
+                    document_.Line(line).selected = 0;
+                }
+            }
+        };
+        auto select = [&](int64_t from, int64_t to) {
+            for (int64_t i = from; i <= to; ++i) {
+                LineOf(ShownRowRef(i)).selected = 1;
+            }
+        };
+        clear(drag_lo_, std::min(drag_hi_, lo - 1));
+        clear(std::max(drag_lo_, hi + 1), drag_hi_);
+        select(lo, std::min(hi, drag_lo_ - 1));
+        select(std::max(lo, drag_hi_ + 1), hi);
+        SelectionChanged();
+        viewport()->update();
+    }
+    drag_lo_ = lo;
+    drag_hi_ = hi;
+}
+
 int64_t VeTextList::ShownIndexOfRow(int64_t rowIndex) const {
     if (rowIndex < 0) {
         return -1;
@@ -534,6 +596,7 @@ void VeTextList::mousePressEvent(QMouseEvent* event) {
     }
     press_point_ = current_point_ = p;
     dragging_ = true;
+    drag_lo_ = drag_hi_ = -1;
     if (hit >= 0) {
         const TextRow& row = ShownRowRef(hit);
         caret_line_ = row.line;
@@ -567,7 +630,7 @@ void VeTextList::mouseMoveEvent(QMouseEvent* event) {
     int64_t start = r.top() < 0 ? 0 : RowFromPoint(ToDocument(r.topLeft()));
     if (start >= 0 && ShownRowCount() > 0) {
         int64_t end = RowFromPoint(ToDocument(r.bottomRight()));
-        SelectRange(start, end >= 0 ? end : ShownRowCount() - 1);
+        DragSelectRange(start, end >= 0 ? end : ShownRowCount() - 1);
     }
     viewport()->repaint();
 }

@@ -5,9 +5,11 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "document/text_document.h"
+#include "views/line_geometry.h"
 #include "views/row_filter.h"
 
 namespace linesift {
@@ -134,6 +136,9 @@ class VeTextList : public QAbstractScrollArea {
     int32_t MeasureRowWidth(TextRow& row);
     QPoint ToDocument(QPoint viewportPoint) const;
     void SelectRange(int64_t a, int64_t b);
+    // SelectRange for a drag: after the first move it only visits the rows
+    // that enter or leave the range, so a drag over millions of rows stays fast.
+    void DragSelectRange(int64_t a, int64_t b);
     void ClearShownSelection();
     void SelectionChanged() const { selected_count_ = -1; }
     // The shown index of rows_[rowIndex], or -1 when it is not shown.
@@ -141,6 +146,9 @@ class VeTextList : public QAbstractScrollArea {
     void OpenLineViewer(int64_t shownIndex);
     void HideLineViewers();
     void ScrollRows(int rows);
+    // The highlight ranges of a row's line under the current filter, or null
+    // when it has none; cached per line until the filter or rows change.
+    const std::vector<HighlightRange>* HighlightsFor(const TextRow& row);
 
     TextDocument& document_;
     TextListHost* host_;
@@ -156,6 +164,8 @@ class VeTextList : public QAbstractScrollArea {
     QPoint press_point_;
     QPoint current_point_;
     bool dragging_ = false;
+    int64_t drag_lo_ = -1;  // the range the drag selected last, -1 before the first move
+    int64_t drag_hi_ = -1;
     bool reformat_pending_ = false;
     bool had_focus_ = false;
     int wheel_accumulator_ = 0;
@@ -163,6 +173,9 @@ class VeTextList : public QAbstractScrollArea {
     uint32_t highlight_color_ = 0xFEE300;
     QSize last_size_;
     std::vector<uint8_t> matched_scratch_;
+    LineGeometryCache geometry_;
+    std::unordered_map<uint32_t, std::vector<HighlightRange>> highlights_;
+    size_t highlights_size_ = 0;
     VeLineEdit* single_viewer_;
     VeLineEdit* multi_viewer_;
 };

@@ -77,8 +77,7 @@ void TextListPainter::PaintRow(QPainter& painter, int64_t shownIndex, const QRec
 void TextListPainter::DrawRowText(QPainter& painter, const TextRow& row, const QRectF& t) {
     int64_t start = 0;
     int64_t end = 0;
-    std::u16string_view piece = list_.RowDisplayText(row, start, end);
-    if (piece.empty()) {
+    if (list_.RowDisplayText(row, start, end).empty()) {
         return;
     }
     CharAdvances& advances = ListFontAdvances();
@@ -87,41 +86,46 @@ void TextListPainter::DrawRowText(QPainter& painter, const TextRow& row, const Q
     const double clipLeft =
         std::max(t.left(), static_cast<double>(list_.horizontalScrollBar()->value()));
     const double clipRight = std::min(t.right(), clipLeft + list_.viewport()->width() + 1);
-    const ListFilterRequest& filter = list_.filter_;
     std::u16string_view line = list_.LineOf(row).text();
-    if (row.matched == 0 || filter.text.empty() || !FindHighlightRanges(filter, line, ranges_)) {
-        painter.setPen(Qt::black);
-        DrawTabbedText(painter, piece, t.left(), baseline, t.left(), clipLeft, clipRight, advances);
-        return;
-    }
-    // Skip to the first character that can be seen; mark up only what can.
-    double x = t.left();
+    auto isTrail = [&line](int64_t i) {
+        return line[static_cast<size_t>(i)] >= 0xDC00 && line[static_cast<size_t>(i)] <= 0xDFFF;
+    };
+    auto step = [&](int64_t i, double x) {
+        char16_t c = line[static_cast<size_t>(i)];
+        return c == u'\t' ? t.left() + advances.NextTabStop(x - t.left()) : x + advances.Of(c);
+    };
+    // The first character that can be seen, found from remembered positions
+    // on long lines; only what can be seen is marked up and drawn.
     int64_t first = start;
-    while (first < end) {
-        char16_t c = line[static_cast<size_t>(first)];
-        double next =
-            c == u'\t' ? t.left() + advances.NextTabStop(x - t.left()) : x + advances.Of(c);
-        if (next >= clipLeft) {
-            break;
-        }
-        x = next;
-        ++first;
+    double x = t.left();
+    if (!list_.word_wrap_) {
+        auto [offset, at] = list_.geometry_.Seek(row.line, line, clipLeft - t.left(), advances);
+        first = static_cast<int64_t>(offset);
+        x = t.left() + at;
     }
-    if (first > start && first < end && line[static_cast<size_t>(first)] >= 0xDC00 &&
-        line[static_cast<size_t>(first)] <= 0xDFFF) {
+    for (double next; first < end && (next = step(first, x)) < clipLeft; ++first) {
+        x = next;
+    }
+    if (first > start && first < end && isTrail(first)) {
         --first;
     }
     int64_t last = first;
     for (double w = x; last < end && w <= clipRight; ++last) {
-        char16_t c = line[static_cast<size_t>(last)];
-        w = c == u'\t' ? t.left() + advances.NextTabStop(w - t.left()) : w + advances.Of(c);
+        w = step(last, w);
     }
-    if (last < end && line[static_cast<size_t>(last)] >= 0xDC00 &&
-        line[static_cast<size_t>(last)] <= 0xDFFF) {
+    if (last < end && isTrail(last)) {
         ++last;
     }
+    const std::vector<HighlightRange>* ranges = list_.HighlightsFor(row);
+    if (ranges == nullptr) {
+        painter.setPen(Qt::black);
+        DrawTabbedText(painter,
+                       line.substr(static_cast<size_t>(first), static_cast<size_t>(last - first)),
+                       x, baseline, t.left(), clipLeft, clipRight, advances);
+        return;
+    }
     std::u16string markup =
-        BuildHighlightMarkup(line, first, last, ranges_, list_.highlight_color_);
+        BuildHighlightMarkup(line, first, last, *ranges, list_.highlight_color_);
     QRectF rect(x, t.top(), t.right() - x, t.height());
     DrawMarkup(painter, markup, rect, kSingleLine | kVCenter | kExpandTabs, MarkupStyle{}, advances,
                t.left());

@@ -29,7 +29,6 @@ class TextListPainter {
     void DrawMarquee(QPainter& painter);
 
     VeTextList& list_;
-    std::vector<HighlightRange> ranges_;
 };
 
 }  // namespace linesift

@@ -1,0 +1,182 @@
+// Times the line list on large documents: building rows, filtering, painting
+// a screen (also with lines of megabytes), word wrap, and drag selection.
+//   QT_QPA_PLATFORM=offscreen list_bench LOG [SCRATCH_DIR]
+// LOG is the 1 GiB benchmark log; SCRATCH_DIR (default /tmp) receives the
+// generated documents (removed afterwards).
+#include <QApplication>
+#include <QImage>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <string>
+
+#include "document/text_document.h"
+#include "views/text_list.h"
+
+using namespace linesift;
+
+namespace {
+
+double Seconds(const std::function<void()>& work) {
+    auto t0 = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+// The slowest of several paints of the whole viewport.
+double WorstPaintMs(VeTextList& list, int times) {
+    QImage image(list.viewport()->size(), QImage::Format_ARGB32_Premultiplied);
+    double worst = 0;
+    for (int i = 0; i < times; ++i) {
+        worst = std::max(worst, 1000 * Seconds([&] { list.viewport()->render(&image); }));
+    }
+    return worst;
+}
+
+bool Load(TextDocument& document, const std::string& path) {
+    if (!document.LoadFromFile(FromNativePath(path))) {
+        std::fprintf(stderr, "cannot load %s: %s\n", path.c_str(), document.LastError().c_str());
+        return false;
+    }
+    return true;
+}
+
+void BenchBigLog(const std::string& path) {
+    TextDocument document;
+    if (!Load(document, path)) {
+        return;
+    }
+    VeTextList list(document, nullptr);
+    list.resize(1200, 900);
+    list.show();
+    std::printf("document: %zu lines\n", document.LineCount());
+    std::printf("Rebuild, word wrap off: %.3f s\n", Seconds([&] { list.Rebuild(false, true); }));
+    std::printf("SetFilter, empty query: %.3f s\n", Seconds([&] { list.SetFilter({}); }));
+    std::printf("SetFilter, show all 'error': %.3f s\n",
+                Seconds([&] { list.SetFilter({.text = u"error", .filter_mode = 2}); }));
+    std::printf("paint one screen, top: %.2f ms\n", WorstPaintMs(list, 20));
+    list.verticalScrollBar()->setValue(list.verticalScrollBar()->maximum() / 2);
+    std::printf("paint one screen, middle: %.2f ms\n", WorstPaintMs(list, 20));
+    std::printf("SetFilter, hide unmatched 'error': %.3f s\n",
+                Seconds([&] { list.SetFilter({.text = u"error", .filter_mode = 0}); }));
+    std::printf("rows: %zu bytes each\n", sizeof(TextRow));
+}
+
+void BenchHugeLines(const std::string& scratch) {
+    std::string path = scratch + "/linesift-huge-lines.txt";
+    {
+        std::ofstream out(path, std::ios::binary);
+        // Realistic long lines: a match every few kilobytes.
+        std::string chunk;
+        for (int i = 0; i < 1000; ++i) {
+            chunk += i == 500 ? "word error " : "word text ";
+        }
+        for (int line = 0; line < 40; ++line) {
+            size_t size = line == 5 ? 50u << 20 : 4u << 20;
+            for (size_t n = 0; n < size; n += chunk.size()) {
+                out << chunk;
+            }
+            out << '\n';
+        }
+    }
+    TextDocument document;
+    if (!Load(document, path)) {
+        return;
+    }
+    std::remove(path.c_str());
+    VeTextList list(document, nullptr);
+    list.resize(1200, 900);
+    list.show();
+    list.Rebuild(false, true);
+    std::printf("huge lines, first paint (measures): %.2f ms\n", WorstPaintMs(list, 1));
+    std::printf("huge lines, paint: %.2f ms\n", WorstPaintMs(list, 10));
+    list.SetFilter({.text = u"error", .filter_mode = 2});
+    std::printf("huge lines, highlighted paint: %.2f ms\n", WorstPaintMs(list, 10));
+    list.horizontalScrollBar()->setValue(list.horizontalScrollBar()->maximum() / 3);
+    std::printf("huge lines, highlighted paint scrolled right: %.2f ms\n", WorstPaintMs(list, 10));
+}
+
+void BenchWordWrap(const std::string& log, const std::string& scratch) {
+    std::string path = scratch + "/linesift-1m-lines.txt";
+    {
+        std::ifstream in(log, std::ios::binary);
+        std::ofstream out(path, std::ios::binary);
+        std::string line;
+        for (int i = 0; i < 1000000 && std::getline(in, line); ++i) {
+            out << line << '\n';
+        }
+    }
+    TextDocument document;
+    if (!Load(document, path)) {
+        return;
+    }
+    std::remove(path.c_str());
+    VeTextList list(document, nullptr);
+    list.resize(800 + list.verticalScrollBar()->sizeHint().width(), 900);
+    list.show();
+    list.Rebuild(false, true);
+    std::printf("word wrap on %zu lines at %d px: %.3f s (%lld rows)\n", document.LineCount(),
+                list.viewport()->width(), Seconds([&] { list.SetWordWrap(true, true, false); }),
+                static_cast<long long>(list.ShownRowCount()));
+    std::printf("paint one wrapped screen: %.2f ms\n", WorstPaintMs(list, 20));
+}
+
+void BenchDrag(const std::string& scratch) {
+    std::string path = scratch + "/linesift-10m-rows.txt";
+    {
+        std::ofstream out(path, std::ios::binary);
+        for (int i = 0; i < 10000000; ++i) {
+            out << "row " << i << '\n';
+        }
+    }
+    TextDocument document;
+    if (!Load(document, path)) {
+        return;
+    }
+    std::remove(path.c_str());
+    VeTextList list(document, nullptr);
+    list.resize(600, 800);
+    list.show();
+    list.Rebuild(false, true);
+    QWidget* vp = list.viewport();
+    auto send = [&](QEvent::Type type, QPoint p, Qt::MouseButtons buttons) {
+        QMouseEvent e(type, QPointF(p), vp->mapToGlobal(QPointF(p)), Qt::LeftButton, buttons,
+                      Qt::NoModifier);
+        QApplication::sendEvent(vp, &e);
+    };
+    send(QEvent::MouseButtonPress, QPoint(50, 10), Qt::LeftButton);
+    double worst = 0;
+    QScrollBar* bar = list.verticalScrollBar();
+    for (int step = 1; step <= 40; ++step) {
+        // Scroll on and move to the bottom of the view: the range grows by a
+        // quarter of a million rows each time, then shrinks back.
+        int target = step <= 20 ? bar->maximum() / 20 * step : bar->maximum() / 20 * (40 - step);
+        bar->setValue(target);
+        worst = std::max(worst, 1000 * Seconds([&] {
+                                    send(QEvent::MouseMove, QPoint(50, 790), Qt::LeftButton);
+                                }));
+    }
+    send(QEvent::MouseButtonRelease, QPoint(50, 790), Qt::NoButton);
+    std::printf("drag over %lld rows: slowest move %.2f ms, %lld lines selected\n",
+                static_cast<long long>(list.ShownRowCount()), worst,
+                static_cast<long long>(list.SelectedLineCount()));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: list_bench LOG [SCRATCH_DIR]\n");
+        return 2;
+    }
+    std::string scratch = argc > 2 ? argv[2] : "/tmp";
+    BenchBigLog(argv[1]);
+    BenchHugeLines(scratch);
+    BenchWordWrap(argv[1], scratch);
+    BenchDrag(scratch);
+    return 0;
+}
