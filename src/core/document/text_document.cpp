@@ -40,6 +40,8 @@ struct LoadPart {
     char16_t* dest;
     LineStore* store;
     LegacyDecoder* legacy;  // for Ansi; one per part, since decoders are not shared
+    const TextDocument::ProgressHandler* progress;  // reports for the whole load; null for none
+    uint64_t scale;                                 // bytes of the whole load per byte of this part
     PartError error = PartError::None;
 };
 
@@ -73,6 +75,10 @@ void ReadPart(LoadPart& part) {
                 }
                 part.store->Append(out, static_cast<uint32_t>(units));
                 out += units;
+                if (part.progress != nullptr &&
+                    (pos - part.begin) >> 25 != (b - part.begin) >> 25) {
+                    (*part.progress)((pos - part.begin) * part.scale, part.size);
+                }
             }
             if (part.last && step == LineStep::AtEnd &&
                 EndsWithLineBreakAt(part.data, part.size, part.encoding)) {
@@ -280,51 +286,63 @@ mode_t NewFileMode(const std::string& target) {
 
 }  // namespace
 
+bool WriteTextFileReplacing(const std::string& path,
+                            const std::function<bool(TextFileStream&)>& writeLines,
+                            std::string& error) {
+    std::string target = ResolveSaveTarget(path);
+    size_t slash = target.rfind('/');
+    std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+    std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+    std::string temp = folder + "." + name + ".linesift-XXXXXX";
+    int fd = ::mkstemp(temp.data());
+    if (fd < 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    ::fchmod(fd, NewFileMode(target));
+    ::close(fd);
+    bool ok = true;
+    {
+        TextFileStream stream(Detect);
+        ok = stream.CreateNew(temp, 4096) && writeLines(stream);
+        ok = ok && (stream.GetLength() == 0 || stream.Sync());
+        ok = stream.Close() && ok;
+    }
+    if (!ok || ::rename(temp.c_str(), target.c_str()) != 0) {
+        int err = errno;
+        ::unlink(temp.c_str());
+        error = ok ? std::strerror(err) : "the file could not be written completely";
+        return false;
+    }
+    return true;
+}
+
 bool TextDocument::SaveToFile(const std::u16string& path) {
     last_error_.clear();
     std::u16string used = path.empty() ? path_ : path;
     if (used.empty()) {
         return Fail("the document has no file name");
     }
-    std::string target = ResolveSaveTarget(ToNativePath(used));
-    size_t slash = target.rfind('/');
-    std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
-    std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-    std::string temp =
-        (slash == std::string::npos ? std::string() : folder) + "." + name + ".linesift-XXXXXX";
-    int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
-        return Fail(std::strerror(errno));
-    }
-    ::fchmod(fd, NewFileMode(target));
-    ::close(fd);
-
-    bool ok = true;
-    {
-        TextFileStream stream(Detect);
-        ok = stream.CreateNew(temp, 4096);
+    auto writeLines = [this](TextFileStream& stream) {
         size_t count = lines_.size();
-        for (size_t i = 0; ok && i < count; ++i) {
+        for (size_t i = 0; i < count; ++i) {
             std::u16string_view text = lines_[i].text();
-            if (i + 1 < count) {
-                ok = stream.WriteLine(text, true);
-            } else if (!text.empty()) {
-                ok = stream.WriteLine(text, false);
+            bool last = i + 1 == count;
+            if ((!last || !text.empty()) && !stream.WriteLine(text, !last)) {
+                return false;
             }
         }
-        ok = ok && (count == 0 || stream.GetLength() == 0 || stream.Sync());
-        ok = stream.Close() && ok;
-    }
-    if (!ok || ::rename(temp.c_str(), target.c_str()) != 0) {
-        int err = errno;
-        ::unlink(temp.c_str());
-        return Fail(ok ? std::strerror(err) : "the file could not be written completely");
+        return true;
+    };
+    std::string native = ToNativePath(used);
+    if (!WriteTextFileReplacing(native, writeLines, last_error_)) {
+        return false;
     }
     modified_ = false;
     imported_ = false;
     path_ = used;
     FileTimeStamp time;
-    last_write_time_ = GetLastWriteTime(target, time) ? time : FileTimeStamp();
+    last_write_time_ = GetLastWriteTime(ResolveSaveTarget(native), time) ? time : FileTimeStamp();
     return true;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -9,6 +10,8 @@
 #include "document/text_encoding.h"
 
 namespace linesift {
+
+class TextFileStream;
 
 // The one open document: its lines, the file it came from, whether it has
 // changes that are in no file, and the file's modification time.
@@ -53,6 +56,11 @@ class TextDocument {
     const DocumentLine& Line(size_t index) const { return lines_[index]; }
     const LineStore& Lines() const { return lines_; }
 
+    // Called now and then during a load on the loading thread with the bytes
+    // read so far and the total, so a caller can show progress; null for none.
+    using ProgressHandler = std::function<void(uint64_t done, uint64_t total)>;
+    void SetProgressHandler(ProgressHandler handler) { progress_ = std::move(handler); }
+
     // The encoding the last load detected.
     int32_t LoadedEncoding() const { return loaded_encoding_; }
     // Why the last load or save failed, for messages outside the desktop
@@ -71,7 +79,17 @@ class TextDocument {
     TextArena arena_;
     int32_t loaded_encoding_ = Detect;
     std::string last_error_;
+    ProgressHandler progress_;
 };
+
+// Writes a new text file at path (the locale's encoding, CR LF breaks)
+// through writeLines, which writes the lines with the stream's WriteLine and
+// returns false on failure. The file replaces an existing one only when it
+// was written completely; a symbolic link at path is followed and the old
+// file's permissions are kept. error receives why it failed.
+bool WriteTextFileReplacing(const std::string& path,
+                            const std::function<bool(TextFileStream&)>& writeLines,
+                            std::string& error);
 
 // Data of at least this many bytes is read on two threads; 0 restores the
 // default. For tests, which check that both ways give the same lines.
