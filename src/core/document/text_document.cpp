@@ -185,11 +185,29 @@ bool TextDocument::LoadLines(const std::string& path) {
         return Fail("not enough memory to load the file");
     }
     LineStore secondLines;
-    LoadPart first{data,  size,    start,   split ? split : size, encoding, split == 0,
-                   arena, &lines_, &legacy0};
-    LoadPart second{
-        data,         size,    split, size, encoding, true, arena + scale * split + kPartGap,
-        &secondLines, &legacy1};
+    const ProgressHandler* progress = progress_ ? &progress_ : nullptr;
+    LoadPart first{.data = data,
+                   .size = size,
+                   .begin = start,
+                   .limit = split ? split : size,
+                   .encoding = encoding,
+                   .last = split == 0,
+                   .dest = arena,
+                   .store = &lines_,
+                   .legacy = &legacy0,
+                   .progress = progress,
+                   .scale = split ? 2u : 1u};
+    LoadPart second{.data = data,
+                    .size = size,
+                    .begin = split,
+                    .limit = size,
+                    .encoding = encoding,
+                    .last = true,
+                    .dest = arena + scale * split + kPartGap,
+                    .store = &secondLines,
+                    .legacy = &legacy1,
+                    .progress = nullptr,
+                    .scale = 1};
     if (split != 0) {
         std::thread worker;
         try {
