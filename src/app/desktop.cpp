@@ -1,23 +1,31 @@
 // Starts the desktop program.
 #include <QApplication>
-#include <QLabel>
+#include <QSessionManager>
+#include <QTimer>
 #include <string>
 
 #include "document/clipboard_text.h"
+#include "document/text_document.h"
+#include "settings/app_settings.h"
 #include "shell/clipboard_backend.h"
+#include "shell/main_frame.h"
 
 int RunDesktop(int argc, char** argv, const std::string& file) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Linesift"));
     linesift::QtClipboardBackend::Install();
-    QLabel label(
-        QStringLiteral("Linesift: the desktop window is not built yet.\n"
-                       "Use linesift --print FILE meanwhile."));
-    label.setWindowTitle(QStringLiteral("Linesift"));
-    label.setMargin(24);
-    label.show();
-    (void)file;
-    int status = app.exec();
+    int status = 0;
+    {
+        linesift::MainFrame frame;
+        frame.SetPendingOpenPath(linesift::FromNativePath(file));
+        QObject::connect(&app, &QGuiApplication::commitDataRequest, &app, [](QSessionManager&) {
+            linesift::AppSettings::Instance().SaveSettings();
+        });
+        // Shown, and the file opened, once the event loop runs.
+        QTimer::singleShot(0, &frame, [&frame] { frame.ShowFirstTime(); });
+        status = app.exec();
+    }
+    linesift::AppSettings::Instance().SaveSettings();
     linesift::ClipboardText::Instance().SetBackend(nullptr);
     return status;
 }

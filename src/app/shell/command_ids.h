@@ -1,0 +1,49 @@
+#pragma once
+
+namespace linesift::cmd {
+
+// The ids of the program's commands, shared by menus, shortcuts, the tool
+// bar and the line list's context menu.
+enum : int {
+    kNew = 57600,
+    kOpen = 57601,
+    kSave = 57603,
+    kSaveAs = 57604,
+    kImportClipboard = 33116,
+    kExportFilterResults = 33114,
+    kExportSelectedLines = 33123,
+    kRecentFirst = 57616,
+    kRecentLast = 57631,
+    kClearRecent = 32795,
+    kExit = 57665,
+    kCopy = 57634,
+    kPaste = 57637,
+    kSelectAll = 33118,
+    kSelectInverse = 33120,
+    kDeselect = 33119,
+    kFind = 33079,
+    kAutoSuggest = 33089,
+    kClearHistory = 33088,
+    kNaiveQuery = 33110,
+    kSmartQuery = 33111,
+    kRegexQuery = 33109,
+    kMatchCase = 33107,
+    kMatchWholeWord = 33108,
+    kSearchAsYouType = 33087,
+    kToolbar = 59392,
+    kStatusBar = 59393,
+    kWordWrap = 33096,
+    kHideUnmatched = 33103,
+    kHideMatched = 33104,
+    kShowAll = 33102,
+    kRegexTester = 33126,
+    kOptions = 32787,
+    kHelpContents = 32796,
+    kHelpSearch = 32799,
+    kWebsite = 33068,
+    kCheckForUpdates = 32837,
+    kFeedback = 32838,
+    kAbout = 57664,
+};
+
+}  // namespace linesift::cmd

@@ -1,0 +1,282 @@
+// The document commands of the main window: new, open, reload, save, export,
+// import, and the questions they ask.
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+
+#include "document/clipboard_text.h"
+#include "document/text_file_stream.h"
+#include "platform/clock.h"
+#include "qt_text.h"
+#include "settings/app_settings.h"
+#include "shell/command_ids.h"
+#include "shell/main_frame.h"
+#include "shell/query_box.h"
+#include "shell/status_panes.h"
+#include "shell/view_container.h"
+
+namespace linesift {
+namespace {
+
+// Trims, resolves against the current folder and normalises; a symbolic
+// link becomes its target's canonical path.
+QString AbsoluteNormalPath(const QString& path) {
+    QString trimmed = path.trimmed();
+    if (trimmed.isEmpty()) {
+        return trimmed;
+    }
+    QFileInfo info(QDir::current(), trimmed);
+    QString absolute = QDir::cleanPath(info.absoluteFilePath());
+    if (QFileInfo(absolute).isSymLink()) {
+        QString target = QFileInfo(absolute).canonicalFilePath();
+        return target.isEmpty() ? absolute : target;
+    }
+    return absolute;
+}
+
+bool EndsWithTxt(const QString& name) {
+    return name.endsWith(QStringLiteral(".txt"), Qt::CaseInsensitive);
+}
+
+class WaitCursor {
+  public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+}  // namespace
+
+void MainFrame::ClearDocument() {
+    view_->List().Clear(true);
+    document_.Reset();
+    search_box_->ClearQuery();
+}
+
+bool MainFrame::OpenFile(const std::u16string& rawPath, bool addToRecent) {
+    std::u16string path = ToU16(AbsoluteNormalPath(ToQString(rawPath)));
+    if (!path.empty() && path == document_.GetPath()) {
+        return true;
+    }
+    QString previous = status_->MessageText();
+    status_->ShowNow(QStringLiteral("Loading..."));
+    int64_t start = MonotonicMs();
+    WaitCursor wait;
+    // Long loads show their progress; the bar is painted at once, because
+    // events are not processed while the document is being filled.
+    document_.SetProgressHandler([this, start](uint64_t done, uint64_t total) {
+        if (MonotonicMs() - start >= 500 && total > 0) {
+            status_->ShowNow(QStringLiteral("Loading... %1%").arg(done * 100 / total));
+        }
+    });
+    bool loaded = document_.LoadFromFile(path);
+    document_.SetProgressHandler(nullptr);
+    if (!loaded) {
+        view_->List().Clear(true);
+        status_->SetMessage(previous);
+        ShowError(QStringLiteral("Error opening file %1!").arg(ToQString(path)));
+        return false;
+    }
+    if (addToRecent && AppSettings::Instance().save_file_history) {
+        AddRecentFile(path);
+    }
+    view_->List().Rebuild(true, true);
+    UpdateCommandUi();
+    int64_t elapsed = MonotonicMs() - start;
+    if (elapsed >= 50) {
+        status_->ShowTimed(QString::asprintf("Loaded in %.2f seconds", elapsed * 0.001), 3000);
+    } else {
+        status_->SetMessage(previous);
+    }
+    search_box_->Activate(false);
+    return true;
+}
+
+void MainFrame::NewDocument() {
+    if (!PromptSaveChanges()) {
+        return;
+    }
+    ClearDocument();
+    UpdateCommandUi();
+}
+
+void MainFrame::OpenCommand() {
+    QString chosen = dialogs_->AskOpenPath(this);
+    if (chosen.isEmpty() || !PromptSaveChanges()) {
+        return;
+    }
+    ClearDocument();
+    UpdateCommandUi();
+    // Chosen in the dialog: loaded again even when it is the open file.
+    OpenFile(ToU16(chosen), true);
+}
+
+void MainFrame::OpenRecent(int id) {
+    AppSettings& settings = AppSettings::Instance();
+    size_t index = static_cast<size_t>(id - cmd::kRecentFirst);
+    if (index >= settings.recent_files.size()) {
+        return;
+    }
+    // The entry is taken before the question, which may reorder the list.
+    std::u16string path = settings.recent_files[index];
+    if (!PromptSaveChanges()) {
+        return;
+    }
+    ClearDocument();
+    UpdateCommandUi();
+    bool opened = OpenFile(path, false);
+    auto& list = settings.recent_files;
+    list.erase(std::remove(list.begin(), list.end(), path), list.end());
+    if (opened) {
+        list.push_front(path);
+    }
+    RebuildRecentFilesMenu();
+}
+
+bool MainFrame::PromptSaveChanges() {
+    if (!document_.IsModified()) {
+        return true;
+    }
+    QString text = QStringLiteral("Do you want to save changes to ");
+    text += document_.GetPath().empty() ? QStringLiteral("Untitled")
+                                        : QStringLiteral("\n") + ToQString(document_.GetPath());
+    text += QStringLiteral("?");
+    auto answer =
+        dialogs_->ShowMessage(this, text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                              QMessageBox::Question);
+    if (answer == QMessageBox::Yes) {
+        return SaveCommand() == SaveResult::Saved;
+    }
+    return answer == QMessageBox::No;
+}
+
+MainFrame::SaveResult MainFrame::SaveCommand() {
+    if (document_.IsEmpty()) {
+        return SaveResult::Failed;
+    }
+    if (!document_.IsModified()) {
+        return SaveResult::Saved;
+    }
+    // An imported document has no file of its own, whatever its name says.
+    if (!document_.IsImported() && QFileInfo::exists(ToQString(document_.GetPath()))) {
+        return SaveDocument() ? SaveResult::Saved : SaveResult::Failed;
+    }
+    return SaveAsCommand();
+}
+
+MainFrame::SaveResult MainFrame::SaveAsCommand() {
+    QString path = AskSaveName(ToQString(document_.GetTitle()));
+    if (path.isEmpty()) {
+        return SaveResult::Cancelled;
+    }
+    document_.SetPath(ToU16(path));
+    return SaveDocument() ? SaveResult::Saved : SaveResult::Failed;
+}
+
+QString MainFrame::AskSaveName(const QString& initialName) {
+    QString path = dialogs_->AskSavePath(this, initialName);
+    if (path.isEmpty() || EndsWithTxt(path)) {
+        return path;
+    }
+    path += QStringLiteral(".txt");
+    // The dialog asked about the name as typed, not about this one.
+    if (QFileInfo::exists(path)) {
+        auto answer = dialogs_->ShowMessage(
+            this, QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(path),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::Warning);
+        if (answer != QMessageBox::Yes) {
+            return QString();
+        }
+    }
+    return path;
+}
+
+bool MainFrame::SaveDocument() {
+    WaitCursor wait;
+    bool saved = document_.SaveToFile(u"");
+    if (saved) {
+        if (AppSettings::Instance().save_file_history) {
+            AddRecentFile(document_.GetPath());
+        }
+        UpdateCommandUi();
+    } else {
+        ShowError(QStringLiteral("Error saving file \"%1\"!").arg(ToQString(document_.GetPath())));
+    }
+    return saved;
+}
+
+void MainFrame::Export(bool selectedOnly) {
+    VeTextList& list = view_->List();
+    if (selectedOnly ? !list.HasSelection()
+                     : !(list.IsFiltered() && list.FilteredLineCount() >= 1)) {
+        return;
+    }
+    QString path = AskSaveName(selectedOnly ? QStringLiteral("Selected Lines")
+                                            : QStringLiteral("Filter Results"));
+    if (path.isEmpty()) {
+        return;
+    }
+    WaitCursor wait;
+    auto writeLines = [&](TextFileStream& stream) {
+        for (int64_t i = 0, n = list.ShownRowCount(); i < n; ++i) {
+            const TextRow* row = list.ShownRow(i);
+            const DocumentLine& line = document_.Line(row->line);
+            if (row->subRow == 0 && (!selectedOnly || line.selected) &&
+                !stream.WriteLine(line.text(), true)) {
+                return false;
+            }
+        }
+        return true;
+    };
+    std::string error;
+    if (!WriteTextFileReplacing(ToNativePath(ToU16(path)), writeLines, error)) {
+        ShowError(QStringLiteral("Error exporting file \"%1\"!").arg(path));
+    }
+}
+
+void MainFrame::ImportClipboard(bool withPrompt) {
+    if (!ClipboardText::Instance().IsTextAvailable()) {
+        return;
+    }
+    if (withPrompt && !PromptSaveChanges()) {
+        return;
+    }
+    ClearDocument();
+    UpdateCommandUi();
+    WaitCursor wait;
+    if (document_.LoadFromClipboard()) {
+        view_->List().Rebuild(true, true);
+        UpdateCommandUi();
+        QMetaObject::invokeMethod(
+            this, [this] { RunCommand(cmd::kFind); }, Qt::QueuedConnection);
+    }
+}
+
+void MainFrame::CheckOutsideChange() {
+    if (!document_.HasChangedOnDisk()) {
+        return;
+    }
+    QString text = ToQString(document_.GetPath()) +
+                   QStringLiteral(
+                       "\n\nThis file has been modified outside of this application.\n"
+                       "Do you want to reload it?");
+    if (dialogs_->ShowMessage(this, text, QMessageBox::Yes | QMessageBox::No,
+                              QMessageBox::Question) == QMessageBox::Yes) {
+        ReloadDocument();
+    }
+}
+
+bool MainFrame::ReloadDocument() {
+    if (document_.IsEmpty()) {
+        return false;
+    }
+    std::u16string path = document_.GetPath();
+    if (!QFileInfo::exists(ToQString(path))) {
+        return false;
+    }
+    ClearDocument();
+    return OpenFile(path, true);
+}
+
+}  // namespace linesift

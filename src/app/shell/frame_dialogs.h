@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+
+namespace linesift {
+
+// The questions the main window asks through dialogs. The program shows
+// real dialogs; tests answer them without any.
+class FrameDialogs {
+  public:
+    virtual ~FrameDialogs() = default;
+
+    // A path chosen to open; empty when cancelled.
+    virtual QString AskOpenPath(QWidget* owner) = 0;
+    // A path chosen to save to, starting with initialName; empty when
+    // cancelled. The dialog asks before replacing the chosen file.
+    virtual QString AskSavePath(QWidget* owner, const QString& initialName) = 0;
+    // A message box with the caption "Linesift" centred over owner; returns
+    // the button pressed.
+    virtual QMessageBox::StandardButton ShowMessage(QWidget* owner, const QString& text,
+                                                    QMessageBox::StandardButtons buttons,
+                                                    QMessageBox::Icon icon) = 0;
+};
+
+// Real dialogs: file dialogs with the filters "Text Files (*.txt)" and
+// "All Files (*)", message boxes with the caption "Linesift".
+class QtFrameDialogs : public FrameDialogs {
+  public:
+    QString AskOpenPath(QWidget* owner) override;
+    QString AskSavePath(QWidget* owner, const QString& initialName) override;
+    QMessageBox::StandardButton ShowMessage(QWidget* owner, const QString& text,
+                                            QMessageBox::StandardButtons buttons,
+                                            QMessageBox::Icon icon) override;
+};
+
+}  // namespace linesift

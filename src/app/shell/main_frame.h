@@ -1,0 +1,111 @@
+#pragma once
+
+#include <QAction>
+#include <QMainWindow>
+#include <QMenu>
+#include <QToolBar>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "document/text_document.h"
+#include "shell/frame_dialogs.h"
+#include "views/text_list.h"
+
+namespace linesift {
+
+class QueryBox;
+class StatusPanes;
+class VeView;
+
+// The program's window: menus, the main bar with the tool bar and the search
+// box, the line list, the status bar. It owns the one document, routes every
+// command to its operation, keeps the command states in step with the
+// settings and the document at idle time, and records its placement.
+class MainFrame : public QMainWindow, public TextListHost {
+    Q_OBJECT
+  public:
+    // dialogs answers the frame's questions; null means real dialogs.
+    explicit MainFrame(std::unique_ptr<FrameDialogs> dialogs = nullptr, QWidget* parent = nullptr);
+    ~MainFrame() override;
+
+    // The file to open at the first idle turn after the window is shown.
+    void SetPendingOpenPath(const std::u16string& path) { pending_open_path_ = path; }
+    // Shows the window (placement restored) and opens the pending path.
+    void ShowFirstTime();
+
+    // Runs a command by id, as a menu item or shortcut would; false when the
+    // command is disabled or unknown.
+    bool RunCommand(int id);
+    QAction* Action(int id) const;
+    void UpdateCommandUi();
+
+    // The document commands.
+    bool OpenFile(const std::u16string& path, bool addToRecent);
+    bool ReloadDocument();
+    bool PromptSaveChanges();
+    void AddRecentFile(const std::u16string& path);
+    void CheckOutsideChange();
+
+    TextDocument& Document() { return document_; }
+    VeView& View() { return *view_; }
+    QueryBox& SearchBox() { return *search_box_; }
+    StatusPanes& Status() { return *status_; }
+    QMenu& RecentFilesMenu() { return *recent_menu_; }
+
+    // TextListHost
+    std::u16string StatusText() const override;
+    void ShowStatusNow(const std::u16string& text) override;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+  private:
+    enum class SaveResult { Saved, Failed, Cancelled };
+
+    void BuildActions();
+    void BuildMenus();
+    void BuildMainBar();
+    QAction* AddAction(int id, const QString& text, const QString& prompt, QKeySequence keys = {});
+    void LayoutMainBar();
+    void RebuildRecentFilesMenu();
+    void OpenRecent(int id);
+    void NewDocument();
+    void OpenCommand();
+    SaveResult SaveCommand();
+    SaveResult SaveAsCommand();
+    bool SaveDocument();
+    void ImportClipboard(bool withPrompt);
+    void Export(bool selectedOnly);
+    QString AskSaveName(const QString& initialName);
+    void ClearDocument();
+    void UpdateTitle();
+    void ReapplyQuery();
+    void SetQueryMode(int mode);
+    void ShowOptions();
+    void ShowAbout();
+    void OpenHelp();
+    void RestorePlacement();
+    void RecordPlacement();
+    void ShowError(const QString& text);
+
+    std::unique_ptr<FrameDialogs> dialogs_;
+    TextDocument document_;
+    VeView* view_ = nullptr;
+    QueryBox* search_box_ = nullptr;
+    StatusPanes* status_ = nullptr;
+    QWidget* main_bar_ = nullptr;
+    QToolBar* tool_bar_ = nullptr;
+    QMenu* recent_menu_ = nullptr;
+    std::map<int, QAction*> actions_;
+    std::u16string pending_open_path_;
+    bool placement_restored_ = false;
+    bool shown_ = false;
+    bool force_close_ = false;
+};
+
+}  // namespace linesift

@@ -1,0 +1,53 @@
+#include "shell/options_dialog.h"
+
+#include <QDialogButtonBox>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace linesift {
+
+OptionsDialog::OptionsDialog(const OptionValues& values, QWidget* owner)
+    : QDialog(owner), values_(values) {
+    setWindowTitle(tr("Options"));
+    auto* group = new QGroupBox(tr("General"), this);
+    files_ = new QCheckBox(tr("Save history for recent files"), group);
+    queries_ = new QCheckBox(tr("Save history for all queries"), group);
+    tester_ = new QCheckBox(tr("Save history for Regex Tester"), group);
+    auto* boxes = new QVBoxLayout(group);
+    boxes->addWidget(files_);
+    boxes->addWidget(queries_);
+    boxes->addWidget(tester_);
+    auto* buttons = new QDialogButtonBox(this);
+    QPushButton* reset = buttons->addButton(tr("Reset"), QDialogButtonBox::ResetRole);
+    buttons->addButton(QDialogButtonBox::Cancel);
+    QPushButton* ok = buttons->addButton(QDialogButtonBox::Ok);
+    ok->setDefault(true);
+    connect(reset, &QPushButton::clicked, this, &OptionsDialog::Reset);
+    connect(buttons, &QDialogButtonBox::accepted, this, &OptionsDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &OptionsDialog::reject);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(group);
+    layout->addWidget(buttons);
+    ShowValues();
+}
+
+void OptionsDialog::ShowValues() {
+    files_->setChecked(values_.save_file_history);
+    queries_->setChecked(values_.save_query_history);
+    tester_->setChecked(values_.save_tester_history);
+}
+
+void OptionsDialog::Reset() {
+    values_ = OptionValues{};
+    ShowValues();
+}
+
+void OptionsDialog::accept() {
+    values_.save_file_history = files_->isChecked();
+    values_.save_query_history = queries_->isChecked();
+    values_.save_tester_history = tester_->isChecked();
+    QDialog::accept();
+}
+
+}  // namespace linesift

@@ -1,0 +1,72 @@
+#include "shell/status_panes.h"
+
+#include <QFontMetrics>
+
+namespace linesift {
+
+StatusPanes::StatusPanes(QWidget* parent) : QStatusBar(parent), message_(new QLabel(this)) {
+    setSizeGripEnabled(true);
+    message_->setText(QStringLiteral("Ready"));
+    message_->setTextFormat(Qt::PlainText);
+    addWidget(message_, 1);
+    all_ = AddPane(QStringLiteral("All   9999999"));
+    filtered_ = AddPane(QStringLiteral("Fil   9999999"));
+    selected_ = AddPane(QStringLiteral("Sel   9999999"));
+    AddPane(QStringLiteral("Reserved"));
+    timer_.setSingleShot(true);
+    connect(&timer_, &QTimer::timeout, this, [this] { SetMessage(QStringLiteral("Ready")); });
+}
+
+QLabel* StatusPanes::AddPane(const QString& widest) {
+    auto* label = new QLabel(this);
+    label->setTextFormat(Qt::PlainText);
+    label->setMinimumWidth(QFontMetrics(label->font()).horizontalAdvance(widest) + 8);
+    label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    addPermanentWidget(label);
+    return label;
+}
+
+void StatusPanes::SetMessage(const QString& text) {
+    timer_.stop();
+    if (message_->text() != text) {
+        message_->setText(text);
+    }
+}
+
+void StatusPanes::ShowTimed(const QString& text, int ms) {
+    SetMessage(text);
+    timer_.start(std::max(ms, 10));
+}
+
+void StatusPanes::ShowNow(const QString& text) {
+    SetMessage(text);
+    message_->repaint();
+}
+
+void StatusPanes::SetCounts(bool hasLines, int64_t all, int64_t filtered, int64_t selected) {
+    auto set = [](QLabel* label, const QString& text) {
+        if (label->text() != text) {
+            label->setText(text);
+        }
+    };
+    set(all_, hasLines ? QStringLiteral("All  %1").arg(all) : QString());
+    set(filtered_, hasLines ? QStringLiteral("Fil  %1").arg(filtered) : QString());
+    set(selected_, hasLines ? QStringLiteral("Sel  %1").arg(selected) : QString());
+}
+
+QString StatusPanes::PaneText(int pane) const {
+    switch (pane) {
+        case 0:
+            return message_->text();
+        case 1:
+            return all_->text();
+        case 2:
+            return filtered_->text();
+        case 3:
+            return selected_->text();
+        default:
+            return QString();
+    }
+}
+
+}  // namespace linesift

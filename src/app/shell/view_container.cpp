@@ -1,0 +1,42 @@
+#include "shell/view_container.h"
+
+#include <QPainter>
+
+#include "settings/app_settings.h"
+
+namespace linesift {
+
+VeView::VeView(TextDocument& document, TextListHost* host, QWidget* parent)
+    : QWidget(parent), document_(document), list_(new VeTextList(document, host, this)) {
+    setObjectName(QStringLiteral("VeView"));
+}
+
+void VeView::ApplyQuery(const std::u16string& text) {
+    if (document_.IsEmpty()) {
+        return;
+    }
+    const AppSettings& settings = AppSettings::Instance();
+    list_->SetFilter(ListFilterRequest{.text = text,
+                                       .match_case = settings.match_case,
+                                       .whole_word = settings.match_whole_word_only,
+                                       .query_mode = settings.query_mode,
+                                       .filter_mode = settings.filter_mode});
+}
+
+void VeView::OnSearchBoxEvent(int code, const std::u16string& text) {
+    int mask = AppSettings::Instance().search_as_you_type ? 3 : 6;
+    if (code & mask) {
+        ApplyQuery(text);
+    }
+}
+
+void VeView::resizeEvent(QResizeEvent*) {
+    list_->setGeometry(0, 0, width(), std::max(height() - 1, 0));
+}
+
+void VeView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(0, height() - 1, width(), 1, palette().button());
+}
+
+}  // namespace linesift

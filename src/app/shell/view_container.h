@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QWidget>
+#include <string>
+
+#include "document/text_document.h"
+#include "views/text_list.h"
+
+namespace linesift {
+
+// The area under the main bar: it holds the line list (all but the bottom
+// pixel row) and applies queries to it from the search box's events and
+// the query options in AppSettings.
+class VeView : public QWidget {
+    Q_OBJECT
+  public:
+    // document and host belong to the caller and outlive the view.
+    VeView(TextDocument& document, TextListHost* host, QWidget* parent);
+
+    VeTextList& List() { return *list_; }
+
+    // Filters the list by text with the current options, when the document
+    // has lines.
+    void ApplyQuery(const std::u16string& text);
+    // A search-box event: with search-as-you-type on, typing and clearing
+    // apply the text; with it off, clearing and committing do.
+    void OnSearchBoxEvent(int code, const std::u16string& text);
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    TextDocument& document_;
+    VeTextList* list_;
+};
+
+}  // namespace linesift
