@@ -1,4 +1,7 @@
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QScrollBar>
 #include <QtTest>
 #include <deque>
@@ -114,6 +117,263 @@ class MainFrameTest : public QObject {
         QCOMPARE(frame_->Status().PaneText(1), QStringLiteral("All  4"));
         QTest::keyClick(&frame_->SearchBox(), Qt::Key_Escape);
         QCOMPARE(List().ShownRowCount(), int64_t{4});
+    }
+
+    void failedOpenShowsTheErrorAndKeepsTheStatus() {
+        QVERIFY(!frame_->OpenFile(FromNativePath(Path("missing.log")), true));
+        QCOMPARE(dialogs_->messages.size(), size_t{1});
+        QCOMPARE(dialogs_->messages[0],
+                 QStringLiteral("Error opening file %1!").arg(QPath("missing.log")));
+        QCOMPARE(frame_->Status().MessageText(), QStringLiteral("Ready"));
+        QVERIFY(frame_->Document().IsEmpty());
+    }
+
+    void openCommandAsksForAPathAndAddsItToRecentFiles() {
+        dir_.Write("a.txt", "a\n");
+        dialogs_->open_paths.push_back(QPath("a.txt"));
+        QVERIFY(frame_->RunCommand(cmd::kOpen));
+        QCOMPARE(frame_->Document().LineCount(), size_t{2});
+        QVERIFY(AppSettings::Instance().recent_files.front() == FromNativePath(Path("a.txt")));
+        QVERIFY(frame_->windowTitle() == QStringLiteral("Linesift - [a.txt]"));
+    }
+
+    void recentFilesAreBoundedAndEscapeAmpersands() {
+        for (int i = 0; i < 10; ++i) {
+            frame_->AddRecentFile(FromNativePath(Path("f&" + std::to_string(i))));
+        }
+        QCOMPARE(AppSettings::Instance().recent_files.size(), size_t{8});
+        QList<QAction*> items = frame_->RecentFilesMenu().actions();
+        QCOMPARE(items.size(), 8 + 2);
+        QCOMPARE(items[0]->text(), QStringLiteral("&1  %1").arg(QPath("f&&9")));
+        frame_->AddRecentFile(FromNativePath(Path("f&5")));
+        QVERIFY(AppSettings::Instance().recent_files.front() == FromNativePath(Path("f&5")));
+        QCOMPARE(AppSettings::Instance().recent_files.size(), size_t{8});
+        QVERIFY(frame_->RunCommand(cmd::kClearRecent));
+        QCOMPARE(frame_->RecentFilesMenu().actions().size(), 1);
+        QCOMPARE(frame_->RecentFilesMenu().actions()[0]->text(), QStringLiteral("(Empty)"));
+        QVERIFY(!frame_->RecentFilesMenu().actions()[0]->isEnabled());
+    }
+
+    void openRecentOpensTheChosenEntryEvenWhenTheQuestionSavesAnotherFile() {
+        dir_.Write("one.txt", "1\n");
+        dir_.Write("two.txt", "2\n");
+        frame_->AddRecentFile(FromNativePath(Path("two.txt")));
+        frame_->AddRecentFile(FromNativePath(Path("one.txt")));
+        clipboard_ = u"pasted";
+        QVERIFY(frame_->RunCommand(cmd::kPaste));
+        // Saving the pasted text puts saved.txt at the front of the list first.
+        dialogs_->answers.push_back(QMessageBox::Yes);
+        dialogs_->save_paths.push_back(QPath("saved.txt"));
+        QVERIFY(frame_->RunCommand(cmd::kRecentFirst + 1));
+        QVERIFY(frame_->Document().GetPath() == FromNativePath(Path("two.txt")));
+        QVERIFY(AppSettings::Instance().recent_files.front() == FromNativePath(Path("two.txt")));
+    }
+
+    void aFailingRecentEntryIsRemoved() {
+        frame_->AddRecentFile(FromNativePath(Path("gone.txt")));
+        QVERIFY(frame_->RunCommand(cmd::kRecentFirst));
+        QVERIFY(AppSettings::Instance().recent_files.empty());
+        QCOMPARE(dialogs_->messages.size(), size_t{1});
+    }
+
+    void saveAsAppendsTxtAndAsksBeforeReplacingTheResultingFile() {
+        clipboard_ = u"x\ny";
+        QVERIFY(frame_->RunCommand(cmd::kPaste));
+        dialogs_->save_paths.push_back(QPath("report.log"));
+        QVERIFY(frame_->RunCommand(cmd::kSaveAs));
+        QCOMPARE(test::ReadFileBytes(Path("report.log.txt")), std::string("x\r\ny"));
+        QVERIFY(!frame_->Document().IsModified());
+        // The name with ".txt" added exists now: the user is asked.
+        dialogs_->save_paths.push_back(QPath("report.log"));
+        dialogs_->answers.push_back(QMessageBox::No);
+        QVERIFY(frame_->RunCommand(cmd::kSaveAs));
+        QCOMPARE(dialogs_->messages.size(), size_t{1});
+        QVERIFY(dialogs_->messages[0].contains(QStringLiteral("already exists")));
+        dialogs_->save_paths.push_back(QPath("REPORT.TXT"));
+        QVERIFY(frame_->RunCommand(cmd::kSaveAs));
+        QVERIFY(QFileInfo::exists(QPath("REPORT.TXT")));
+    }
+
+    void cancellingSaveAsInTheQuestionStopsTheAction() {
+        clipboard_ = u"keep me";
+        QVERIFY(frame_->RunCommand(cmd::kPaste));
+        dialogs_->answers.push_back(QMessageBox::Yes);  // save changes? yes, then cancel the dialog
+        QVERIFY(frame_->RunCommand(cmd::kNew));
+        QCOMPARE(frame_->Document().LineCount(), size_t{1});
+        QVERIFY(frame_->Document().IsModified());
+        dialogs_->answers.push_back(QMessageBox::Yes);
+        QVERIFY(!frame_->close());
+        QVERIFY(frame_->isVisible());
+    }
+
+    void anImportedDocumentAlwaysSavesThroughSaveAs() {
+        dir_.Write("Clipboard", "must stay");
+        QDir::setCurrent(QString::fromStdString(dir_.Path()));
+        clipboard_ = u"new text";
+        QVERIFY(frame_->RunCommand(cmd::kPaste));
+        QVERIFY(frame_->windowTitle() == QStringLiteral("Linesift - [Clipboard *]"));
+        QVERIFY(frame_->RunCommand(cmd::kSave));  // the dialog is cancelled
+        QCOMPARE(dialogs_->save_initial_names.size(), size_t{1});
+        QCOMPARE(test::ReadFileBytes(Path("Clipboard")), std::string("must stay"));
+    }
+
+    void importAsksButPasteDoesNot() {
+        clipboard_ = u"first";
+        QVERIFY(frame_->RunCommand(cmd::kPaste));
+        clipboard_ = u"second";
+        QVERIFY(frame_->RunCommand(cmd::kPaste));
+        QVERIFY(dialogs_->messages.empty());
+        QVERIFY(frame_->Document().Line(0).text() == u"second");
+        dialogs_->answers.push_back(QMessageBox::Cancel);
+        QVERIFY(frame_->RunCommand(cmd::kImportClipboard));
+        QCOMPARE(dialogs_->messages.size(), size_t{1});
+        QCOMPARE(dialogs_->messages[0],
+                 QStringLiteral("Do you want to save changes to \nClipboard?"));
+        QVERIFY(frame_->Document().Line(0).text() == u"second");
+    }
+
+    void exportsWriteWrappedLinesOnceAndSkipHiddenOnes() {
+        std::string longLine(400, 'w');
+        dir_.Write("log.txt", "error " + longLine + "\nok\nerror b\n");
+        QVERIFY(frame_->OpenFile(FromNativePath(Path("log.txt")), true));
+        QVERIFY(frame_->RunCommand(cmd::kWordWrap));
+        QVERIFY(!frame_->RunCommand(cmd::kExportFilterResults));  // no query: disabled
+        TypeQuery(QStringLiteral("error"));
+        QVERIFY(List().ShownRowCount() > 2);
+        dialogs_->save_paths.push_back(QPath("results"));
+        QVERIFY(frame_->RunCommand(cmd::kExportFilterResults));
+        QCOMPARE(dialogs_->save_initial_names.back(), QStringLiteral("Filter Results"));
+        QCOMPARE(test::ReadFileBytes(Path("results.txt")), "error " + longLine + "\r\nerror b\r\n");
+        List().SelectAll();
+        TypeQuery(QStringLiteral("x"));  // "errorx" hides every line
+        frame_->SearchBox().clear();
+        TypeQuery(QStringLiteral("b"));
+        dialogs_->save_paths.push_back(QPath("selected.txt"));
+        QVERIFY(frame_->RunCommand(cmd::kExportSelectedLines));
+        QCOMPARE(test::ReadFileBytes(Path("selected.txt")), std::string("error b\r\n"));
+    }
+
+    void filterModeWaitsForTheNextQuery() {
+        dir_.Write("log.txt", "a1\nb\na2");
+        QVERIFY(frame_->OpenFile(FromNativePath(Path("log.txt")), true));
+        TypeQuery(QStringLiteral("a"));
+        QCOMPARE(List().ShownRowCount(), int64_t{2});
+        QVERIFY(frame_->RunCommand(cmd::kHideMatched));
+        QCOMPARE(List().ShownRowCount(), int64_t{2});
+        QVERIFY(frame_->RunCommand(cmd::kMatchCase));
+        QCOMPARE(List().ShownRowCount(), int64_t{1});
+        QVERIFY(frame_->RunCommand(cmd::kSmartQuery));
+        frame_->UpdateCommandUi();
+        QVERIFY(!frame_->Action(cmd::kMatchWholeWord)->isEnabled());
+    }
+
+    void copyReportsTheCountInTheStatusBar() {
+        dir_.Write("log.txt", "a\nb\nc");
+        QVERIFY(frame_->OpenFile(FromNativePath(Path("log.txt")), true));
+        QVERIFY(frame_->RunCommand(cmd::kSelectAll));
+        QVERIFY(frame_->RunCommand(cmd::kCopy));
+        QVERIFY(clipboard_ == u"a\nb\nc");
+        QCOMPARE(frame_->Status().MessageText(), QStringLiteral("3 lines copied to clipboard"));
+    }
+
+    void reloadAsksOnlyWhenTheFileChanged() {
+        std::string path = dir_.Write("log.txt", "old\n");
+        QVERIFY(frame_->OpenFile(FromNativePath(path), true));
+        frame_->CheckOutsideChange();
+        QVERIFY(dialogs_->messages.empty());
+        dir_.Write("log.txt", "new\nlines\n");
+        struct timespec times[2] = {{0, UTIME_OMIT}, {1000, 0}};
+        QCOMPARE(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+        dialogs_->answers.push_back(QMessageBox::No);
+        frame_->CheckOutsideChange();
+        QCOMPARE(dialogs_->messages.size(), size_t{1});
+        dialogs_->answers.push_back(QMessageBox::Yes);
+        frame_->CheckOutsideChange();
+        QCOMPARE(frame_->Document().LineCount(), size_t{3});
+    }
+
+    void dropOpensTheFirstFileWithoutAsking() {
+        dir_.Write("d1.txt", "one");
+        dir_.Write("d2.txt", "two");
+        clipboard_ = u"modified";
+        QVERIFY(frame_->RunCommand(cmd::kPaste));
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(QPath("d1.txt")), QUrl::fromLocalFile(QPath("d2.txt")),
+                      QUrl::fromLocalFile(QPath("d3.txt"))});
+        QWidget* target = &List();  // a drop lands on the list and reaches the window
+        QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton,
+                              Qt::NoModifier);
+        QApplication::sendEvent(target, &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &drop);
+        QVERIFY(frame_->Document().GetPath() == FromNativePath(Path("d1.txt")));
+        QVERIFY(dialogs_->messages.empty());
+    }
+
+    void titleShowsNamesWithPercentSignsAsTheyAre() {
+        std::string name = "log %1 %20.txt";
+        dir_.Write(name, "x");
+        QVERIFY(frame_->OpenFile(FromNativePath(Path(name)), true));
+        QCOMPARE(frame_->windowTitle(), QStringLiteral("Linesift - [log %1 %20.txt]"));
+    }
+
+    void placementIsRecordedAndAnOffScreenRectangleIsNotUsed() {
+        AppSettings& s = AppSettings::Instance();
+        frame_->move(120, 130);
+        QTRY_VERIFY(frame_->geometry().left() >= 120);
+        int left = frame_->geometry().left();
+        QVERIFY(frame_->close());
+        QCOMPARE(s.frame_rect.left, left);
+        s.debut = false;
+        s.frame_rect = Rect32{.left = -30000, .top = -30000, .right = -29000, .bottom = -29500};
+        frame_ = std::make_unique<MainFrame>(std::make_unique<ScriptedDialogs>());
+        frame_->ShowFirstTime();
+        QVERIFY(frame_->geometry().left() > -20000);
+    }
+
+    void settingsAreWrittenOnClose() {
+        AppSettings::Instance().match_case = true;
+        QVERIFY(AppSettings::Instance().SaveSettings());
+        AppSettings::Instance() = AppSettings{};
+        QVERIFY(AppSettings::Instance().LoadSettings());
+        QVERIFY(AppSettings::Instance().match_case);
+    }
+
+    void tabMovesBetweenTheSearchBoxAndTheList() {
+        dir_.Write("log.txt", "a\nb");
+        QVERIFY(frame_->OpenFile(FromNativePath(Path("log.txt")), true));
+        frame_->activateWindow();
+        frame_->SearchBox().setFocus();
+        QTest::keyClick(&frame_->SearchBox(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(&List()));
+        QTest::keyClick(&List(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(&frame_->SearchBox()));
+    }
+
+    void aboutShowsTheVersion() {
+        QVERIFY(VersionText().startsWith(QStringLiteral("Version ")));
+        QVERIFY(VersionText().contains(QStringLiteral("  (Build ")));
+    }
+
+    void screenshot() {
+        std::string text;
+        for (int i = 0; i < 40; ++i) {
+            text += "2026-12-08 12:00:" + std::to_string(10 + i) +
+                    (i % 3 ? " INFO  request served" : " ERROR disk full") + "\n";
+        }
+        dir_.Write("shot.log", text);
+        QVERIFY(frame_->OpenFile(FromNativePath(Path("shot.log")), true));
+        TypeQuery(QStringLiteral("error"));
+        QVERIFY(frame_->RunCommand(cmd::kShowAll));
+        TypeQuery(QStringLiteral(" "));
+        QTest::keyClick(&frame_->SearchBox(), Qt::Key_Backspace);
+        List().SelectAll();
+        frame_->UpdateCommandUi();
+        QString dir = QString::fromLocal8Bit(qgetenv("LINESIFT_SHOT_DIR"));
+        if (!dir.isEmpty()) {
+            frame_->grab().save(dir + QStringLiteral("/main_frame.png"));
+        }
     }
 };
 

@@ -39,7 +39,6 @@ MainFrame::MainFrame(std::unique_ptr<FrameDialogs> dialogs, QWidget* parent)
     setObjectName(QStringLiteral("MainFrame"));
     AppSettings::Instance().LoadSettings();
     resize(650, 550);
-    setAcceptDrops(true);
     status_ = new StatusPanes(this);
     setStatusBar(status_);
     auto* central = new QWidget(this);
@@ -54,6 +53,9 @@ MainFrame::MainFrame(std::unique_ptr<FrameDialogs> dialogs, QWidget* parent)
     layout->addWidget(main_bar_);
     layout->addWidget(view_, 1);
     setCentralWidget(central);
+    // Files dropped anywhere on the list or the bars reach the central widget.
+    central->setAcceptDrops(true);
+    central->installEventFilter(this);
     BuildActions();
     BuildMenus();
     BuildMainBar();
@@ -578,13 +580,13 @@ void MainFrame::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void MainFrame::dragEnterEvent(QDragEnterEvent* event) {
+void MainFrame::DragEnter(QDragEnterEvent* event) {
     if (event->mimeData()->hasUrls()) {
         event->acceptProposedAction();
     }
 }
 
-void MainFrame::dropEvent(QDropEvent* event) {
+void MainFrame::Drop(QDropEvent* event) {
     const QList<QUrl> urls = event->mimeData()->urls();
     if (urls.isEmpty() || !urls.front().isLocalFile()) {
         return;
@@ -598,6 +600,14 @@ void MainFrame::dropEvent(QDropEvent* event) {
 bool MainFrame::eventFilter(QObject* watched, QEvent* event) {
     if (watched == main_bar_ && event->type() == QEvent::Resize) {
         LayoutMainBar();
+    }
+    if (watched == centralWidget() && event->type() == QEvent::DragEnter) {
+        DragEnter(static_cast<QDragEnterEvent*>(event));
+        return true;
+    }
+    if (watched == centralWidget() && event->type() == QEvent::Drop) {
+        Drop(static_cast<QDropEvent*>(event));
+        return true;
     }
     if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Tab &&
         static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {

@@ -59,8 +59,6 @@ class MainFrame : public QMainWindow, public TextListHost {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
 
@@ -92,6 +90,8 @@ class MainFrame : public QMainWindow, public TextListHost {
     void RestorePlacement();
     void RecordPlacement();
     void ShowError(const QString& text);
+    void DragEnter(QDragEnterEvent* event);
+    void Drop(QDropEvent* event);
 
     std::unique_ptr<FrameDialogs> dialogs_;
     TextDocument document_;
