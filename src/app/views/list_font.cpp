@@ -8,7 +8,8 @@ namespace linesift {
 const QFont& ListFont() {
     static const QFont font = [] {
         QFont f = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-        f.setFamilies(QStringList{QStringLiteral("Tahoma"), f.family(), QStringLiteral("sans-serif")});
+        f.setFamilies(
+            QStringList{QStringLiteral("Tahoma"), f.family(), QStringLiteral("sans-serif")});
         f.setPixelSize(14);
         f.setKerning(false);
         f.setStyleStrategy(QFont::PreferNoShaping);
