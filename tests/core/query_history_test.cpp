@@ -108,15 +108,6 @@ TEST(QueryHistoryRecordTest, EmptyTextIsNotRecorded) {
     EXPECT_TRUE(history.All().empty());
 }
 
-TEST(QueryHistoryRecordTest, ClearEmptiesBoth) {
-    QueryHistory history;
-    history.Record(u"x");
-    ASSERT_TRUE(history.HasHistory());
-    history.Clear();
-    EXPECT_FALSE(history.HasHistory());
-    EXPECT_TRUE(history.All().empty());
-}
-
 // A hand-edited settings file may hold lists out of order, with repeats or too
 // long; suggestions stop early in an unsorted list, so the lists are repaired.
 TEST(QueryHistoryAssignTest, RepairsListsFromAHandEditedFile) {
