@@ -24,9 +24,13 @@ class SuggestFlyout : public VeFlyoutWndBase, public SearchBoxListener, public F
     // anchor: the box the popup opens under; edit: the box's edit, which a
     // picked suggestion fills. Both outlive the popup (anchor owns it).
     SuggestFlyout(QWidget& anchor, QLineEdit& edit);
+    // Writes the histories back to AppSettings.
     ~SuggestFlyout() override;
 
+    // A change or a request shows the suggestions for the text (or hides the
+    // popup when there are none); a commit records a non-empty text and hides it.
     void OnSearchBoxEvent(const SearchBoxEvent& event) override;
+    // A clicked item goes into the edit and the popup hides.
     void OnFlatListEvent(const FlatListEvent& event) override;
 
     // Moves the popup under the anchor: same left and width, one pixel of overlap.
