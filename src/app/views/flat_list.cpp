@@ -1,0 +1,130 @@
+#include "views/flat_list.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <algorithm>
+
+#include "views/flat_list_painter.h"
+
+namespace linesift {
+
+VeFlatList::VeFlatList(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("VeFlatList"));
+    setFocusPolicy(Qt::NoFocus);
+    setMouseTracking(true);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void VeFlatList::AddListener(FlatListListener* listener) {
+    if (listener != nullptr &&
+        std::find(listeners_.begin(), listeners_.end(), listener) == listeners_.end()) {
+        listeners_.push_back(listener);
+    }
+}
+
+void VeFlatList::RemoveListener(FlatListListener* listener) {
+    std::erase(listeners_, listener);
+}
+
+void VeFlatList::SetItems(const std::vector<std::u16string>& texts) {
+    items_.clear();
+    items_.reserve(texts.size());
+    for (const std::u16string& text : texts) {
+        items_.push_back(FlatListItem{.text = text});
+    }
+    update();
+}
+
+int VeFlatList::HotIndex() const {
+    auto it = std::find_if(items_.begin(), items_.end(), [](const auto& i) { return i.hot; });
+    return it == items_.end() ? -1 : static_cast<int>(it - items_.begin());
+}
+
+void VeFlatList::SetHot(int index) {
+    if (index == HotIndex()) {
+        return;
+    }
+    for (size_t i = 0; i < items_.size(); ++i) {
+        items_[i].hot = static_cast<int>(i) == index;
+    }
+    update();
+}
+
+void VeFlatList::MoveHot(bool down) {
+    if (items_.empty()) {
+        return;
+    }
+    const int hot = HotIndex();
+    if (down) {
+        SetHot(hot < 0 || hot == Count() - 1 ? 0 : hot + 1);
+    } else {
+        SetHot(hot <= 0 ? Count() - 1 : hot - 1);
+    }
+}
+
+int VeFlatList::SelectedIndex() const {
+    auto it = std::find_if(items_.begin(), items_.end(), [](const auto& i) { return i.selected; });
+    return it == items_.end() ? -1 : static_cast<int>(it - items_.begin());
+}
+
+void VeFlatList::SetSelected(int index) {
+    if (index == SelectedIndex()) {
+        return;
+    }
+    for (size_t i = 0; i < items_.size(); ++i) {
+        items_[i].selected = static_cast<int>(i) == index;
+    }
+    update();
+    Notify(FlatListEvent::SelectionChanged);
+}
+
+void VeFlatList::ClearMarks() {
+    for (FlatListItem& item : items_) {
+        item.hot = false;
+        item.selected = false;
+    }
+    update();
+}
+
+int VeFlatList::ItemAt(QPoint point) const {
+    if (!rect().contains(point)) {
+        return -1;
+    }
+    const int index = point.y() / kItemHeight;
+    return index < Count() ? index : -1;
+}
+
+void VeFlatList::paintEvent(QPaintEvent* /*event*/) {
+    QPainter painter(this);
+    PaintFlatList(painter, rect(), kItemHeight, items_);
+}
+
+void VeFlatList::mouseMoveEvent(QMouseEvent* event) {
+    SetHot(ItemAt(event->position().toPoint()));
+}
+
+void VeFlatList::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        return;
+    }
+    const int index = ItemAt(event->position().toPoint());
+    if (index >= 0) {
+        SetSelected(index);
+    }
+}
+
+void VeFlatList::leaveEvent(QEvent* /*event*/) {
+    SetHot(-1);
+}
+
+void VeFlatList::Notify(uint32_t code) {
+    const FlatListEvent event{*this, code};
+    const std::vector<FlatListListener*> listeners = listeners_;
+    for (FlatListListener* listener : listeners) {
+        if (std::find(listeners_.begin(), listeners_.end(), listener) != listeners_.end()) {
+            listener->OnFlatListEvent(event);
+        }
+    }
+}
+
+}  // namespace linesift

@@ -1,0 +1,364 @@
+#include "views/search_box.h"
+
+#include <QApplication>
+#include <QFontMetrics>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QTextLayout>
+#include <QValidator>
+#include <algorithm>
+
+#include "qt_text.h"
+#include "settings/app_settings.h"
+#include "views/clear_button.h"
+#include "views/list_font.h"
+#include "views/search_box_colors.h"
+#include "views/search_box_painter.h"
+#include "views/suggest_flyout.h"
+
+namespace linesift {
+
+namespace {
+
+// Refuses a longer text that no longer fits the edit, so typing stops when
+// the field is full instead of scrolling it. A text that overflows already
+// (a long suggestion put in) may still grow.
+class FitValidator : public QValidator {
+  public:
+    explicit FitValidator(QLineEdit& edit) : QValidator(&edit), edit_(edit) {
+        connect(&edit, &QLineEdit::textChanged, this,
+                [this](const QString& text) { prior_ = text; });
+    }
+
+    State validate(QString& input, int& /*pos*/) const override {
+        if (input.size() <= prior_.size() || Fits(input) || !Fits(prior_)) {
+            return Acceptable;
+        }
+        return Invalid;
+    }
+
+  private:
+    // The edit scrolls once the natural width of its text layout, its
+    // bearings and the caret need more than its contents less the text
+    // margins and its own 2-pixel margins; this measures the same way.
+    bool Fits(const QString& text) const {
+        QTextLayout layout(text, edit_.font());
+        QTextOption option = layout.textOption();
+        option.setFlags(QTextOption::IncludeTrailingSpaces);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        const QTextLine line = layout.createLine();
+        layout.endLayout();
+        const QFontMetrics metrics(edit_.font());
+        const int bearings =
+            std::max(0, -metrics.minLeftBearing()) + std::max(0, -metrics.minRightBearing());
+        const QMargins margins = edit_.textMargins();
+        const int room = edit_.contentsRect().width() - margins.left() - margins.right() -
+                         2 * SearchBoxLayout::kTextInset;
+        return qRound(line.naturalTextWidth()) + 1 + bearings <= room;
+    }
+
+    QLineEdit& edit_;
+    QString prior_;
+};
+
+bool IsKept(const QKeyEvent& key) {
+    const int k = key.key();
+    return (key.modifiers() & Qt::ControlModifier) != 0 &&
+           (k == Qt::Key_C || k == Qt::Key_X || k == Qt::Key_V || k == Qt::Key_Z);
+}
+
+}  // namespace
+
+// The single-line edit inside the box, shown only while it has the focus.
+class SearchEdit : public QLineEdit {
+  public:
+    explicit SearchEdit(VeSearchBoxCtrlBase& box) : QLineEdit(&box), box_(box) {
+        setObjectName(QStringLiteral("SearchEdit"));
+        setFrame(false);
+        setFont(ListFont());
+        setTextMargins(0, 0, 1, 0);
+        setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        setMaxLength(VeSearchBoxCtrlBase::kTextLimit);
+        setValidator(new FitValidator(*this));
+        QPalette colors = palette();
+        colors.setColor(QPalette::Base, kBoxEditingColor);
+        colors.setColor(QPalette::Text, Qt::black);
+        setPalette(colors);
+        hide();
+    }
+
+  protected:
+    bool event(QEvent* event) override {
+        if (event->type() == QEvent::ShortcutOverride) {
+            // Only the clipboard and undo keys stay here; every other
+            // shortcut reaches the window's commands.
+            const bool kept = IsKept(*static_cast<QKeyEvent*>(event));
+            event->setAccepted(kept);
+            return kept;
+        }
+        return QLineEdit::event(event);
+    }
+    void keyPressEvent(QKeyEvent* event) override {
+        if (box_.OnEditKey(*event)) {
+            event->accept();
+            return;
+        }
+        QLineEdit::keyPressEvent(event);
+    }
+    void focusInEvent(QFocusEvent* event) override {
+        QLineEdit::focusInEvent(event);
+        box_.OnEditFocusIn();
+    }
+    void focusOutEvent(QFocusEvent* event) override {
+        QLineEdit::focusOutEvent(event);
+        if (event->reason() != Qt::PopupFocusReason) {  // not for the edit's own menu
+            box_.OnEditFocusLost();
+        }
+    }
+
+  private:
+    VeSearchBoxCtrlBase& box_;
+};
+
+VeSearchBoxCtrlBase::VeSearchBoxCtrlBase(QWidget* parent)
+    : QWidget(parent), edit_(new SearchEdit(*this)), clear_(new ClearButton(this)) {
+    setObjectName(QStringLiteral("VeSearchBoxCtrlBase"));
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
+    setFocusPolicy(Qt::NoFocus);
+    clear_->hide();
+    connect(clear_, &QAbstractButton::clicked, this, &VeSearchBoxCtrlBase::OnClearClicked);
+    connect(edit_, &QLineEdit::textChanged, this, &VeSearchBoxCtrlBase::OnTextChanged);
+    flyout_ = new SuggestFlyout(*this, *edit_);
+    AddListener(flyout_);
+    LayOut();
+    qApp->installEventFilter(this);
+}
+
+VeSearchBoxCtrlBase::~VeSearchBoxCtrlBase() {
+    qApp->removeEventFilter(this);
+    listeners_.clear();
+    disconnect(edit_, nullptr, this, nullptr);
+    // Gone before this object's members, so neither calls back into them.
+    delete flyout_;
+    delete edit_;
+}
+
+void VeSearchBoxCtrlBase::AddListener(SearchBoxListener* listener) {
+    if (listener != nullptr &&
+        std::find(listeners_.begin(), listeners_.end(), listener) == listeners_.end()) {
+        listeners_.push_back(listener);
+    }
+}
+
+void VeSearchBoxCtrlBase::RemoveListener(SearchBoxListener* listener) {
+    std::erase(listeners_, listener);
+}
+
+void VeSearchBoxCtrlBase::Activate(bool requestSuggestions) {
+    if (IsEditing()) {
+        edit_->selectAll();
+    } else {
+        edit_->show();
+        LayOut();
+        edit_->setFocus(Qt::OtherFocusReason);
+        edit_->selectAll();
+        repaint();
+        UpdateButtonImage();
+    }
+    if (requestSuggestions && AppSettings::Instance().auto_suggest && !flyout_->isVisible()) {
+        flyout_->PlaceUnderAnchor();
+        Notify(SearchBoxEvent::SuggestRequested);
+    }
+}
+
+std::u16string VeSearchBoxCtrlBase::Text() const {
+    return ToU16(edit_->text());
+}
+
+bool VeSearchBoxCtrlBase::IsEditing() const {
+    return !edit_->isHidden();
+}
+
+QLineEdit& VeSearchBoxCtrlBase::Edit() {
+    return *edit_;
+}
+
+QSize VeSearchBoxCtrlBase::sizeHint() const {
+    return QSize(240, kHeight);
+}
+
+QSize VeSearchBoxCtrlBase::minimumSizeHint() const {
+    return QSize(kMinimumWidth, kHeight);
+}
+
+void VeSearchBoxCtrlBase::paintEvent(QPaintEvent* /*event*/) {
+    QPainter painter(this);
+    PaintSearchBox(
+        painter, rect(),
+        SearchBoxLook{.editing = IsEditing(), .hovered = hovered_, .text = edit_->text()});
+}
+
+void VeSearchBoxCtrlBase::resizeEvent(QResizeEvent* /*event*/) {
+    LayOut();
+}
+
+void VeSearchBoxCtrlBase::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && !IsEditing() &&
+        SearchBoxLayout::EditRect(rect()).contains(event->position().toPoint())) {
+        Activate(true);
+    }
+}
+
+void VeSearchBoxCtrlBase::mouseMoveEvent(QMouseEvent* event) {
+    const bool overEdit = SearchBoxLayout::EditRect(rect()).contains(event->position().toPoint());
+    setCursor(overEdit ? Qt::IBeamCursor : Qt::ArrowCursor);
+}
+
+void VeSearchBoxCtrlBase::enterEvent(QEnterEvent* /*event*/) {
+    SetHovered(true);
+}
+
+void VeSearchBoxCtrlBase::leaveEvent(QEvent* /*event*/) {
+    SetHovered(false);
+}
+
+bool VeSearchBoxCtrlBase::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::NonClientAreaMouseButtonPress:
+            if (auto* target = qobject_cast<QWidget*>(watched)) {
+                auto* mouse = static_cast<QMouseEvent*>(event);
+                OnMousePressAnywhere(target, event->type() == QEvent::MouseButtonPress
+                                                 ? mouse->button()
+                                                 : Qt::NoButton);
+            }
+            break;
+        case QEvent::Move:
+        case QEvent::Resize:
+            // The window moved under the popup (its title bar is the window
+            // system's, whose presses never reach us).
+            if (watched == window() && flyout_->isVisible()) {
+                flyout_->HideFlyout();
+            }
+            break;
+        default:
+            break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+bool VeSearchBoxCtrlBase::OnEditKey(const QKeyEvent& key) {
+    if (flyout_->HandleKey(key)) {
+        return true;
+    }
+    if (key.isAutoRepeat()) {
+        return false;
+    }
+    switch (key.key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            Notify(SearchBoxEvent::Committed);
+            return true;
+        case Qt::Key_Escape:
+            EmptyText(true);
+            return true;
+        default:
+            return false;
+    }
+}
+
+void VeSearchBoxCtrlBase::OnEditFocusIn() {
+    clear_flag_ = false;
+}
+
+void VeSearchBoxCtrlBase::OnEditFocusLost() {
+    flyout_->HideFlyout();
+    edit_->hide();
+    UpdateButtonImage();
+    update();
+    if (!edit_->text().isEmpty()) {
+        Notify(SearchBoxEvent::Committed);
+    }
+}
+
+void VeSearchBoxCtrlBase::OnTextChanged() {
+    const bool empty = edit_->text().isEmpty();
+    if (empty != clear_->isHidden()) {
+        clear_->setVisible(!empty);
+        LayOut();
+        UpdateButtonImage();
+    }
+    update();
+    Notify(clear_flag_ ? SearchBoxEvent::TextCleared : SearchBoxEvent::TextChanged);
+}
+
+void VeSearchBoxCtrlBase::OnClearClicked() {
+    EmptyText(!edit_->hasFocus());
+}
+
+void VeSearchBoxCtrlBase::EmptyText(bool reportCleared) {
+    // The flag marks only the change made here, so typing afterwards is
+    // reported as TextChanged again.
+    clear_flag_ = reportCleared;
+    if (!edit_->text().isEmpty()) {
+        edit_->selectAll();
+        edit_->del();
+    } else if (reportCleared) {
+        Notify(SearchBoxEvent::TextCleared);
+    }
+    clear_flag_ = false;
+    update();
+}
+
+void VeSearchBoxCtrlBase::OnMousePressAnywhere(QWidget* target, Qt::MouseButton button) {
+    const bool inFlyout = target == flyout_ || flyout_->isAncestorOf(target);
+    if (target != edit_ && !inFlyout) {
+        if (flyout_->isVisible()) {
+            flyout_->HideFlyout();
+        }
+        return;
+    }
+    if (target == edit_ && button == Qt::LeftButton && !flyout_->isVisible()) {
+        flyout_->PlaceUnderAnchor();
+        Notify(SearchBoxEvent::SuggestRequested);
+    }
+}
+
+void VeSearchBoxCtrlBase::SetHovered(bool hovered) {
+    if (hovered_ != hovered) {
+        hovered_ = hovered;
+        update();
+        UpdateButtonImage();
+    }
+}
+
+void VeSearchBoxCtrlBase::LayOut() {
+    edit_->setGeometry(SearchBoxLayout::EditRect(rect()));
+    clear_->setGeometry(SearchBoxLayout::IconRect(rect()));
+}
+
+void VeSearchBoxCtrlBase::UpdateButtonImage() {
+    if (IsEditing()) {
+        clear_->SetNormalImage(ClearButton::kEditing);
+    } else {
+        clear_->SetNormalImage(hovered_ ? ClearButton::kBoxHovered : ClearButton::kIdle);
+    }
+}
+
+void VeSearchBoxCtrlBase::Notify(uint32_t code) {
+    const std::u16string text = Text();
+    const SearchBoxEvent event{*this, code, text};
+    const std::vector<SearchBoxListener*> listeners = listeners_;
+    for (SearchBoxListener* listener : listeners) {
+        if (std::find(listeners_.begin(), listeners_.end(), listener) != listeners_.end()) {
+            listener->OnSearchBoxEvent(event);
+        }
+    }
+}
+
+}  // namespace linesift

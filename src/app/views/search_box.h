@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QWidget>
+#include <string>
+#include <vector>
+
+#include "views/search_box_event.h"
+
+class QKeyEvent;
+class QLineEdit;
+
+namespace linesift {
+
+class ClearButton;
+class SearchEdit;
+class SuggestFlyout;
+
+// The box the user types the query into. While idle it paints the query
+// itself; while the user types, a single-line edit is shown inside it, which
+// exists on screen only while it has the focus. Every change of the text and
+// every confirmation goes to the listeners as a SearchBoxEvent; the
+// suggestion popup is one of them.
+//
+// Keys in the edit: Enter commits, Escape empties the text (reported as
+// TextCleared); losing the focus commits text that is not empty. Only
+// Ctrl+C, Ctrl+X, Ctrl+V and Ctrl+Z stay with the edit; other shortcuts reach
+// the window.
+class VeSearchBoxCtrlBase : public QWidget {
+    Q_OBJECT
+  public:
+    static constexpr int kHeight = 23;
+    static constexpr int kMinimumWidth = 120;
+    static constexpr int kTextLimit = 200;
+
+    explicit VeSearchBoxCtrlBase(QWidget* parent);
+    ~VeSearchBoxCtrlBase() override;
+
+    // Adds a listener once (a listener already present is ignored). The
+    // listener belongs to the caller and must be removed before it dies.
+    void AddListener(SearchBoxListener* listener);
+    void RemoveListener(SearchBoxListener* listener);
+
+    // Starts editing: shows and focuses the edit with all its text selected.
+    // With requestSuggestions, and auto_suggest on, the popup offers the
+    // suggestions for the current text.
+    void Activate(bool requestSuggestions);
+
+    // The current query text.
+    std::u16string Text() const;
+    // Whether the edit is shown (the user is typing).
+    bool IsEditing() const;
+    // The auto-suggest popup, for Clear History and its enabled state.
+    SuggestFlyout& Flyout() { return *flyout_; }
+    // The edit the user types into (hidden while idle).
+    QLineEdit& Edit();
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    friend class SearchEdit;
+
+    // Calls from the edit.
+    bool OnEditKey(const QKeyEvent& key);
+    void OnEditFocusIn();
+    void OnEditFocusLost();
+
+    void OnTextChanged();
+    void OnClearClicked();
+    void EmptyText(bool reportCleared);
+    void OnMousePressAnywhere(QWidget* target, Qt::MouseButton button);
+    void SetHovered(bool hovered);
+    void LayOut();
+    void UpdateButtonImage();
+    void Notify(uint32_t code);
+
+    SearchEdit* edit_;
+    ClearButton* clear_;
+    SuggestFlyout* flyout_;
+    std::vector<SearchBoxListener*> listeners_;
+    bool hovered_ = false;
+    bool clear_flag_ = false;  // the change being made empties the box on purpose
+};
+
+}  // namespace linesift
