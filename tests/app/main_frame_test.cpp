@@ -7,15 +7,16 @@
 #include <deque>
 #include <memory>
 
+#include <QLineEdit>
 #include "../core/test_files.h"
 #include "document/clipboard_text.h"
 #include "settings/app_settings.h"
 #include "shell/about_dialog.h"
 #include "shell/command_ids.h"
 #include "shell/main_frame.h"
-#include "shell/query_box.h"
 #include "shell/status_panes.h"
 #include "shell/view_container.h"
+#include "views/search_box.h"
 
 using namespace linesift;
 
@@ -84,9 +85,13 @@ class MainFrameTest : public QObject {
     std::string Path(const std::string& name) const { return dir_.Path() + "/" + name; }
     QString QPath(const std::string& name) const { return QString::fromStdString(Path(name)); }
     VeTextList& List() { return frame_->View().List(); }
+    QLineEdit& Edit() { return frame_->SearchBox().Edit(); }
     void TypeQuery(const QString& text) {
-        frame_->SearchBox().setFocus();
-        QTest::keyClicks(&frame_->SearchBox(), text);
+        if (!frame_->SearchBox().IsEditing()) {
+            frame_->SearchBox().Activate(false);
+            Edit().end(false);
+        }
+        QTest::keyClicks(&Edit(), text);
     }
 
   private slots:
@@ -115,7 +120,7 @@ class MainFrameTest : public QObject {
         frame_->UpdateCommandUi();
         QCOMPARE(frame_->Status().PaneText(2), QStringLiteral("Fil  2"));
         QCOMPARE(frame_->Status().PaneText(1), QStringLiteral("All  4"));
-        QTest::keyClick(&frame_->SearchBox(), Qt::Key_Escape);
+        QTest::keyClick(&Edit(), Qt::Key_Escape);
         QCOMPARE(List().ShownRowCount(), int64_t{4});
     }
 
@@ -246,7 +251,7 @@ class MainFrameTest : public QObject {
         QCOMPARE(test::ReadFileBytes(Path("results.txt")), "error " + longLine + "\r\nerror b\r\n");
         List().SelectAll();
         TypeQuery(QStringLiteral("x"));  // "errorx" hides every line
-        frame_->SearchBox().clear();
+        Edit().clear();
         TypeQuery(QStringLiteral("b"));
         dialogs_->save_paths.push_back(QPath("selected.txt"));
         QVERIFY(frame_->RunCommand(cmd::kExportSelectedLines));
@@ -344,11 +349,11 @@ class MainFrameTest : public QObject {
         dir_.Write("log.txt", "a\nb");
         QVERIFY(frame_->OpenFile(FromNativePath(Path("log.txt")), true));
         frame_->activateWindow();
-        frame_->SearchBox().setFocus();
-        QTest::keyClick(&frame_->SearchBox(), Qt::Key_Tab);
+        frame_->SearchBox().Activate(false);
+        QTest::keyClick(&Edit(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(&List()));
         QTest::keyClick(&List(), Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(&frame_->SearchBox()));
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(&Edit()));
     }
 
     void aboutShowsTheVersion() {
@@ -367,7 +372,7 @@ class MainFrameTest : public QObject {
         TypeQuery(QStringLiteral("error"));
         QVERIFY(frame_->RunCommand(cmd::kShowAll));
         TypeQuery(QStringLiteral(" "));
-        QTest::keyClick(&frame_->SearchBox(), Qt::Key_Backspace);
+        QTest::keyClick(&Edit(), Qt::Key_Backspace);
         List().SelectAll();
         frame_->UpdateCommandUi();
         QString dir = QString::fromLocal8Bit(qgetenv("LINESIFT_SHOT_DIR"));

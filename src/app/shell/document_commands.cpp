@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLineEdit>
 
 #include "document/clipboard_text.h"
 #include "document/text_file_stream.h"
@@ -11,9 +12,10 @@
 #include "settings/app_settings.h"
 #include "shell/command_ids.h"
 #include "shell/main_frame.h"
-#include "shell/query_box.h"
 #include "shell/status_panes.h"
 #include "shell/view_container.h"
+#include "views/search_box.h"
+#include "views/suggest_flyout.h"
 
 namespace linesift {
 namespace {
@@ -51,7 +53,13 @@ class WaitCursor {
 void MainFrame::ClearDocument() {
     view_->List().Clear(true);
     document_.Reset();
-    search_box_->ClearQuery();
+    ClearQuery();
+}
+
+void MainFrame::ClearQuery() {
+    QLineEdit& edit = search_box_->Edit();
+    edit.selectAll();
+    edit.del();
 }
 
 bool MainFrame::OpenFile(const std::u16string& rawPath, bool addToRecent) {

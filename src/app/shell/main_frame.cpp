@@ -7,6 +7,7 @@
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QScreen>
@@ -22,9 +23,10 @@
 #include "shell/about_dialog.h"
 #include "shell/command_ids.h"
 #include "shell/options_dialog.h"
-#include "shell/query_box.h"
 #include "shell/status_panes.h"
 #include "shell/view_container.h"
+#include "views/search_box.h"
+#include "views/suggest_flyout.h"
 
 namespace linesift {
 namespace {
@@ -64,8 +66,7 @@ MainFrame::MainFrame(std::unique_ptr<FrameDialogs> dialogs, QWidget* parent)
     view_->List().SetHighlightColor(uint32_t{c.red} << 16 | uint32_t{c.green} << 8 | c.blue);
     connect(&view_->List(), &VeTextList::commandRequested, this,
             [this](int id) { RunCommand(id); });
-    search_box_->SetListener(
-        [this](int code, const std::u16string& text) { view_->OnSearchBoxEvent(code, text); });
+    search_box_->AddListener(view_);
     connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
             &MainFrame::UpdateCommandUi);
     connect(qApp, &QGuiApplication::applicationStateChanged, this,
@@ -82,7 +83,7 @@ MainFrame::~MainFrame() {
     // The children outlive this body: nothing they do while they are torn
     // down may reach the frame any more.
     qApp->removeEventFilter(this);
-    search_box_->SetListener(nullptr);
+    search_box_->RemoveListener(view_);
     QObject::disconnect(QAbstractEventDispatcher::instance(), nullptr, this, nullptr);
     QObject::disconnect(qApp, nullptr, this, nullptr);
     disconnect(&view_->List(), nullptr, this, nullptr);
@@ -250,8 +251,7 @@ void MainFrame::BuildMainBar() {
         open->setMenu(recent_menu_);
         open->setPopupMode(QToolButton::MenuButtonPopup);
     }
-    search_box_ = new QueryBox(main_bar_);
-    search_box_->setFixedHeight(23);
+    search_box_ = new VeSearchBoxCtrlBase(main_bar_);
     LayoutMainBar();
 }
 
@@ -266,7 +266,8 @@ void MainFrame::LayoutMainBar() {
         left = 3 + hint.width() + 3;
     }
     int width = std::max(main_bar_->width() - 8 - left, 120);
-    search_box_->setGeometry(left, (barHeight - 23) / 2 + 1, width, 23);
+    search_box_->setGeometry(left, (barHeight - VeSearchBoxCtrlBase::kHeight) / 2 + 1, width,
+                             VeSearchBoxCtrlBase::kHeight);
 }
 
 QAction* MainFrame::Action(int id) const {
@@ -345,7 +346,7 @@ bool MainFrame::RunCommand(int id) {
             settings.auto_suggest = !settings.auto_suggest;
             break;
         case kClearHistory:
-            search_box_->ClearHistory();
+            search_box_->Flyout().ClearHistory();
             break;
         case kNaiveQuery:
             SetQueryMode(0);
@@ -451,7 +452,7 @@ void MainFrame::UpdateCommandUi() {
     state(kSelectAll, hasLines);
     state(kSelectInverse, hasLines);
     state(kAutoSuggest, true, s.auto_suggest);
-    state(kClearHistory, search_box_->HasHistory());
+    state(kClearHistory, search_box_->Flyout().HasHistory());
     state(kNaiveQuery, true, s.query_mode == 0);
     state(kSmartQuery, true, s.query_mode == 1);
     state(kRegexQuery, true, s.query_mode == 2);
@@ -619,7 +620,7 @@ bool MainFrame::eventFilter(QObject* watched, QEvent* event) {
         static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {
         QWidget* focus = QApplication::focusWidget();
         VeTextList* list = &view_->List();
-        if (focus == search_box_) {
+        if (focus == &search_box_->Edit()) {
             list->setFocus(Qt::TabFocusReason);
             return true;
         }

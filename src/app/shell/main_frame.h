@@ -14,8 +14,8 @@
 
 namespace linesift {
 
-class QueryBox;
 class StatusPanes;
+class VeSearchBoxCtrlBase;
 class VeView;
 
 // The program's window: menus, the main bar with the tool bar and the search
@@ -49,7 +49,7 @@ class MainFrame : public QMainWindow, public TextListHost {
 
     TextDocument& Document() { return document_; }
     VeView& View() { return *view_; }
-    QueryBox& SearchBox() { return *search_box_; }
+    VeSearchBoxCtrlBase& SearchBox() { return *search_box_; }
     StatusPanes& Status() { return *status_; }
     QMenu& RecentFilesMenu() { return *recent_menu_; }
 
@@ -81,6 +81,7 @@ class MainFrame : public QMainWindow, public TextListHost {
     void Export(bool selectedOnly);
     QString AskSaveName(const QString& initialName);
     void ClearDocument();
+    void ClearQuery();
     void UpdateTitle();
     void ReapplyQuery();
     void SetQueryMode(int mode);
@@ -96,7 +97,7 @@ class MainFrame : public QMainWindow, public TextListHost {
     std::unique_ptr<FrameDialogs> dialogs_;
     TextDocument document_;
     VeView* view_ = nullptr;
-    QueryBox* search_box_ = nullptr;
+    VeSearchBoxCtrlBase* search_box_ = nullptr;
     StatusPanes* status_ = nullptr;
     QWidget* main_bar_ = nullptr;
     QToolBar* tool_bar_ = nullptr;

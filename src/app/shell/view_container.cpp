@@ -23,10 +23,9 @@ void VeView::ApplyQuery(const std::u16string& text) {
                                        .filter_mode = settings.filter_mode});
 }
 
-void VeView::OnSearchBoxEvent(int code, const std::u16string& text) {
-    int mask = AppSettings::Instance().search_as_you_type ? 3 : 6;
-    if (code & mask) {
-        ApplyQuery(text);
+void VeView::OnSearchBoxEvent(const SearchBoxEvent& event) {
+    if (AppliesQuery(event.code, AppSettings::Instance().search_as_you_type)) {
+        ApplyQuery(event.text);
     }
 }
 

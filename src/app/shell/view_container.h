@@ -4,6 +4,7 @@
 #include <string>
 
 #include "document/text_document.h"
+#include "views/search_box_event.h"
 #include "views/text_list.h"
 
 namespace linesift {
@@ -11,7 +12,7 @@ namespace linesift {
 // The area under the main bar: it holds the line list (all but the bottom
 // pixel row) and applies queries to it from the search box's events and
 // the query options in AppSettings.
-class VeView : public QWidget {
+class VeView : public QWidget, public SearchBoxListener {
     Q_OBJECT
   public:
     // document and host belong to the caller and outlive the view.
@@ -24,7 +25,7 @@ class VeView : public QWidget {
     void ApplyQuery(const std::u16string& text);
     // A search-box event: with search-as-you-type on, typing and clearing
     // apply the text; with it off, clearing and committing do.
-    void OnSearchBoxEvent(int code, const std::u16string& text);
+    void OnSearchBoxEvent(const SearchBoxEvent& event) override;
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
