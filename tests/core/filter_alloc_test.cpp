@@ -1,0 +1,90 @@
+// A filter pass allocates nothing per line: the number of heap allocations
+// of a pass is the same for a document ten times longer. Counts every
+// operator new of the process, so it has an executable of its own.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdint>
+#include <cstdlib>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "filter/filter_pass.h"
+#include "test_lines.h"
+
+namespace {
+std::atomic<long> g_allocations{0};
+}  // namespace
+
+void* operator new(size_t size) {
+    ++g_allocations;
+    if (void* p = std::malloc(size == 0 ? 1 : size)) {
+        return p;
+    }
+    throw std::bad_alloc();
+}
+
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+
+void operator delete(void* p, size_t) noexcept {
+    std::free(p);
+}
+
+namespace linesift {
+namespace {
+
+std::vector<std::u16string> Document(size_t copies) {
+    const std::vector<std::u16string> sample = {
+        u"2026-12-08 INFO  Request 83001 completed in 95 ms user=dave status=204",
+        u"2026-12-08 ERROR Processed batch: IllegalStateException: bad state",
+        u"",
+        u"2026-12-08 DEBUG Payload \U0001F600 {\"user\":\"alice\"} status=503 user=alice",
+        u"Stra\u00DFe \u00C9T\u00C9 \u212Aelvin \xD800 lone",
+    };
+    std::vector<std::u16string> lines;
+    for (size_t i = 0; i < copies; ++i) {
+        lines.insert(lines.end(), sample.begin(), sample.end());
+    }
+    return lines;
+}
+
+long AllocationsOfPass(const FilterRequest& request, size_t copies) {
+    test::TestLines store(Document(copies), true);
+    FilterResult result;
+    RunFilterPass(request, store.Store(), result);  // warms up lazily built tables
+    long before = g_allocations.load();
+    EXPECT_TRUE(RunFilterPass(request, store.Store(), result));
+    return g_allocations.load() - before;
+}
+
+TEST(FilterAllocationTest, PassAllocatesNothingPerLine) {
+    using M = QueryMode;
+    const FilterRequest requests[] = {
+        {.text = u"error"},
+        {.text = u"-debug"},
+        {.text = u"user -debug \"status=5\""},
+        {.text = u"err", .query_mode = M::Smart},
+        {.text = u"error", .whole_word = true},
+        {.text = u"\U0001F600 {", .query_mode = M::Smart},
+        {.text = u"user=(alice|bob) status=5[0-9]{2}", .query_mode = M::Regex},
+        {.text = u"\\w+Exception: ", .query_mode = M::Regex},
+        {.text = u"\\d+", .query_mode = M::Regex},
+        {.text = u"e", .filter_mode = FilterMode::ShowAll},
+    };
+    for (size_t threshold : {SIZE_MAX, size_t{64}}) {
+        SetParallelFilterThresholdForTesting(threshold);
+        for (const FilterRequest& request : requests) {
+            SCOPED_TRACE(std::string(request.text.begin(), request.text.end()));
+            // Threads that search at the same moment may take a fresh block
+            // from the engine's memory cache: a few allocations, not per line.
+            EXPECT_LE(AllocationsOfPass(request, 20000), AllocationsOfPass(request, 2000) + 4);
+        }
+    }
+    SetParallelFilterThresholdForTesting(0);
+}
+
+}  // namespace
+}  // namespace linesift
