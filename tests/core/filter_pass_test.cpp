@@ -134,6 +134,19 @@ TEST(FilterPassTest, NoMatchAcrossLineEnds) {
     }
 }
 
+TEST(FilterPassTest, ParallelPassCoversEveryLine) {
+    SetParallelFilterThresholdForTesting(64);
+    for (size_t count : {64, 65, 127, 128, 129, 200, 1000}) {
+        SCOPED_TRACE(count);
+        test::TestLines store(std::vector<std::u16string>(count, u"x"), true);
+        FilterResult result;
+        ASSERT_TRUE(RunFilterPass(FilterRequest{.text = u"x"}, store.Store(), result));
+        EXPECT_EQ(result.shown_lines.size(), count);
+        EXPECT_EQ(result.matched.Count(), count);
+    }
+    SetParallelFilterThresholdForTesting(0);
+}
+
 TEST(FilterPassTest, LineBitsSetRangeAcrossWords) {
     LineBits bits;
     bits.Reset(200);

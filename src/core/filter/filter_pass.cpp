@@ -102,7 +102,7 @@ void EvaluateLines(CompiledQuery& query, const LineStore& lines, LineBits& bits)
         EvaluateRange(query, lines, 0, n, bits);
         return;
     }
-    const size_t step = ((n / threads) + 63) & ~size_t{63};
+    const size_t step = ((n + threads - 1) / threads + 63) & ~size_t{63};
     std::vector<CompiledQuery> copies(threads - 1, query);
     std::vector<std::thread> workers;
     std::atomic<bool> failed{false};

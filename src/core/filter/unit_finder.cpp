@@ -3,6 +3,7 @@
 #include <immintrin.h>
 
 #include <algorithm>
+#include <atomic>
 #include <utility>
 #include <vector>
 
@@ -66,9 +67,16 @@ int Commonness(char16_t c) {
     return c < 128 ? table[c] : 20;
 }
 
+std::atomic<VectorLevel> g_level_limit{VectorLevel::Avx512};
+
 bool HasAvx2() {
     static const bool avx2 = __builtin_cpu_supports("avx2");
-    return avx2;
+    return avx2 && g_level_limit.load() >= VectorLevel::Avx2;
+}
+
+bool HasAvx512() {
+    static const bool avx512 = __builtin_cpu_supports("avx512bw");
+    return avx512 && g_level_limit.load() >= VectorLevel::Avx512;
 }
 
 // Clears the two mask bits of the lowest matching unit.
@@ -78,6 +86,10 @@ inline uint32_t DropLowestUnit(uint32_t mask) {
 }
 
 }  // namespace
+
+void LimitVectorLevelForTesting(VectorLevel level) {
+    g_level_limit = level;
+}
 
 char16_t MapUnit(CaseMap map, char16_t c) {
     switch (map) {
@@ -101,6 +113,12 @@ struct Splats128 {
 template <int K>
 struct Splats256 {
     __m256i units[UnitFinder::kAnchors][K];
+    uint32_t offsets[UnitFinder::kAnchors];
+};
+
+template <int K>
+struct Splats512 {
+    __m512i units[UnitFinder::kAnchors][K];
     uint32_t offsets[UnitFinder::kAnchors];
 };
 
@@ -131,6 +149,22 @@ __attribute__((target("avx2"), always_inline)) inline uint32_t BlockMaskAvx2(
         all = _mm256_and_si256(all, e);
     }
     return static_cast<uint32_t>(_mm256_movemask_epi8(all));
+}
+
+// One bit per start.
+template <int K>
+__attribute__((target("avx512f,avx512bw"), always_inline)) inline uint32_t BlockMaskAvx512(
+    const char16_t* p, const Splats512<K>& s) {
+    __mmask32 all = ~__mmask32{0};
+    for (size_t a = 0; a < UnitFinder::kAnchors; ++a) {
+        __m512i t = _mm512_loadu_si512(p + s.offsets[a]);
+        __mmask32 e = _mm512_cmpeq_epi16_mask(t, s.units[a][0]);
+        for (int k = 1; k < K; ++k) {
+            e |= _mm512_cmpeq_epi16_mask(t, s.units[a][k]);
+        }
+        all &= e;
+    }
+    return all;
 }
 
 // The first candidate in mask (two bits per unit, for the starts p...) where
@@ -206,6 +240,45 @@ __attribute__((target("avx2"))) const char16_t* FindAvx2(const UnitFinder& f, co
     }
 }
 
+template <int K>
+__attribute__((target("avx512f,avx512bw"))) const char16_t* FindAvx512(const UnitFinder& f,
+                                                                       const char16_t* begin,
+                                                                       const char16_t* end) {
+    constexpr ptrdiff_t kBlock = 32;
+    if (end - begin < static_cast<ptrdiff_t>(f.Needle().size()) + kBlock - 1) {
+        return FindAvx2<K>(f, begin, end);
+    }
+    Splats512<K> s;
+    for (size_t a = 0; a < UnitFinder::kAnchors; ++a) {
+        s.offsets[a] = f.Anchors()[a].offset;
+        for (int k = 0; k < K; ++k) {
+            s.units[a][k] = _mm512_set1_epi16(static_cast<short>(f.Anchors()[a].units[k]));
+        }
+    }
+    const char16_t* lastBlock = end - f.Needle().size() - (kBlock - 1);
+    for (const char16_t* p = begin;; p += kBlock) {
+        uint32_t keep = ~0u;
+        if (p > lastBlock) {
+            keep <<= p - lastBlock;
+            p = lastBlock;
+        }
+        for (uint32_t mask = BlockMaskAvx512<K>(p, s) & keep; mask != 0; mask &= mask - 1) {
+            const char16_t* at = p + __builtin_ctz(mask);
+            if (f.IsAt(at)) {
+                return at;
+            }
+        }
+        if (p == lastBlock) {
+            return nullptr;
+        }
+    }
+}
+
+template <int K>
+UnitFinder::Kernel BestKernel() {
+    return HasAvx512() ? &FindAvx512<K> : HasAvx2() ? &FindAvx2<K> : &FindSse2<K>;
+}
+
 }  // namespace
 
 UnitFinder::UnitFinder(std::u16string_view needle, CaseMap map) : needle_(needle), map_(map) {
@@ -248,14 +321,7 @@ void UnitFinder::ChooseAnchors() {
             anchors_[a].units[k] = anchors_[a].units[0];
         }
     }
-    bool avx2 = HasAvx2();
-    if (width == 1) {
-        kernel_ = avx2 ? &FindAvx2<1> : &FindSse2<1>;
-    } else if (width == 2) {
-        kernel_ = avx2 ? &FindAvx2<2> : &FindSse2<2>;
-    } else {
-        kernel_ = avx2 ? &FindAvx2<4> : &FindSse2<4>;
-    }
+    kernel_ = width == 1 ? BestKernel<1>() : width == 2 ? BestKernel<2>() : BestKernel<4>();
 }
 
 bool UnitFinder::IsAt(const char16_t* at) const {

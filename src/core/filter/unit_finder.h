@@ -17,6 +17,13 @@ enum class CaseMap : uint8_t {
 
 char16_t MapUnit(CaseMap map, char16_t c);
 
+// The widest vector instructions a finder uses.
+enum class VectorLevel : uint8_t { Sse2, Avx2, Avx512 };
+
+// Finders built afterwards use at most level (and what the processor has).
+// For tests, which check that every level finds the same.
+void LimitVectorLevelForTesting(VectorLevel level);
+
 // Finds a fixed string in UTF-16 text whose units are mapped through a
 // CaseMap: there is an occurrence at p when map(text[p + j]) == needle[j] for
 // every j. Scans with vector instructions and gives exactly the occurrences of
@@ -55,8 +62,9 @@ class UnitFinder {
     static constexpr size_t kAnchors = 3;
     const std::array<Anchor, kAnchors>& Anchors() const { return anchors_; }
 
-  private:
     using Kernel = const char16_t* (*)(const UnitFinder&, const char16_t*, const char16_t*);
+
+  private:
     void ChooseAnchors();
     bool IsAtMapped(const char16_t* at) const;
 
