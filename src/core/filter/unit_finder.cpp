@@ -103,22 +103,32 @@ char16_t MapUnit(CaseMap map, char16_t c) {
 
 namespace {
 
-// The anchors' units broadcast into vectors, K compares per anchor.
+// Lane k of an anchor's broadcast units for a kernel of K compares per anchor.
+char16_t SplatUnit(const UnitFinder::Anchor& anchor, int k, int K) {
+    if (K == 0) {
+        return k == 0 ? anchor.value : anchor.or_bits;
+    }
+    return anchor.units[static_cast<size_t>(k)];
+}
+
+// The anchors' units broadcast into vectors: K compares per anchor, or for
+// K == 0 the simple test, with the value in units[a][0] and the bits to set
+// in units[a][1].
 template <int K>
 struct Splats128 {
-    __m128i units[UnitFinder::kAnchors][K];
+    __m128i units[UnitFinder::kAnchors][K == 0 ? 2 : K];
     uint32_t offsets[UnitFinder::kAnchors];
 };
 
 template <int K>
 struct Splats256 {
-    __m256i units[UnitFinder::kAnchors][K];
+    __m256i units[UnitFinder::kAnchors][K == 0 ? 2 : K];
     uint32_t offsets[UnitFinder::kAnchors];
 };
 
 template <int K>
 struct Splats512 {
-    __m512i units[UnitFinder::kAnchors][K];
+    __m512i units[UnitFinder::kAnchors][K == 0 ? 2 : K];
     uint32_t offsets[UnitFinder::kAnchors];
 };
 
@@ -127,6 +137,9 @@ uint32_t BlockMaskSse2(const char16_t* p, const Splats128<K>& s) {
     __m128i all = _mm_set1_epi8(-1);
     for (size_t a = 0; a < UnitFinder::kAnchors; ++a) {
         __m128i t = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + s.offsets[a]));
+        if constexpr (K == 0) {
+            t = _mm_or_si128(t, s.units[a][1]);
+        }
         __m128i e = _mm_cmpeq_epi16(t, s.units[a][0]);
         for (int k = 1; k < K; ++k) {
             e = _mm_or_si128(e, _mm_cmpeq_epi16(t, s.units[a][k]));
@@ -142,6 +155,9 @@ __attribute__((target("avx2"), always_inline)) inline uint32_t BlockMaskAvx2(
     __m256i all = _mm256_set1_epi8(-1);
     for (size_t a = 0; a < UnitFinder::kAnchors; ++a) {
         __m256i t = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + s.offsets[a]));
+        if constexpr (K == 0) {
+            t = _mm256_or_si256(t, s.units[a][1]);
+        }
         __m256i e = _mm256_cmpeq_epi16(t, s.units[a][0]);
         for (int k = 1; k < K; ++k) {
             e = _mm256_or_si256(e, _mm256_cmpeq_epi16(t, s.units[a][k]));
@@ -158,6 +174,9 @@ __attribute__((target("avx512f,avx512bw"), always_inline)) inline uint32_t Block
     __mmask32 all = ~__mmask32{0};
     for (size_t a = 0; a < UnitFinder::kAnchors; ++a) {
         __m512i t = _mm512_loadu_si512(p + s.offsets[a]);
+        if constexpr (K == 0) {
+            t = _mm512_or_si512(t, s.units[a][1]);
+        }
         __mmask32 e = _mm512_cmpeq_epi16_mask(t, s.units[a][0]);
         for (int k = 1; k < K; ++k) {
             e |= _mm512_cmpeq_epi16_mask(t, s.units[a][k]);
@@ -190,8 +209,8 @@ const char16_t* FindSse2(const UnitFinder& f, const char16_t* begin, const char1
     Splats128<K> s;
     for (size_t a = 0; a < UnitFinder::kAnchors; ++a) {
         s.offsets[a] = f.Anchors()[a].offset;
-        for (int k = 0; k < K; ++k) {
-            s.units[a][k] = _mm_set1_epi16(static_cast<short>(f.Anchors()[a].units[k]));
+        for (int k = 0; k < (K == 0 ? 2 : K); ++k) {
+            s.units[a][k] = _mm_set1_epi16(static_cast<short>(SplatUnit(f.Anchors()[a], k, K)));
         }
     }
     const char16_t* lastBlock = end - f.Needle().size() - (kBlock - 1);
@@ -220,8 +239,8 @@ __attribute__((target("avx2"))) const char16_t* FindAvx2(const UnitFinder& f, co
     Splats256<K> s;
     for (size_t a = 0; a < UnitFinder::kAnchors; ++a) {
         s.offsets[a] = f.Anchors()[a].offset;
-        for (int k = 0; k < K; ++k) {
-            s.units[a][k] = _mm256_set1_epi16(static_cast<short>(f.Anchors()[a].units[k]));
+        for (int k = 0; k < (K == 0 ? 2 : K); ++k) {
+            s.units[a][k] = _mm256_set1_epi16(static_cast<short>(SplatUnit(f.Anchors()[a], k, K)));
         }
     }
     const char16_t* lastBlock = end - f.Needle().size() - (kBlock - 1);
@@ -251,8 +270,8 @@ __attribute__((target("avx512f,avx512bw"))) const char16_t* FindAvx512(const Uni
     Splats512<K> s;
     for (size_t a = 0; a < UnitFinder::kAnchors; ++a) {
         s.offsets[a] = f.Anchors()[a].offset;
-        for (int k = 0; k < K; ++k) {
-            s.units[a][k] = _mm512_set1_epi16(static_cast<short>(f.Anchors()[a].units[k]));
+        for (int k = 0; k < (K == 0 ? 2 : K); ++k) {
+            s.units[a][k] = _mm512_set1_epi16(static_cast<short>(SplatUnit(f.Anchors()[a], k, K)));
         }
     }
     const char16_t* lastBlock = end - f.Needle().size() - (kBlock - 1);
@@ -288,9 +307,10 @@ UnitFinder::UnitFinder(std::u16string_view needle, CaseMap map) : needle_(needle
     }
 }
 
-// Anchors: the needle's last unit, which ends most false starts early, and
-// the rarest of the others. Units with more than four preimages are never
-// anchors; a needle without any is scanned plainly.
+// Anchors: those with a simple test first; among them the needle's last
+// unit, which ends most false starts early, then the rarest. Units with more
+// than four preimages are never anchors; a needle without any is scanned
+// without vectors.
 void UnitFinder::ChooseAnchors() {
     std::vector<std::pair<int, Anchor>> candidates;
     for (uint32_t j = 0; j < needle_.size(); ++j) {
@@ -302,10 +322,9 @@ void UnitFinder::ChooseAnchors() {
         }
         fixed_ = fixed_ && MapUnit(map_, needle_[j]) == needle_[j];
         if (n <= 4) {
-            Anchor anchor{j, static_cast<uint32_t>(n), {}};
-            std::copy_n(units.begin(), n, anchor.units.begin());
-            bool last = j + 1 == needle_.size();
-            candidates.emplace_back(last ? -1 : Commonness(needle_[j]), anchor);
+            Anchor anchor = MakeAnchor(j, units, n);
+            int rank = j + 1 == needle_.size() ? -1 : Commonness(needle_[j]);
+            candidates.emplace_back(anchor.simple ? rank : 1000 + rank, anchor);
         }
     }
     if (candidates.empty()) {
@@ -313,15 +332,27 @@ void UnitFinder::ChooseAnchors() {
     }
     std::stable_sort(candidates.begin(), candidates.end(),
                      [](const auto& x, const auto& y) { return x.first < y.first; });
+    bool simple = true;
     uint32_t width = 0;
     for (size_t a = 0; a < kAnchors; ++a) {
         anchors_[a] = candidates[a < candidates.size() ? a : 0].second;
+        simple = simple && anchors_[a].simple;
         width = std::max(width, anchors_[a].count);
-        for (uint32_t k = anchors_[a].count; k < 4; ++k) {
-            anchors_[a].units[k] = anchors_[a].units[0];
-        }
     }
-    kernel_ = width == 1 ? BestKernel<1>() : width == 2 ? BestKernel<2>() : BestKernel<4>();
+    kernel_ = simple ? BestKernel<0>() : width <= 2 ? BestKernel<2>() : BestKernel<4>();
+}
+
+UnitFinder::Anchor UnitFinder::MakeAnchor(uint32_t offset, const std::array<char16_t, 5>& units,
+                                          size_t count) {
+    Anchor anchor{offset, static_cast<uint32_t>(count), {}};
+    for (size_t k = 0; k < anchor.units.size(); ++k) {
+        anchor.units[k] = units[k < count ? k : 0];
+    }
+    char16_t diff = static_cast<char16_t>(units[0] ^ units[count - 1]);
+    anchor.simple = count <= 2 && (diff & (diff - 1)) == 0;
+    anchor.or_bits = diff;
+    anchor.value = static_cast<char16_t>(units[0] | diff);
+    return anchor;
 }
 
 bool UnitFinder::IsAt(const char16_t* at) const {

@@ -53,11 +53,16 @@ class UnitFinder {
     CaseMap Map() const { return map_; }
 
     // A needle position the vector scan tests first, with every unit that
-    // maps to the needle's unit there (repeated to fill the array).
+    // maps to the needle's unit there (repeated to fill the array). When
+    // there are at most two that differ in one bit, a unit t is one of them
+    // exactly when (t | or_bits) == value: the test is simple.
     struct Anchor {
         uint32_t offset = 0;
         uint32_t count = 0;
         std::array<char16_t, 4> units = {};
+        bool simple = false;
+        char16_t or_bits = 0;
+        char16_t value = 0;
     };
     static constexpr size_t kAnchors = 3;
     const std::array<Anchor, kAnchors>& Anchors() const { return anchors_; }
@@ -66,6 +71,7 @@ class UnitFinder {
 
   private:
     void ChooseAnchors();
+    static Anchor MakeAnchor(uint32_t offset, const std::array<char16_t, 5>& units, size_t count);
     bool IsAtMapped(const char16_t* at) const;
 
     std::u16string needle_;
