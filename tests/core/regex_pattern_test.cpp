@@ -250,17 +250,5 @@ TEST(RegexPatternTest, SplitByPatternRows) {
     }
 }
 
-TEST(RegexPatternTest, WordCharactersFollowTheEngine) {
-    EXPECT_TRUE(IsRegexWordChar(U'a'));
-    EXPECT_TRUE(IsRegexWordChar(U'_'));
-    EXPECT_TRUE(IsRegexWordChar(U'7'));
-    EXPECT_TRUE(IsRegexWordChar(U'\u00E9'));
-    EXPECT_TRUE(IsRegexWordChar(U'\u0301')) << "non-spacing mark";
-    EXPECT_TRUE(IsRegexWordChar(U'\U00010400'));
-    EXPECT_FALSE(IsRegexWordChar(U'#'));
-    EXPECT_FALSE(IsRegexWordChar(U'\u00A0'));
-    EXPECT_FALSE(IsRegexWordChar(U'\xD800'));
-}
-
 }  // namespace
 }  // namespace linesift

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <new>
 
 #include "filter/required_literals.h"
 #include "platform/char_class.h"
@@ -85,20 +86,35 @@ std::vector<QueryTerm> TokenizeQuery(std::u16string_view text) {
 }
 
 CompiledQuery::CompiledQuery(std::u16string_view text, const QueryOptions& options)
-    : text_(text), options_(options) {
-    switch (options.query_mode) {
+    : options_(options) {
+    try {
+        text_ = text;
+        Compile();
+    } catch (const std::bad_alloc&) {
+        // Out of memory: a query that matches nothing.
+        match_.clear();
+        display_.clear();
+        match_terms_.clear();
+        display_terms_.clear();
+        regex_literals_.clear();
+        main_pattern_ = RegexPattern();
+    }
+}
+
+void CompiledQuery::Compile() {
+    switch (options_.query_mode) {
         case QueryMode::Regex:
             CompileRegex();
             break;
         case QueryMode::Naive:
         case QueryMode::Smart:
-            if (!options.match_case) {
+            if (!options_.match_case) {
                 LowerCaseInPlace(text_);
                 map_ = CaseMap::Lower;
             }
-            boundary_ = options.query_mode == QueryMode::Smart ? Boundary::Start
-                        : options.whole_word                   ? Boundary::Both
-                                                               : Boundary::None;
+            boundary_ = options_.query_mode == QueryMode::Smart ? Boundary::Start
+                        : options_.whole_word                   ? Boundary::Both
+                                                                : Boundary::None;
             CompileTerms();
             break;
     }
@@ -250,7 +266,11 @@ bool CompiledQuery::TermFound(TermMatcher& term, std::u16string_view line) {
         return false;
     }
     if (!term.native) {
-        return term.pattern.Test(LineCopy(line));
+        try {
+            return term.pattern.Test(LineCopy(line));
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
     }
     const size_t m = term.finder.Needle().size();
     for (size_t p = term.finder.Find(line); p != UnitFinder::npos;
@@ -283,9 +303,18 @@ bool CompiledQuery::FindSpans(std::u16string_view line, std::vector<MatchSpan>& 
         return false;
     }
     spans.clear();
+    try {
+        AppendSpans(line, spans);
+    } catch (const std::bad_alloc&) {
+        spans.clear();
+    }
+    return !spans.empty();
+}
+
+void CompiledQuery::AppendSpans(std::u16string_view line, std::vector<MatchSpan>& spans) {
     if (options_.query_mode == QueryMode::Regex) {
         main_pattern_.AppendMatchSpans(line, spans);
-        return !spans.empty();
+        return;
     }
     std::u16string_view text = boundary_ == Boundary::None ? line : LineCopy(line);
     for (TermMatcher& term : display_) {
@@ -298,7 +327,6 @@ bool CompiledQuery::FindSpans(std::u16string_view line, std::vector<MatchSpan>& 
             term.pattern.AppendMatchSpans(text, spans);
         }
     }
-    return !spans.empty();
 }
 
 CompiledQuery::Prefilter CompiledQuery::GetPrefilter() const {

@@ -42,7 +42,7 @@ std::vector<QueryTerm> TokenizeQuery(std::u16string_view text);
 // A query compiled from its text and switches: answers whether a line
 // matches and which parts of it to highlight. Built once per filter pass and
 // once per painted row; construction never fails, and a query that cannot
-// match anything matches no line. Matching keeps scratch space and engine
+// match anything (or ran out of memory) matches no line. Matching keeps scratch space and engine
 // error state, so an object serves one thread at a time; copy it for another.
 class CompiledQuery {
   public:
@@ -87,6 +87,7 @@ class CompiledQuery {
         bool native = true;  // boundaries checked here, without the engine
     };
 
+    void Compile();
     void CompileTerms();
     TermMatcher MakeMatcher(const QueryTerm& term) const;
     bool Occurs(TermMatcher& x, size_t xIndex, size_t yIndex) const;
@@ -94,6 +95,7 @@ class CompiledQuery {
     std::vector<bool> FindRedundant(std::vector<TermMatcher>& display) const;
     void CompileRegex();
     bool TermFound(TermMatcher& term, std::u16string_view line);
+    void AppendSpans(std::u16string_view line, std::vector<MatchSpan>& spans);
     bool BoundaryAt(std::u16string_view line, size_t p) const;
     std::u16string_view LineCopy(std::u16string_view line);
 

@@ -15,6 +15,7 @@ enum class CaseMap : uint8_t {
             // too compares the lower-case forms)
 };
 
+// The unit c mapped by map.
 char16_t MapUnit(CaseMap map, char16_t c);
 
 // The widest vector instructions a finder uses.
@@ -67,6 +68,7 @@ class UnitFinder {
     static constexpr size_t kAnchors = 3;
     const std::array<Anchor, kAnchors>& Anchors() const { return anchors_; }
 
+    // A vector scan of [begin, end) by a finder's anchors, chosen for the processor.
     using Kernel = const char16_t* (*)(const UnitFinder&, const char16_t*, const char16_t*);
 
   private:
