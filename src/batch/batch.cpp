@@ -1,37 +1,122 @@
 #include "batch.h"
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <cinttypes>
+#include <utility>
 
 #include "document/file_handle.h"
 #include "document/text_document.h"
+#include "line_printer.h"
 #include "output_writer.h"
 #include "platform/clock.h"
+#include "platform/code_page.h"
 
 namespace linesift {
+namespace {
+
+template <class T, size_t N>
+bool Lookup(const std::pair<const char*, T> (&table)[N], const std::string& name, T& out) {
+    for (const auto& [key, value] : table) {
+        if (name == key) {
+            out = value;
+            return true;
+        }
+    }
+    return false;
+}
+
+const std::pair<const char*, QueryMode> kQueryModes[] = {
+    {"naive", QueryMode::Naive}, {"smart", QueryMode::Smart}, {"regex", QueryMode::Regex}};
+const std::pair<const char*, FilterMode> kFilterModes[] = {
+    {"hide-unmatched", FilterMode::HideUnmatched},
+    {"hide-matched", FilterMode::HideMatched},
+    {"show-all", FilterMode::ShowAll}};
+const std::pair<const char*, ColorWhen> kColorWhens[] = {
+    {"auto", ColorWhen::Auto}, {"always", ColorWhen::Always}, {"never", ColorWhen::Never}};
+
+// An option without a value. Returns whether name is one.
+bool ReadFlag(const std::string& name, BatchOptions& o) {
+    bool* flag = name == "--print"                         ? &o.print
+                 : name == "--json"                        ? &o.json
+                 : name == "--count"                       ? &o.count
+                 : name == "--stats"                       ? &o.stats
+                 : name == "--match-case"                  ? &o.request.match_case
+                 : name == "--whole-word"                  ? &o.request.whole_word
+                 : name == "-n" || name == "--line-number" ? &o.line_number
+                                                           : nullptr;
+    if (flag != nullptr) {
+        *flag = true;
+    }
+    return flag != nullptr;
+}
+
+// An option with a value. Returns whether the value is valid for name.
+bool ReadValue(const std::string& name, const std::string& value, BatchOptions& o) {
+    if (name == "--filter") {
+        o.filter = true;
+        o.request.text = Utf8ToUtf16(value);
+        return true;
+    }
+    if (name == "--query-mode") {
+        return Lookup(kQueryModes, value, o.request.query_mode);
+    }
+    if (name == "--filter-mode") {
+        return Lookup(kFilterModes, value, o.request.filter_mode);
+    }
+    return Lookup(kColorWhens, value, o.color);
+}
+
+// Reads the option at args[i], and its value ("--name=value", or the next
+// argument), advancing i past what it used.
+bool ReadOption(const std::vector<std::string>& args, size_t& i, BatchOptions& o,
+                std::string& error) {
+    std::string name = args[i];
+    size_t eq = name.find('=');
+    bool attached = name.rfind("--", 0) == 0 && eq != std::string::npos;
+    std::string value = attached ? name.substr(eq + 1) : std::string();
+    name = attached ? name.substr(0, eq) : name;
+    bool valued = name == "--filter" || name == "--query-mode" || name == "--filter-mode" ||
+                  (name == "--color" && attached);
+    if (!valued) {
+        if (!attached && (ReadFlag(name, o) || name == "--color")) {
+            return true;
+        }
+        error = "unknown option '" + args[i] + "'";
+        return false;
+    }
+    if (!attached) {
+        if (i + 1 >= args.size()) {
+            error = "option '" + name + "' needs a value";
+            return false;
+        }
+        value = args[++i];
+    }
+    if (!ReadValue(name, value, o)) {
+        error = "invalid value '" + value + "' for '" + name + "'";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
 
 BatchParse ParseBatchArguments(const std::vector<std::string>& args, BatchOptions& options,
                                std::string& error) {
     bool batch = false;
     bool endOfOptions = false;
     std::vector<std::string> files;
-    for (const std::string& arg : args) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
         if (endOfOptions || arg.empty() || arg[0] != '-' || arg == "-") {
             files.push_back(arg);
         } else if (arg == "--") {
             endOfOptions = true;
-        } else if (arg == "--print") {
-            options.print = batch = true;
-        } else if (arg == "--json") {
-            options.json = batch = true;
-        } else if (arg == "--count") {
-            options.count = batch = true;
-        } else if (arg == "--stats") {
-            options.stats = batch = true;
-        } else {
-            error = "unknown option '" + arg + "'";
+        } else if (!ReadOption(args, i, options, error)) {
             return BatchParse::Error;
+        } else {
+            batch = true;
         }
     }
     if (!batch) {
@@ -56,9 +141,45 @@ long PeakRssMb() {
     return usage.ru_maxrss / 1024;
 }
 
+// A query that is to be applied but cannot be: the engine's message for a
+// regular expression that does not compile.
+bool CheckRequest(const FilterRequest& request, std::FILE* err) {
+    if (request.text.empty() || ValidateFilterRequest(request)) {
+        return true;
+    }
+    RegexPattern pattern;
+    pattern.Compile(request.text, RegexSyntax::Perl);
+    std::fprintf(err, "linesift: invalid regular expression: %s\n",
+                 Utf16ToUtf8(pattern.ErrorText()).c_str());
+    return false;
+}
+
+bool UseColor(const BatchOptions& options, std::FILE* out) {
+    if (options.json || options.color == ColorWhen::Never) {
+        return false;
+    }
+    return options.color == ColorWhen::Always || ::isatty(::fileno(out)) == 1;
+}
+
+void WriteShown(const BatchOptions& options, const TextDocument& document,
+                const FilterResult& result, std::FILE* out, OutputWriter& writer) {
+    if (options.count) {
+        writer.Append(std::to_string(result.shown_lines.size()));
+        writer.Append("\n");
+        return;
+    }
+    LinePrinter printer(options, UseColor(options, out), writer);
+    for (size_t index : result.shown_lines) {
+        printer.Print(index, document.Line(index).text(), result.matched.Test(index));
+    }
+}
+
 }  // namespace
 
 int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err) {
+    if (!CheckRequest(options.request, err)) {
+        return 2;
+    }
     TextDocument document;
     int64_t start = MonotonicMs();
     if (!document.LoadFromFile(FromNativePath(options.file))) {
@@ -67,36 +188,28 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err) {
     }
     int64_t loadMs = MonotonicMs() - start;
 
-    size_t shown = document.LineCount();
-    OutputWriter writer(out);
-    if (options.count) {
-        writer.Append(std::to_string(shown));
-        writer.Append("\n");
-    } else {
-        for (size_t i = 0; i < shown; ++i) {
-            std::u16string_view text = document.Line(i).text();
-            if (options.json) {
-                writer.Append("{\"line\": ");
-                writer.Append(std::to_string(i + 1));
-                writer.Append(", \"text\": ");
-                writer.AppendJsonString(text);
-                writer.Append("}\n");
-            } else {
-                writer.AppendText(text);
-                writer.Append("\n");
-            }
-        }
+    FilterResult result;
+    start = MonotonicMs();
+    if (!RunFilterPass(options.request, document.Lines(), result)) {
+        std::fprintf(err, "linesift: not enough memory to filter the lines\n");
+        return 2;
     }
+    int64_t filterMs = MonotonicMs() - start;
+
+    OutputWriter writer(out);
+    WriteShown(options, document, result, out, writer);
     if (!writer.Flush()) {
         std::fprintf(err, "linesift: could not write the output\n");
         return 2;
     }
     if (options.stats) {
-        std::fprintf(err, "load_ms=%" PRId64 " lines=%zu bytes=%" PRIu64 " peak_rss_mb=%ld\n",
-                     loadMs, document.LineCount(),
+        std::fprintf(err,
+                     "load_ms=%" PRId64 " filter_ms=%" PRId64 " lines=%zu bytes=%" PRIu64
+                     " peak_rss_mb=%ld\n",
+                     loadMs, filterMs, document.LineCount(),
                      static_cast<uint64_t>(GetFileSizeByPath(options.file)), PeakRssMb());
     }
-    return shown > 0 ? 0 : 1;
+    return result.shown_lines.empty() ? 1 : 0;
 }
 
 }  // namespace linesift

@@ -4,7 +4,16 @@
 #include <string>
 #include <vector>
 
+#include "filter/filter_pass.h"
+
 namespace linesift {
+
+// When plain output marks highlights with ANSI colours.
+enum class ColorWhen {
+    Auto,  // when the output is a terminal
+    Always,
+    Never,
+};
 
 // What the command line asks of the batch mode.
 struct BatchOptions {
@@ -13,6 +22,10 @@ struct BatchOptions {
     bool json = false;
     bool count = false;
     bool stats = false;
+    bool filter = false;    // --filter was given (possibly with an empty query)
+    FilterRequest request;  // the query, its switches and the filter mode
+    bool line_number = false;
+    ColorWhen color = ColorWhen::Auto;
 };
 
 enum class BatchParse {
@@ -27,7 +40,8 @@ BatchParse ParseBatchArguments(const std::vector<std::string>& args, BatchOption
 
 // Runs the batch request, writing results to out and messages to err.
 // Returns the exit status: 0 when at least one line was printed or counted,
-// 1 when none, 2 on error.
+// 1 when none, 2 on error (a file that cannot be read, a regular expression
+// that does not compile, a failed write).
 int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err);
 
 }  // namespace linesift

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "filter/compiled_query.h"
+
+namespace linesift {
+
+class LineStore;
+
+// Which lines a filter shows. Values outside the enumerators may arrive from
+// settings; a request holding one is not applied.
+enum class FilterMode : int32_t {
+    HideUnmatched = 0,  // the lines that match
+    HideMatched = 1,    // the lines that do not match
+    ShowAll = 2,        // every line; the matching ones are highlighted
+};
+
+// A query as typed with its switches and the filter mode.
+struct FilterRequest {
+    std::u16string text;
+    bool match_case = false;
+    bool whole_word = false;
+    QueryMode query_mode = QueryMode::Naive;
+    FilterMode filter_mode = FilterMode::HideUnmatched;
+};
+
+// Whether a request may be applied: its text is not empty, both modes are in
+// range, and a regular expression compiles as typed (case-sensitively).
+bool ValidateFilterRequest(const FilterRequest& request);
+
+// One bit per line of a document.
+class LineBits {
+  public:
+    // count lines, none set.
+    void Reset(size_t count);
+    size_t size() const { return size_; }
+    bool Test(size_t i) const { return (words_[i >> 6] >> (i & 63)) & 1; }
+    void Set(size_t i) { words_[i >> 6] |= uint64_t{1} << (i & 63); }
+    // Sets the bits of [begin, end).
+    void SetRange(size_t begin, size_t end);
+    size_t Count() const;
+    const std::vector<uint64_t>& Words() const { return words_; }
+
+  private:
+    std::vector<uint64_t> words_;
+    size_t size_ = 0;
+};
+
+// What a filter pass found: each line's matched flag (only matching lines
+// are highlighted) and the lines shown, in document order.
+struct FilterResult {
+    LineBits matched;
+    std::vector<size_t> shown_lines;
+};
+
+// The filter pass: evaluates the request's query once per line, in document
+// order, and shows the lines its filter mode keeps. With an empty text every
+// line is shown and none is evaluated or matched. Returns false, leaving
+// result untouched, when a non-empty request fails ValidateFilterRequest; and
+// false with an empty result when memory ran out. Large documents are split
+// across the processor's cores, joined before it returns.
+bool RunFilterPass(const FilterRequest& request, const LineStore& lines, FilterResult& result);
+
+// Documents of at least this many lines are filtered on several threads; 0
+// restores the default. For tests, which check that both ways agree.
+void SetParallelFilterThresholdForTesting(size_t lines);
+
+}  // namespace linesift

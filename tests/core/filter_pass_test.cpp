@@ -1,0 +1,165 @@
+// The rules of the filter pass: which requests are applied, which lines each
+// filter mode shows, and which lines count as matched.
+#include "filter/filter_pass.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "test_lines.h"
+
+namespace linesift {
+namespace {
+
+using Indices = std::vector<size_t>;
+
+Indices MatchedLines(const FilterResult& result) {
+    Indices matched;
+    for (size_t i = 0; i < result.matched.size(); ++i) {
+        if (result.matched.Test(i)) {
+            matched.push_back(i);
+        }
+    }
+    return matched;
+}
+
+TEST(FilterPassTest, ValidateFilterRequestRows) {
+    struct Row {
+        const char* name;
+        FilterRequest request;
+        bool expected;
+    };
+    const Row rows[] = {
+        {"empty text", FilterRequest{}, false},
+        {"naive text", FilterRequest{.text = u"a("}, true},
+        {"blank naive text", FilterRequest{.text = u"  "}, true},
+        {"smart text", FilterRequest{.text = u"[", .query_mode = QueryMode::Smart}, true},
+        {"regex that compiles", FilterRequest{.text = u"a(b)", .query_mode = QueryMode::Regex},
+         true},
+        {"regex that does not compile",
+         FilterRequest{.text = u"a(", .query_mode = QueryMode::Regex}, false},
+        {"regex with an upper-case escape",
+         FilterRequest{.text = u"\\D", .query_mode = QueryMode::Regex}, true},
+        {"query mode out of range", FilterRequest{.text = u"a", .query_mode = QueryMode(3)}, false},
+        {"filter mode out of range", FilterRequest{.text = u"a", .filter_mode = FilterMode(-1)},
+         false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(ValidateFilterRequest(row.request), row.expected);
+    }
+}
+
+TEST(FilterPassTest, FilterModeRows) {
+    const std::vector<std::u16string> lines = {u"error a", u"info", u"", u"debug error"};
+    test::TestLines store(lines, true);
+    struct Row {
+        const char* name;
+        std::u16string text;
+        FilterMode mode;
+        Indices shown;
+        Indices matched;
+    };
+    const Row rows[] = {
+        {"hide unmatched shows matching lines",
+         u"error -debug",
+         FilterMode::HideUnmatched,
+         {0},
+         {0}},
+        {"hide matched shows the others", u"error -debug", FilterMode::HideMatched, {1, 2, 3}, {0}},
+        {"show all shows every line", u"error -debug", FilterMode::ShowAll, {0, 1, 2, 3}, {0}},
+        {"blank query, hide unmatched", u"  ", FilterMode::HideUnmatched, {}, {}},
+        {"blank query, hide matched", u"  ", FilterMode::HideMatched, {0, 1, 2, 3}, {}},
+        {"blank query, show all", u"  ", FilterMode::ShowAll, {0, 1, 2, 3}, {}},
+        {"empty text shows every line, hide unmatched",
+         u"",
+         FilterMode::HideUnmatched,
+         {0, 1, 2, 3},
+         {}},
+        {"empty text shows every line, hide matched",
+         u"",
+         FilterMode::HideMatched,
+         {0, 1, 2, 3},
+         {}},
+        {"empty text ignores a bad filter mode", u"", FilterMode(9), {0, 1, 2, 3}, {}},
+        {"negated only matches the empty line too",
+         u"-error",
+         FilterMode::HideUnmatched,
+         {1, 2},
+         {1, 2}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        FilterResult result;
+        ASSERT_TRUE(RunFilterPass(FilterRequest{.text = row.text, .filter_mode = row.mode},
+                                  store.Store(), result));
+        EXPECT_EQ(result.shown_lines, row.shown);
+        EXPECT_EQ(MatchedLines(result), row.matched);
+    }
+}
+
+TEST(FilterPassTest, RequestThatFailsValidationLeavesResult) {
+    test::TestLines store({u"a", u"ab"}, true);
+    FilterResult result;
+    ASSERT_TRUE(RunFilterPass(FilterRequest{.text = u"a"}, store.Store(), result));
+    const Indices before = result.shown_lines;
+    for (const FilterRequest& bad : {FilterRequest{.text = u"a(", .query_mode = QueryMode::Regex},
+                                     FilterRequest{.text = u"a", .query_mode = QueryMode(5)},
+                                     FilterRequest{.text = u"a", .filter_mode = FilterMode(3)}}) {
+        EXPECT_FALSE(RunFilterPass(bad, store.Store(), result));
+        EXPECT_EQ(result.shown_lines, before);
+        EXPECT_EQ(MatchedLines(result), (Indices{0, 1}));
+    }
+}
+
+TEST(FilterPassTest, EmptyDocument) {
+    test::TestLines store({}, true);
+    FilterResult result;
+    ASSERT_TRUE(RunFilterPass(FilterRequest{.text = u"a"}, store.Store(), result));
+    EXPECT_TRUE(result.shown_lines.empty());
+    EXPECT_EQ(result.matched.size(), 0u);
+}
+
+// A match that would run from the end of one line into the next is no match,
+// though the texts lie back to back in memory.
+TEST(FilterPassTest, NoMatchAcrossLineEnds) {
+    test::TestLines store({u"xxer", u"ror", u"", u"err", u"or", u"error"}, true);
+    for (QueryMode mode : {QueryMode::Naive, QueryMode::Smart, QueryMode::Regex}) {
+        SCOPED_TRACE(static_cast<int>(mode));
+        FilterResult result;
+        ASSERT_TRUE(RunFilterPass(FilterRequest{.text = u"error", .query_mode = mode},
+                                  store.Store(), result));
+        EXPECT_EQ(result.shown_lines, (Indices{5}));
+    }
+}
+
+TEST(FilterPassTest, ParallelPassCoversEveryLine) {
+    SetParallelFilterThresholdForTesting(64);
+    for (size_t count : {64, 65, 127, 128, 129, 200, 1000}) {
+        SCOPED_TRACE(count);
+        test::TestLines store(std::vector<std::u16string>(count, u"x"), true);
+        FilterResult result;
+        ASSERT_TRUE(RunFilterPass(FilterRequest{.text = u"x"}, store.Store(), result));
+        EXPECT_EQ(result.shown_lines.size(), count);
+        EXPECT_EQ(result.matched.Count(), count);
+    }
+    SetParallelFilterThresholdForTesting(0);
+}
+
+TEST(FilterPassTest, LineBitsSetRangeAcrossWords) {
+    LineBits bits;
+    bits.Reset(200);
+    bits.SetRange(3, 3);
+    bits.SetRange(60, 130);
+    bits.SetRange(199, 200);
+    EXPECT_EQ(bits.Count(), 71u);
+    EXPECT_FALSE(bits.Test(59));
+    EXPECT_TRUE(bits.Test(60));
+    EXPECT_TRUE(bits.Test(129));
+    EXPECT_FALSE(bits.Test(130));
+    EXPECT_TRUE(bits.Test(199));
+}
+
+}  // namespace
+}  // namespace linesift
