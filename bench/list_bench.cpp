@@ -55,13 +55,15 @@ void BenchBigLog(const std::string& path) {
     std::printf("document: %zu lines\n", document.LineCount());
     std::printf("Rebuild, word wrap off: %.3f s\n", Seconds([&] { list.Rebuild(false, true); }));
     std::printf("SetFilter, empty query: %.3f s\n", Seconds([&] { list.SetFilter({}); }));
-    std::printf("SetFilter, show all 'error': %.3f s\n",
-                Seconds([&] { list.SetFilter({.text = u"error", .filter_mode = 2}); }));
+    std::printf("SetFilter, show all 'error': %.3f s\n", Seconds([&] {
+                    list.SetFilter({.text = u"error", .filter_mode = static_cast<FilterMode>(2)});
+                }));
     std::printf("paint one screen, top: %.2f ms\n", WorstPaintMs(list, 20));
     list.verticalScrollBar()->setValue(list.verticalScrollBar()->maximum() / 2);
     std::printf("paint one screen, middle: %.2f ms\n", WorstPaintMs(list, 20));
-    std::printf("SetFilter, hide unmatched 'error': %.3f s\n",
-                Seconds([&] { list.SetFilter({.text = u"error", .filter_mode = 0}); }));
+    std::printf("SetFilter, hide unmatched 'error': %.3f s\n", Seconds([&] {
+                    list.SetFilter({.text = u"error", .filter_mode = static_cast<FilterMode>(0)});
+                }));
     std::printf("rows: %zu bytes each\n", sizeof(TextRow));
 }
 
@@ -93,7 +95,7 @@ void BenchHugeLines(const std::string& scratch) {
     list.Rebuild(false, true);
     std::printf("huge lines, first paint (measures): %.2f ms\n", WorstPaintMs(list, 1));
     std::printf("huge lines, paint: %.2f ms\n", WorstPaintMs(list, 10));
-    list.SetFilter({.text = u"error", .filter_mode = 2});
+    list.SetFilter({.text = u"error", .filter_mode = static_cast<FilterMode>(2)});
     std::printf("huge lines, highlighted paint: %.2f ms\n", WorstPaintMs(list, 10));
     list.horizontalScrollBar()->setValue(list.horizontalScrollBar()->maximum() / 3);
     std::printf("huge lines, highlighted paint scrolled right: %.2f ms\n", WorstPaintMs(list, 10));

@@ -65,7 +65,7 @@ class TextListTest : public QObject {
         list_->Rebuild(true, true);
     }
     void Filter(const char16_t* text, int mode = 0) {
-        list_->SetFilter(ListFilterRequest{.text = text, .filter_mode = mode});
+        list_->SetFilter(FilterRequest{.text = text, .filter_mode = static_cast<FilterMode>(mode)});
     }
     QPoint RowPoint(int shownIndex) const {
         return QPoint(

@@ -16,11 +16,11 @@ void VeView::ApplyQuery(const std::u16string& text) {
         return;
     }
     const AppSettings& settings = AppSettings::Instance();
-    list_->SetFilter(ListFilterRequest{.text = text,
-                                       .match_case = settings.match_case,
-                                       .whole_word = settings.match_whole_word_only,
-                                       .query_mode = settings.query_mode,
-                                       .filter_mode = settings.filter_mode});
+    list_->SetFilter(FilterRequest{.text = text,
+                                   .match_case = settings.match_case,
+                                   .whole_word = settings.match_whole_word_only,
+                                   .query_mode = static_cast<QueryMode>(settings.query_mode),
+                                   .filter_mode = static_cast<FilterMode>(settings.filter_mode)});
 }
 
 void VeView::OnSearchBoxEvent(const SearchBoxEvent& event) {

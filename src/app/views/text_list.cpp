@@ -106,22 +106,27 @@ void VeTextList::Clear(bool redraw) {
     }
 }
 
-void VeTextList::SetFilter(const ListFilterRequest& request) {
+void VeTextList::SetFilter(const FilterRequest& request) {
     filter_ = request;
+    highlight_query_.reset();
     highlights_.clear();
     highlights_size_ = 0;
-    if (!request.text.empty() && (!ValidateListFilter(request) || rows_.empty())) {
+    if (!request.text.empty() && (!ValidateFilterRequest(request) || rows_.empty())) {
         return;
+    }
+    if (!request.text.empty()) {
+        FilterResult result;
+        if (!RunFilterPass(request, document_.Lines(), result) ||
+            result.matched.size() != document_.LineCount()) {
+            return;
+        }
+        for (TextRow& row : rows_) {
+            row.matched = result.matched.Test(row.line);
+        }
     }
     shown_.clear();
     filtered_ = false;
     if (!request.text.empty()) {
-        MatchDocumentLines(request, document_, matched_scratch_);
-        for (TextRow& row : rows_) {
-            row.matched = matched_scratch_[row.line];
-        }
-        matched_scratch_.clear();
-        matched_scratch_.shrink_to_fit();
         BuildShownRows(true);
     }
     CountShownLines();
@@ -132,10 +137,10 @@ void VeTextList::SetFilter(const ListFilterRequest& request) {
 }
 
 void VeTextList::BuildShownRows(bool applyModes) {
-    if (!applyModes || filter_.filter_mode == 2) {
+    if (!applyModes || filter_.filter_mode == FilterMode::ShowAll) {
         return;
     }
-    bool wantMatched = filter_.filter_mode == 0;
+    bool wantMatched = filter_.filter_mode == FilterMode::HideUnmatched;
     filtered_ = true;
     for (size_t i = 0; i < rows_.size(); ++i) {
         if ((rows_[i].matched != 0) == wantMatched) {
@@ -272,7 +277,7 @@ void VeTextList::Reformat() {
     for (uint32_t i : shown_) {
         shownLines[rows_[i].line] = 1;
     }
-    ListFilterRequest filter = filter_;
+    FilterRequest filter = filter_;
     int scroll = verticalScrollBar()->value();
     int64_t caret = caret_line_;
     Rebuild(false, false);
@@ -419,8 +424,20 @@ const std::vector<HighlightRange>* VeTextList::HighlightsFor(const TextRow& row)
             highlights_.clear();
             highlights_size_ = 0;
         }
+        if (!highlight_query_) {
+            highlight_query_ = std::make_unique<CompiledQuery>(
+                filter_.text, QueryOptions{.match_case = filter_.match_case,
+                                           .whole_word = filter_.whole_word,
+                                           .query_mode = filter_.query_mode});
+        }
+        std::vector<MatchSpan> spans;
         std::vector<HighlightRange> ranges;
-        FindHighlightRanges(filter_, LineOf(row).text(), ranges);
+        if (highlight_query_->FindSpans(LineOf(row).text(), spans)) {
+            ranges.reserve(spans.size());
+            for (const MatchSpan& span : spans) {
+                ranges.push_back({span.start, span.end});
+            }
+        }
         highlights_size_ += ranges.size() + 1;
         it = highlights_.emplace(row.line, std::move(ranges)).first;
     }

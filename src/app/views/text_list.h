@@ -9,8 +9,10 @@
 #include <vector>
 
 #include "document/text_document.h"
+#include "filter/compiled_query.h"
+#include "filter/filter_pass.h"
+#include "markup/color_markup.h"
 #include "views/line_geometry.h"
-#include "views/row_filter.h"
 
 namespace linesift {
 
@@ -58,11 +60,11 @@ class VeTextList : public QAbstractScrollArea {
     void Clear(bool redraw);
     // Applies a query: stores it and, when it is valid (or empty), shows the
     // rows its filter mode asks for. An invalid query changes nothing shown.
-    void SetFilter(const ListFilterRequest& request);
+    void SetFilter(const FilterRequest& request);
     // Word wrap on or off; rebuilds when asked (the caller applies the query again).
     void SetWordWrap(bool on, bool rebuild, bool redraw);
     bool WordWrap() const { return word_wrap_; }
-    const ListFilterRequest& Filter() const { return filter_; }
+    const FilterRequest& Filter() const { return filter_; }
     // The background of highlighted matches, as 0xRRGGBB.
     void SetHighlightColor(uint32_t rgb) {
         highlight_color_ = rgb;
@@ -152,7 +154,7 @@ class VeTextList : public QAbstractScrollArea {
 
     TextDocument& document_;
     TextListHost* host_;
-    ListFilterRequest filter_;
+    FilterRequest filter_;
     std::vector<TextRow> rows_;    // every row, in document order
     std::vector<uint32_t> shown_;  // indices into rows_ while filtered_
     bool filtered_ = false;
@@ -172,7 +174,7 @@ class VeTextList : public QAbstractScrollArea {
     int content_width_ = 1;
     uint32_t highlight_color_ = 0xFEE300;
     QSize last_size_;
-    std::vector<uint8_t> matched_scratch_;
+    std::unique_ptr<CompiledQuery> highlight_query_;  // built from filter_ when first needed
     LineGeometryCache geometry_;
     std::unordered_map<uint32_t, std::vector<HighlightRange>> highlights_;
     size_t highlights_size_ = 0;
