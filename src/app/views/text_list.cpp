@@ -547,6 +547,7 @@ void VeTextList::DragSelectRange(int64_t a, int64_t b) {
     int64_t lo = std::min(a, b);
     int64_t hi = std::max(a, b);
     if (drag_lo_ < 0 || drag_hi_ >= n) {
+        // The selection before the drag is not known to be a range.
         SelectRange(lo, hi);
     } else {
         // Lines with a row in [lo, hi] are selected, all other shown lines are
@@ -626,9 +627,13 @@ void VeTextList::mousePressEvent(QMouseEvent* event) {
             anchor_index_ = filtered_ ? shown_[static_cast<size_t>(hit)] : hit;
             ClearShownSelection();
             LineOf(row).selected = 1;
+            // Exactly the lines of [hit, hit] are selected: a drag goes on from there.
+            drag_lo_ = drag_hi_ = hit;
         }
     } else if (ShownRowCount() > 0 && !ctrl && !shift) {
         ClearShownSelection();
+        drag_lo_ = 0;  // an empty range: nothing is selected
+        drag_hi_ = -1;
     }
     SelectionChanged();
     viewport()->update();
