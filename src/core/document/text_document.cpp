@@ -15,6 +15,7 @@
 #include "document/text_file_stream.h"
 #include "platform/char_class.h"
 #include "platform/code_page.h"
+#include "platform/file_replacement.h"
 #include "platform/mapped_read_guard.h"
 
 namespace linesift {
@@ -278,58 +279,27 @@ bool TextDocument::LoadFromClipboard() {
     return true;
 }
 
-namespace {
-
-// The file a save replaces: a symbolic link is followed so the link stays.
-std::string ResolveSaveTarget(const std::string& native) {
-    struct stat st;
-    if (::lstat(native.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        char resolved[PATH_MAX];
-        if (::realpath(native.c_str(), resolved) != nullptr) {
-            return resolved;
-        }
-    }
-    return native;
-}
-
-mode_t NewFileMode(const std::string& target) {
-    struct stat st;
-    if (::stat(target.c_str(), &st) == 0) {
-        return st.st_mode & 07777;
-    }
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
-}
-
-}  // namespace
-
 bool WriteTextFileReplacing(const std::string& path,
                             const std::function<bool(TextFileStream&)>& writeLines,
                             std::string& error) {
-    std::string target = ResolveSaveTarget(path);
-    size_t slash = target.rfind('/');
-    std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-    std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-    std::string temp = folder + "." + name + ".linesift-XXXXXX";
-    int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
-        error = std::strerror(errno);
+    FileReplacement replacement(path);
+    if (!replacement.IsReady()) {
+        error = replacement.Error();
         return false;
     }
-    ::fchmod(fd, NewFileMode(target));
-    ::close(fd);
     bool ok = true;
     {
         TextFileStream stream(Detect);
-        ok = stream.CreateNew(temp, 4096) && writeLines(stream);
+        ok = stream.CreateNew(replacement.TempPath(), 4096) && writeLines(stream);
         ok = ok && (stream.GetLength() == 0 || stream.Sync());
         ok = stream.Close() && ok;
     }
-    if (!ok || ::rename(temp.c_str(), target.c_str()) != 0) {
-        int err = errno;
-        ::unlink(temp.c_str());
-        error = ok ? std::strerror(err) : "the file could not be written completely";
+    if (!ok) {
+        error = "the file could not be written completely";
+        return false;
+    }
+    if (!replacement.Commit()) {
+        error = replacement.Error();
         return false;
     }
     return true;
@@ -356,11 +326,14 @@ bool TextDocument::SaveToFile(const std::u16string& path) {
     if (!WriteTextFileReplacing(native, writeLines, last_error_)) {
         return false;
     }
+    char resolved[PATH_MAX];
+    std::string written =
+        ::realpath(native.c_str(), resolved) != nullptr ? std::string(resolved) : native;
     modified_ = false;
     imported_ = false;
     path_ = used;
     FileTimeStamp time;
-    last_write_time_ = GetLastWriteTime(ResolveSaveTarget(native), time) ? time : FileTimeStamp();
+    last_write_time_ = GetLastWriteTime(written, time) ? time : FileTimeStamp();
     return true;
 }
 

@@ -1,5 +1,7 @@
 #include "settings/file_io.h"
 
+#include "platform/file_replacement.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -45,35 +47,6 @@ bool WriteAll(int fd, std::string_view bytes) {
     return true;
 }
 
-std::string ResolveLink(const std::string& path) {
-    struct stat st;
-    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        char resolved[PATH_MAX];
-        if (::realpath(path.c_str(), resolved) != nullptr) {
-            return resolved;
-        }
-    }
-    return path;
-}
-
-mode_t NewFileMode(const std::string& target) {
-    struct stat st;
-    if (::stat(target.c_str(), &st) == 0) {
-        return st.st_mode & 07777;
-    }
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
-}
-
-std::string TempPathFor(const std::string& target) {
-    size_t slash = target.rfind('/');
-    if (slash == std::string::npos) {
-        return "." + target + ".linesift-XXXXXX";
-    }
-    return target.substr(0, slash + 1) + "." + target.substr(slash + 1) + ".linesift-XXXXXX";
-}
-
 }  // namespace
 
 bool ReadWholeFile(const std::string& path, size_t limit, std::string& bytes) {
@@ -102,20 +75,14 @@ bool ReadWholeFile(const std::string& path, size_t limit, std::string& bytes) {
 }
 
 bool WriteFileReplacing(const std::string& path, std::string_view bytes) {
-    std::string target = ResolveLink(path);
-    std::string temp = TempPathFor(target);
-    FileDescriptor file(::mkstemp(temp.data()));
-    if (file.get() < 0) {
+    FileReplacement replacement(path);
+    if (!replacement.IsReady()) {
         return false;
     }
-    bool ok = ::fchmod(file.get(), NewFileMode(target)) == 0 && WriteAll(file.get(), bytes) &&
-              ::fsync(file.get()) == 0;
+    FileDescriptor file(::open(replacement.TempPath().c_str(), O_WRONLY | O_CLOEXEC));
+    bool ok = file.get() >= 0 && WriteAll(file.get(), bytes) && ::fsync(file.get()) == 0;
     ok = file.Close() && ok;
-    if (!ok || ::rename(temp.c_str(), target.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    return true;
+    return ok && replacement.Commit();
 }
 
 }  // namespace linesift
