@@ -356,6 +356,22 @@ class MainFrameTest : public QObject {
         QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(&Edit()));
     }
 
+    void shortcutsReachTheWindowWhileTypingExceptEditingKeys() {
+        dir_.Write("k.txt", "one\ntwo");
+        frame_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(frame_.get()));
+        TypeQuery(QStringLiteral("o"));
+        dialogs_->open_paths.push_back(QPath("k.txt"));
+        QTest::keyClick(&Edit(), Qt::Key_O, Qt::ControlModifier);
+        QVERIFY(frame_->Document().GetPath() == FromNativePath(Path("k.txt")));
+        QTest::keyClick(&Edit(), Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(List().SelectedLineCount(), int64_t{2});
+        clipboard_.clear();
+        frame_->SearchBox().Activate(false);
+        QTest::keyClick(&Edit(), Qt::Key_C, Qt::ControlModifier);
+        QVERIFY(clipboard_.empty());  // the edit's own copy, not the list's
+    }
+
     void aboutShowsTheVersion() {
         QVERIFY(VersionText().startsWith(QStringLiteral("Version ")));
         QVERIFY(VersionText().contains(QStringLiteral("  (Build ")));

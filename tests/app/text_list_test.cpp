@@ -1,3 +1,4 @@
+#include <QMenu>
 #include <QScrollBar>
 #include <QtTest>
 #include <memory>
@@ -266,6 +267,54 @@ class TextListTest : public QObject {
             }
         }
         QTest::mouseRelease(list_->viewport(), Qt::LeftButton, {}, RowPoint(6));
+    }
+
+    void contextMenuEnablesWhatCanBeDone() {
+        auto enabled = [this] {
+            QMenu menu;
+            list_->FillContextMenu(menu);
+            QString states;
+            for (QAction* a : menu.actions()) {
+                states += a->isSeparator() ? QStringLiteral("|")
+                          : a->isEnabled() ? QStringLiteral("1")
+                                           : QStringLiteral("0");
+            }
+            return states;
+        };
+        list_.reset();
+        document_ = std::make_unique<TextDocument>();
+        list_ = std::make_unique<VeTextList>(*document_, &host_);
+        list_->Rebuild(false, true);
+        clipboard_.clear();
+        QCOMPARE(enabled(), QStringLiteral("00|00|0"));  // empty document, empty clipboard
+        Load("a\nb");
+        clipboard_ = u"text";
+        QCOMPARE(enabled(), QStringLiteral("01|11|0"));
+        Click(0);
+        QCOMPARE(enabled(), QStringLiteral("11|11|1"));
+    }
+
+    void marqueeScreenshot() {
+        std::string text;
+        for (int i = 0; i < 12; ++i) {
+            text += "line " + std::to_string(i) + " of the drag\n";
+        }
+        Load(text, QSize(320, 240));
+        QTest::mousePress(list_->viewport(), Qt::LeftButton, {}, QPoint(60, 30));
+        QMouseEvent move(QEvent::MouseMove, QPointF(200, 130),
+                         list_->viewport()->mapToGlobal(QPointF(200, 130)), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(list_->viewport(), &move);
+        QImage shot = list_->grab().toImage();
+        QTest::mouseRelease(list_->viewport(), Qt::LeftButton, {}, QPoint(200, 130));
+        QCOMPARE(list_->SelectedLineCount(), int64_t{6});
+        QString dir = QString::fromLocal8Bit(qgetenv("LINESIFT_SHOT_DIR"));
+        if (!dir.isEmpty()) {
+            shot.save(dir + QStringLiteral("/text_list_marquee.png"));
+        }
+        // Inside the marquee the tint darkens the white background a little.
+        QColor inside = shot.pixelColor(150, 100);
+        QVERIFY(inside.blue() > inside.red());
     }
 
     void scrollRangesFollowTheShownRows() {

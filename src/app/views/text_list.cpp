@@ -675,8 +675,7 @@ void VeTextList::mouseDoubleClickEvent(QMouseEvent* event) {
     }
 }
 
-void VeTextList::contextMenuEvent(QContextMenuEvent* event) {
-    QMenu menu(this);
+void VeTextList::FillContextMenu(QMenu& menu) const {
     struct Item {
         int id;
         const char* text;
@@ -701,6 +700,11 @@ void VeTextList::contextMenuEvent(QContextMenuEvent* event) {
         action->setEnabled(item.enabled);
         action->setData(item.id);
     }
+}
+
+void VeTextList::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu menu(this);
+    FillContextMenu(menu);
     QAction* chosen = menu.exec(event->globalPos());
     if (chosen != nullptr) {
         emit commandRequested(chosen->data().toInt());

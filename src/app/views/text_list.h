@@ -17,6 +17,9 @@
 namespace linesift {
 
 class CharAdvances;
+}  // namespace linesift
+class QMenu;
+namespace linesift {
 class VeLineEdit;
 
 // One visual row: a document line, or one piece of a wrapped line.
@@ -95,6 +98,11 @@ class VeTextList : public QAbstractScrollArea {
 
     // The text and the character range of the line that a shown row shows.
     std::u16string_view RowDisplayText(const TextRow& row, int64_t& start, int64_t& end) const;
+
+    // The line list's context menu: Copy, Paste, Select All, Select Inverse
+    // and Deselect, each enabled when it can do something; an item's data is
+    // its command id.
+    void FillContextMenu(QMenu& menu) const;
 
   signals:
     // A command chosen in the context menu (Copy 57634, Paste 57637,
