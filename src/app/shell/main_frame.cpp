@@ -79,7 +79,13 @@ MainFrame::MainFrame(std::unique_ptr<FrameDialogs> dialogs, QWidget* parent)
 }
 
 MainFrame::~MainFrame() {
+    // The children outlive this body: nothing they do while they are torn
+    // down may reach the frame any more.
     qApp->removeEventFilter(this);
+    search_box_->SetListener(nullptr);
+    QObject::disconnect(QAbstractEventDispatcher::instance(), nullptr, this, nullptr);
+    QObject::disconnect(qApp, nullptr, this, nullptr);
+    disconnect(&view_->List(), nullptr, this, nullptr);
 }
 
 // Commands
