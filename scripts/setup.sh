@@ -9,6 +9,7 @@ packages=(
   libboost-regex-dev libicu-dev libtinyxml2-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-format
+  desktop-file-utils dpkg-dev file
 )
 
 missing=()

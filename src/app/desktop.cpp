@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <string>
 
+#include "app_icon.h"
 #include "document/clipboard_text.h"
 #include "document/text_document.h"
 #include "settings/app_settings.h"
@@ -13,6 +14,9 @@
 int RunDesktop(int argc, char** argv, const std::string& file) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Linesift"));
+    // Ties the windows to the installed desktop entry, whose icon Wayland shells show.
+    QGuiApplication::setDesktopFileName(QStringLiteral("linesift"));
+    QApplication::setWindowIcon(linesift::ApplicationIcon());
     linesift::QtClipboardBackend::Install();
     int status = 0;
     {

@@ -6,13 +6,12 @@
 #include <QPalette>
 #include <QVBoxLayout>
 
-#include "linesift_version.h"
+#include "program_version.h"
 
 namespace linesift {
 
 QString VersionText() {
-    return QString::asprintf("Version %d.%d.%d  (Build %d)", LINESIFT_VERSION_MAJOR,
-                             LINESIFT_VERSION_MINOR, LINESIFT_VERSION_PATCH, LINESIFT_BUILD_NUMBER);
+    return QString::fromStdString(ProgramVersionText());
 }
 
 AboutDialog::AboutDialog(const QString& webPage, QWidget* owner) : QDialog(owner) {

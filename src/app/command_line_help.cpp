@@ -1,0 +1,156 @@
+#include "command_line_help.h"
+
+#include <array>
+
+#include "program_version.h"
+
+namespace linesift {
+namespace {
+
+// Kept in step with doc/linesift.1, which says the same in manual-page form.
+constexpr std::string_view kHelp = R"(Usage: linesift [FILE]
+  or:  linesift --print|--json|--count [OPTION]... FILE
+  or:  linesift --help|--version
+
+Linesift reads large plain-text files by filtering their lines.
+
+Desktop use:
+  Without batch options Linesift opens its window and, when FILE is given,
+  loads it once the window is shown. A query typed into the search box
+  filters the lines. The Search menu picks the query mode (naive, smart or
+  regex), Match Case and Match Whole Word Only; the View menu picks which
+  lines are shown. Files can also be opened from the File menu or dropped on
+  the window, and text imported from the clipboard. Files may be UTF-8 or
+  UTF-16 with a byte order mark, UTF-8 without one, or ANSI: the locale's
+  legacy character set, or windows-1252 under a UTF-8 locale.
+
+Batch mode:
+  With any of the options below Linesift opens no window: it loads FILE
+  exactly as the window does (FILE '-' is standard input), filters its lines
+  and writes the shown lines to standard output in UTF-8, each ending in LF.
+
+Output:
+      --print              print the shown lines (the default output)
+      --json               print one JSON object per shown line:
+                             {"line": N, "text": "...", "matched": true,
+                              "spans": [[START, END], ...]}
+                           N counts from 1; the spans are the highlighted
+                           parts as UTF-16 offsets into the text, [] for a
+                           line that does not match
+      --count              print only the number of shown lines
+  -n, --line-number        put the line number and a colon before each line
+      --color=WHEN         mark the matches with colours: auto (when standard
+                           output is a terminal; the default), always, never
+      --stats              afterwards print timings, counts and peak memory
+                           to standard error
+
+Filtering:
+      --filter QUERY       the query; without it every line is shown
+      --query-mode MODE    how QUERY is read:
+                             naive  words and "quoted phrases" that must all
+                                    occur; -word for a word that must not
+                                    (the default)
+                             smart  the same, each word matching at the start
+                                    of a word
+                             regex  a Perl regular expression
+      --match-case         tell upper and lower case apart
+      --whole-word         match whole words only
+      --filter-mode MODE   which lines are shown:
+                             hide-unmatched  the matching lines (the default)
+                             hide-matched    the lines that do not match
+                             show-all        every line
+      --                   end of the options: what follows is a file name
+
+Other:
+  -h, --help               print this help and exit
+      --version            print the version and exit
+
+Examples:
+  linesift server.log
+      open server.log in the window
+  linesift --print --filter 'error -timeout' server.log
+      print the lines that have "error" and not "timeout"
+  linesift --count --filter '"connection reset"' server.log
+      count the lines that have the phrase "connection reset"
+  linesift -n --color=always --query-mode regex --filter '^\d{4}-\d\d' app.log
+      print the lines that start with a year and month, numbered, in colour
+  linesift --print --filter-mode hide-matched --filter 'debug trace' app.log
+      print every line except those that have both "debug" and "trace"
+  linesift --json --match-case --whole-word --filter WARN app.log
+      print the lines with the word WARN in capitals, as JSON with spans
+  dmesg | linesift --print --query-mode smart --filter usb -
+      filter standard input: lines with a word that starts with "usb"
+
+Exit status:
+  0  at least one line was printed or counted
+  1  no line was printed or counted
+  2  an error: a bad option, a file that could not be read, a regular
+     expression that does not compile, or output that could not be written
+  The desktop program exits with 0 after a normal close.
+
+Files:
+  Settings.xml  the window placement, options, recent files and query
+                histories. A portable copy (one that was not installed and
+                whose folder the user may write) keeps it beside the program.
+                An installed copy keeps it in
+                $XDG_CONFIG_HOME/Quellora/Linesift/, or in
+                ~/.config/Quellora/Linesift/ when XDG_CONFIG_HOME is unset.
+
+Environment:
+  LINESIFT_DATA_DIR  the folder of Settings.xml, in place of the above
+)";
+
+// Options whose value is the next argument when it is not joined with '='.
+constexpr std::array<std::string_view, 3> kOptionsWithValue = {"--filter", "--query-mode",
+                                                               "--filter-mode"};
+
+bool TakesValue(std::string_view arg) {
+    for (std::string_view option : kOptionsWithValue) {
+        if (arg == option) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+std::string_view HelpText() {
+    return kHelp;
+}
+
+InfoRequest FindInfoRequest(const std::vector<std::string>& args) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--") {
+            break;
+        }
+        if (arg == "-h" || arg == "--help") {
+            return InfoRequest::Help;
+        }
+        if (arg == "--version") {
+            return InfoRequest::Version;
+        }
+        if (TakesValue(arg)) {
+            ++i;
+        }
+    }
+    return InfoRequest::None;
+}
+
+int AnswerInfoRequest(InfoRequest request, std::FILE* out, std::FILE* err) {
+    std::string text;
+    if (request == InfoRequest::Help) {
+        text = HelpText();
+    } else if (request == InfoRequest::Version) {
+        text = "Linesift " + ProgramVersionText() + "\n";
+    }
+    bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+    if (std::fflush(out) != 0 || !written || std::ferror(out)) {
+        std::fprintf(err, "linesift: could not write the output\n");
+        return 2;
+    }
+    return 0;
+}
+
+}  // namespace linesift

@@ -1,0 +1,58 @@
+# Builds the Debian package of this build folder with CPack, lists its fields
+# and contents, checks that its dependencies came from the linked libraries,
+# and runs the program unpacked from it.
+foreach(var BUILD_DIR SCRATCH GUI)
+  if(NOT DEFINED ${var})
+    message(FATAL_ERROR "${var} is not set")
+  endif()
+endforeach()
+
+function(run)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "${ARGN} failed (${result}):\n${out}${err}")
+  endif()
+  set(out "${out}" PARENT_SCOPE)
+endfunction()
+
+file(REMOVE_RECURSE "${SCRATCH}")
+get_filename_component(cmake_bin "${CMAKE_COMMAND}" DIRECTORY)
+run("${cmake_bin}/cpack" -G DEB --config "${BUILD_DIR}/CPackConfig.cmake" -B "${SCRATCH}")
+file(GLOB packages "${SCRATCH}/*.deb")
+list(LENGTH packages count)
+if(NOT count EQUAL 1)
+  message(FATAL_ERROR "expected one package in ${SCRATCH}, found: ${packages}")
+endif()
+
+run(dpkg-deb --field "${packages}" Package Version Depends)
+message(STATUS "${packages}\n${out}")
+set(needed libc6 libstdc.. libicu libboost-regex libtinyxml2)
+if(GUI)
+  list(APPEND needed libqt6core6 libqt6gui6 libqt6widgets6)
+endif()
+foreach(name IN LISTS needed)
+  if(NOT out MATCHES "Depends:.*${name}")
+    message(FATAL_ERROR "the package does not depend on ${name}")
+  endif()
+endforeach()
+
+run(dpkg-deb --contents "${packages}")
+message(STATUS "${out}")
+set(files usr/bin/linesift usr/bin/linesift.installed usr/share/man/man1/linesift.1.gz)
+if(GUI)
+  list(APPEND files usr/share/applications/linesift.desktop
+    usr/share/icons/hicolor/16x16/apps/linesift.png
+    usr/share/icons/hicolor/256x256/apps/linesift.png)
+endif()
+foreach(file IN LISTS files)
+  if(NOT out MATCHES " \\./${file}\n")
+    message(FATAL_ERROR "the package lacks /${file}")
+  endif()
+endforeach()
+
+run(dpkg-deb --extract "${packages}" "${SCRATCH}/root")
+run("${SCRATCH}/root/usr/bin/linesift" --version)
+if(NOT out MATCHES "^Linesift Version ")
+  message(FATAL_ERROR "the packaged program answered --version with: ${out}")
+endif()
+file(REMOVE_RECURSE "${SCRATCH}")
