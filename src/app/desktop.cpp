@@ -10,6 +10,7 @@
 #include "settings/app_settings.h"
 #include "shell/clipboard_backend.h"
 #include "shell/main_frame.h"
+#include "tester/regex_tester_dialog.h"
 
 int RunDesktop(int argc, char** argv, const std::string& file) {
     QApplication app(argc, argv);
@@ -22,7 +23,9 @@ int RunDesktop(int argc, char** argv, const std::string& file) {
     {
         linesift::MainFrame frame;
         frame.SetPendingOpenPath(linesift::FromNativePath(file));
+        // The session is ending: the tester's histories go into the settings too.
         QObject::connect(&app, &QGuiApplication::commitDataRequest, &app, [](QSessionManager&) {
+            linesift::RegexTesterDialog::CloseInstance();
             linesift::AppSettings::Instance().SaveSettings();
         });
         // Shown, and the file opened, once the event loop runs.

@@ -117,9 +117,14 @@ TEST(RegexPatternTest, SearchKeepsMatchAndSubMatches) {
     Pieces subs;
     ASSERT_TRUE(p.SubMatchTexts(subs));
     EXPECT_EQ(subs, (Pieces{u"12-34", u"12", u"34"})) << "group 2 took no part";
+    std::vector<SubMatch> indexed;
+    ASSERT_TRUE(p.SubMatches(indexed));
+    EXPECT_EQ(indexed, (std::vector<SubMatch>{{0, u"12-34"}, {1, u"12"}, {3, u"34"}}))
+        << "group 3 keeps its index";
 
     EXPECT_FALSE(p.Search(text.data(), text.data())) << "empty range";
     EXPECT_FALSE(p.SubMatchTexts(subs));
+    EXPECT_FALSE(p.SubMatches(indexed));
     EXPECT_EQ(p.MatchPosition(), -1);
 }
 

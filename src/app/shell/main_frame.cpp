@@ -25,6 +25,7 @@
 #include "shell/options_dialog.h"
 #include "shell/status_panes.h"
 #include "shell/view_container.h"
+#include "tester/regex_tester_dialog.h"
 #include "views/search_box.h"
 #include "views/suggest_flyout.h"
 
@@ -391,6 +392,7 @@ bool MainFrame::RunCommand(int id) {
             settings.filter_mode = 2;
             break;
         case kRegexTester:
+            RegexTesterDialog::Open();
             break;
         case kOptions:
             ShowOptions();
@@ -584,6 +586,8 @@ void MainFrame::closeEvent(QCloseEvent* event) {
         return;
     }
     RecordPlacement();
+    // The tester's histories reach the settings before they are saved.
+    RegexTesterDialog::CloseInstance();
     event->accept();
 }
 

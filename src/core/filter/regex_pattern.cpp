@@ -238,14 +238,26 @@ int32_t RegexPattern::MatchLength() const {
 }
 
 bool RegexPattern::SubMatchTexts(std::vector<std::u16string>& texts) const {
+    std::vector<SubMatch> subs;
+    SubMatches(subs);
     texts.clear();
-    for (const auto& [start, end] : results_) {
-        if (start >= 0) {
-            texts.push_back(
-                searched_.substr(static_cast<size_t>(start), static_cast<size_t>(end - start)));
-        }
+    for (SubMatch& sub : subs) {
+        texts.push_back(std::move(sub.text));
     }
     return !texts.empty();
+}
+
+bool RegexPattern::SubMatches(std::vector<SubMatch>& subs) const {
+    subs.clear();
+    for (size_t i = 0; i < results_.size(); ++i) {
+        const auto [start, end] = results_[i];
+        if (start >= 0) {
+            subs.push_back(SubMatch{.index = static_cast<int32_t>(i),
+                                    .text = searched_.substr(static_cast<size_t>(start),
+                                                             static_cast<size_t>(end - start))});
+        }
+    }
+    return !subs.empty();
 }
 
 void RegexPattern::AppendMatchSpans(std::u16string_view text, std::vector<MatchSpan>& spans) {

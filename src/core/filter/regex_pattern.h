@@ -16,6 +16,15 @@ enum class RegexSyntax : uint8_t {
     PerlIcase = 1,
 };
 
+// A sub-expression of a match that took part: its group index (0 for the
+// whole match) and the text it matched.
+struct SubMatch {
+    int32_t index = 0;
+    std::u16string text;
+
+    bool operator==(const SubMatch&) const = default;
+};
+
 // One compiled regular expression over UTF-16 text, with the results of its
 // last Search and its error state. Engine errors never leave it: a text that
 // does not compile leaves the pattern as it was and records why; a search the
@@ -62,6 +71,8 @@ class RegexPattern {
     // The text of every sub-expression of the last match that took part, in
     // index order (the whole match first). False when there is none.
     bool SubMatchTexts(std::vector<std::u16string>& texts) const;
+    // The same sub-expressions, each with its group index.
+    bool SubMatches(std::vector<SubMatch>& subs) const;
 
     // The highlight scan: appends the successive non-empty matches in text.
     // Each search after the first starts where the previous match ended, with
