@@ -345,8 +345,8 @@ class RegexTesterTest : public QObject {
 
     void f4OpensTheTesterBesideAUsableMainWindowAndClosingTheFrameSavesItsHistories() {
         CloseTester();
+        MainFrame frame;  // loads the settings file
         AppSettings::Instance().save_tester_history = true;
-        MainFrame frame;
         frame.ShowFirstTime();
         QVERIFY(QTest::qWaitForWindowExposed(&frame));
         QTest::keyClick(&frame, Qt::Key_F4);
