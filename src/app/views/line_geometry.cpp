@@ -4,32 +4,35 @@
 
 namespace linesift {
 
-const std::vector<double>& LineGeometryCache::Checkpoints(uint32_t line, std::u16string_view text,
-                                                          CharAdvances& advances) {
-    auto it = checkpoints_.find(line);
-    if (it != checkpoints_.end()) {
+LineGeometryCache::Measured& LineGeometryCache::Entry(uint32_t line) {
+    auto it = lines_.find(line);
+    if (it != lines_.end()) {
         return it->second;
     }
-    if (checkpoints_.size() >= 256) {
-        checkpoints_.clear();
+    if (lines_.size() >= 256) {
+        lines_.clear();
     }
-    // Entry k is the x at offset k * kStride; the last entry is the width.
-    std::vector<double> points;
-    points.reserve(text.size() / kStride + 2);
-    double x = 0;
-    for (size_t i = 0; i < text.size(); i += kStride) {
-        points.push_back(x);
-        x = advances.Advance(text.substr(i, kStride), x);
+    return lines_[line];
+}
+
+void LineGeometryCache::MeasureTo(Measured& m, std::u16string_view text, double x,
+                                  CharAdvances& advances) {
+    while (m.end < text.size() && m.end_x <= x) {
+        m.points.push_back(m.end_x);
+        size_t n = std::min(kStride, text.size() - m.end);
+        m.end_x = advances.Advance(text.substr(m.end, n), m.end_x);
+        m.end += n;
     }
-    points.push_back(x);
-    return checkpoints_.emplace(line, std::move(points)).first->second;
 }
 
 double LineGeometryCache::Width(uint32_t line, std::u16string_view text, CharAdvances& advances) {
     if (text.size() < kMinLength) {
         return advances.Width(text);
     }
-    return Checkpoints(line, text, advances).back();
+    Measured& m = Entry(line);
+    MeasureTo(m, text, 0, advances);
+    return m.end_x +
+           static_cast<double>(text.size() - m.end) * advances.Metrics().averageCharWidth();
 }
 
 std::pair<size_t, double> LineGeometryCache::Seek(uint32_t line, std::u16string_view text, double x,
@@ -37,12 +40,12 @@ std::pair<size_t, double> LineGeometryCache::Seek(uint32_t line, std::u16string_
     if (text.size() < kMinLength || x <= 0) {
         return {0, 0.0};
     }
-    const std::vector<double>& points = Checkpoints(line, text, advances);
-    // The last checkpoint (excluding the final width) whose x is at or before x.
-    auto end = points.end() - 1;
-    auto it = std::upper_bound(points.begin(), end, x);
-    size_t k = it == points.begin() ? 0 : static_cast<size_t>(it - points.begin()) - 1;
-    return {k * kStride, points[k]};
+    Measured& m = Entry(line);
+    MeasureTo(m, text, x, advances);
+    // The last checkpoint at or before x.
+    auto it = std::upper_bound(m.points.begin(), m.points.end(), x);
+    size_t k = it == m.points.begin() ? 0 : static_cast<size_t>(it - m.points.begin()) - 1;
+    return {k * kStride, m.points.empty() ? 0.0 : m.points[k]};
 }
 
 }  // namespace linesift

@@ -385,15 +385,21 @@ void VeTextList::EnsureHorizontalExtent() {
 }
 
 int32_t VeTextList::MeasureRowWidth(TextRow& row) {
-    if (row.width < 0) {
-        int64_t start = 0;
-        int64_t end = 0;
-        std::u16string_view text = RowDisplayText(row, start, end);
-        double w = word_wrap_ ? ListFontAdvances().Width(text)
-                              : geometry_.Width(row.line, text, ListFontAdvances());
-        row.width = static_cast<int32_t>(std::min(w + 10 + 8, 2.0e9));
+    if (row.width >= 0) {
+        return row.width;
     }
-    return row.width;
+    int64_t start = 0;
+    int64_t end = 0;
+    std::u16string_view text = RowDisplayText(row, start, end);
+    double w = word_wrap_ ? ListFontAdvances().Width(text)
+                          : geometry_.Width(row.line, text, ListFontAdvances());
+    int32_t width = static_cast<int32_t>(std::min(w + 10 + 8, 2.0e9));
+    // A long line's width is partly estimated until painting has measured
+    // it, so it is asked again rather than kept.
+    if (word_wrap_ || text.size() < LineGeometryCache::kMinLength) {
+        row.width = width;
+    }
+    return width;
 }
 
 void VeTextList::paintEvent(QPaintEvent* event) {
