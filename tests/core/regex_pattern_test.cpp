@@ -38,6 +38,29 @@ TEST(RegexPatternTest, CompileErrorKeepsPreviousExpressionAndRecordsMessage) {
     EXPECT_FALSE(p.HasError()) << "every search resets the error state";
 }
 
+// Found by fuzzing: the engine's parser read past the end of a set left open
+// after a range, which AddressSanitizer reports.
+TEST(RegexPatternTest, SetOpenAfterRangeFailsCleanly) {
+    struct Row {
+        const char* name;
+        std::u16string text;
+        bool wildcard;
+    };
+    const Row rows[] = {
+        {"range at the end", u"[a-z", false},
+        {"range after a bracket", u"[]az-\x05", false},
+        {"escaped range end", u"[a-\\", false},
+        {"wildcard with an open set", u"$[]az-\x05", true},
+        {"wildcard ending in a range", u"*.[0-9", true},
+    };
+    for (const Row& row : rows) {
+        RegexPattern p;
+        EXPECT_FALSE(row.wildcard ? p.CompileWildcard(row.text) : p.Compile(row.text)) << row.name;
+        EXPECT_TRUE(p.HasError()) << row.name;
+        EXPECT_FALSE(p.IsValid()) << row.name;
+    }
+}
+
 TEST(RegexPatternTest, SetCaseSensitiveRecompilesOnlyWhenNeeded) {
     RegexPattern p;
     p.SetCaseSensitive(false);

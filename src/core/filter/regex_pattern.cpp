@@ -73,8 +73,14 @@ std::vector<UChar32> CodePoints(std::u16string_view text) {
     return std::vector<UChar32>(decoded.begin(), decoded.end());
 }
 
-boost::u32regex MakeRegex(const std::vector<UChar32>& text, rc::syntax_option_type flags) {
-    return boost::u32regex(text.data(), text.data() + text.size(), flags);
+// The parser may read the character just past the end of an unterminated
+// range in a set ("[a-z"), so the text it is given always has one more, zero.
+boost::u32regex MakeRegex(std::vector<UChar32> text, rc::syntax_option_type flags) {
+    const size_t size = text.size();
+    text.push_back(0);
+    // Through const pointers: the iterator constructor would parse a copy.
+    const UChar32* begin = text.data();
+    return boost::u32regex(begin, begin + size, flags);
 }
 
 }  // namespace
