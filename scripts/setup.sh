@@ -9,6 +9,7 @@ packages=(
   libboost-regex-dev libicu-dev libtinyxml2-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-format
+  clang libclang-rt-dev  # the fuzz targets: clang with its libFuzzer and sanitizer runtimes
 )
 
 missing=()
