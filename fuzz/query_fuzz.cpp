@@ -106,10 +106,16 @@ void CheckLevels(const std::u16string& text, const QueryOptions& options,
 void CheckFilterPass(const FilterRequest& request, CompiledQuery& query,
                      const std::vector<std::u16string>& lines) {
     std::vector<size_t> expected;
+    size_t before = query.GiveUps();
     for (size_t i = 0; i < lines.size(); ++i) {
         if (query.Matches(lines[i])) {
             expected.push_back(i);
         }
+    }
+    // A pass stops, matching nothing, once the engine gave up on 100 lines.
+    const bool stops = query.GiveUps() - before >= 100;
+    if (stops) {
+        expected.clear();
     }
     // An empty text shows every line without evaluating any.
     bool valid = request.text.empty() || ValidateFilterRequest(request);
@@ -126,6 +132,8 @@ void CheckFilterPass(const FilterRequest& request, CompiledQuery& query,
             fuzz::Check(ran == valid, "the filter pass refuses a valid request or runs another");
             fuzz::Check(!ran || result.shown_lines == expected,
                         "the filter pass differs from Matches per line");
+            fuzz::Check(!ran || request.text.empty() || result.gave_up == stops,
+                        "the filter pass stopped wrongly");
         }
     }
     SetParallelFilterThresholdForTesting(0);
