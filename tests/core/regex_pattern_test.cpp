@@ -61,6 +61,38 @@ TEST(RegexPatternTest, SetOpenAfterRangeFailsCleanly) {
     }
 }
 
+// Found by fuzzing: \K inside a look-behind made every highlight scan (and
+// splitting) search the same place forever; inside a look-ahead a match
+// ended before it started. Perl refuses both, and so do we.
+TEST(RegexPatternTest, KeepInLookaroundIsRefused) {
+    struct Row {
+        const char* name;
+        std::u16string text;
+        bool compiles;
+    };
+    const Row rows[] = {
+        {"in a look-behind", u"(?<=\\Kab)", false},
+        {"in a look-ahead", u"(?=ab\\K)", false},
+        {"in a negative look-behind", u"(?<!x\\K)y", false},
+        {"in a group inside a look-ahead", u"a(?=(b|\\Kc))", false},
+        {"after a look-behind", u"(?<=a)\\Kb", true},
+        {"outside any group", u"a\\Kb", true},
+        {"escaped parenthesis", u"\\(?=\\K", true},
+        {"quoted", u"\\Q(?=\\K)\\E", true},
+        {"escaped backslash", u"(?=a\\\\K)", true},
+    };
+    for (const Row& row : rows) {
+        RegexPattern p;
+        EXPECT_EQ(p.Compile(row.text), row.compiles) << row.name;
+        EXPECT_EQ(p.HasError(), !row.compiles) << row.name;
+    }
+    RegexPattern keep;
+    ASSERT_TRUE(keep.Compile(u"a\\Kb"));
+    Spans spans;
+    keep.AppendMatchSpans(u"abab", spans);
+    EXPECT_EQ(spans, (Spans{{1, 2}, {3, 4}}));
+}
+
 TEST(RegexPatternTest, SetCaseSensitiveRecompilesOnlyWhenNeeded) {
     RegexPattern p;
     p.SetCaseSensitive(false);
