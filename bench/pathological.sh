@@ -2,7 +2,7 @@
 # Generates pathological input files one at a time into SCRATCH (never into
 # the repository), opens each with the batch mode and with the desktop
 # program's main window (offscreen), reports time, peak memory and outcome,
-# and deletes the file.
+# and deletes the file. Times are the better of two runs.
 #   bench/pathological.sh SCRATCH [BUILD_DIR] [CASE...]
 # BUILD_DIR (default build) must hold linesift and bench/open_driver. The
 # realistic log needs ../shared/bench/gen_log.cpp beside the repository.
@@ -61,6 +61,14 @@ measure() {
 }
 
 
+# The faster of two runs of measure: the first may pay for the file just written.
+best_of_two() {
+  local a b
+  a=$(measure "$@")
+  b=$(measure "$@")
+  if (($(echo "${b%% *} < ${a%% *}" | bc))); then echo "$b"; else echo "$a"; fi
+}
+
 printf '%-18s %10s | %s\n' case size "batch (--count --stats) || desktop (open, filter, paint)"
 for c in "${cases[@]}"; do
   generate "$c"
@@ -73,8 +81,8 @@ for c in "${cases[@]}"; do
   if [[ $c == ulimit ]]; then  # 3 GiB of address space: less than the file alone
     run=(bash -c 'ulimit -v $((3 << 20)) && exec "$@"' limited)
   fi
-  batch=$(measure "${run[@]}" "$build/linesift" --count --stats "${filter[@]}" "$file")
-  desktop=$(measure "${run[@]}" "$build/bench/open_driver" "$file" "$query" "$mode")
+  batch=$(best_of_two "${run[@]}" "$build/linesift" --count --stats "${filter[@]}" "$file")
+  desktop=$(best_of_two "${run[@]}" "$build/bench/open_driver" "$file" "$query" "$mode")
   printf '%-18s %10s | %s || %s\n' "$c" "$size" "$batch" "$desktop"
   rm -f "$file"
 done
