@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-format
   desktop-file-utils dpkg-dev file
+  clang libclang-rt-dev  # the fuzz targets: clang with its libFuzzer and sanitizer runtimes
 )
 
 missing=()

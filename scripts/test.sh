@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: the formatting check, the normal build,
-# and the same tests under AddressSanitizer and UndefinedBehaviorSanitizer.
+# the same tests under AddressSanitizer and UndefinedBehaviorSanitizer, and a
+# short run of each fuzz target (FUZZ_SECONDS each, 20 by default).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -23,3 +24,14 @@ cmake -S . -B build-asan -G Ninja -DLINESIFT_SANITIZE=ON -DLINESIFT_BUILD_BENCH=
 cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+echo "== fuzz targets, ${FUZZ_SECONDS:-20} s each on one core"
+cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DLINESIFT_FUZZ=ON \
+  -DLINESIFT_BUILD_GUI=OFF -DLINESIFT_BUILD_TESTS=OFF -DLINESIFT_BUILD_BENCH=OFF >/dev/null
+cmake --build build-fuzz -j "$jobs"
+fuzz_work=$(mktemp -d "${TMPDIR:-/tmp}/linesift-fuzz-XXXXXX")
+if ! fuzz/run.sh build-fuzz "${FUZZ_SECONDS:-20}" "$fuzz_work"; then
+  echo "fuzzing found a fault; the inputs are kept in $fuzz_work/artifacts"
+  exit 1
+fi
+rm -rf "$fuzz_work"

@@ -195,6 +195,11 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err) {
         return 2;
     }
     int64_t filterMs = MonotonicMs() - start;
+    if (result.gave_up) {
+        std::fprintf(err,
+                     "linesift: the regular expression backtracks too much on these lines; "
+                     "no line counts as matching\n");
+    }
 
     OutputWriter writer(out);
     WriteShown(options, document, result, out, writer);

@@ -212,5 +212,17 @@ TEST_F(BatchTest, ArgumentErrors) {
     EXPECT_EQ(RunArgs({"some.log"}).status, -1);
 }
 
+TEST_F(BatchTest, SaysWhenTheEngineGaveUpOnTooManyLines) {
+    std::string text = "aaa\n";
+    for (int i = 0; i < 150; ++i) {
+        text += std::string(40, 'a') + "b\n";
+    }
+    BatchRun r = RunArgs(
+        {"--filter", "(a+)+$", "--query-mode", "regex", "--count", dir_.Write("hard", text)});
+    EXPECT_EQ(r.out, "0\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("backtracks too much"), std::string::npos) << r.err;
+}
+
 }  // namespace
 }  // namespace linesift

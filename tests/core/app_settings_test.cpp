@@ -317,6 +317,37 @@ TEST_F(AppSettingsTest, AppliesKnownLegacyCodePageOnly) {
     EXPECT_EQ(LegacyCodePageName(), "windows-1251");
 }
 
+// Found by fuzzing: ICU skips what it does not expect in a name, so a name
+// with other bytes was applied, then saved differently and lost on reload.
+TEST_F(AppSettingsTest, SkipsLegacyCodePageNamesThatAreNotAscii) {
+    bool accepted = false;
+    AppSettings s = Loaded(Wrap("<Options><General ansi_code_page=\"windows-1\xFF\xFE"
+                                "251\"/></Options>"),
+                           accepted);
+    EXPECT_TRUE(accepted);
+    EXPECT_EQ(s.ansi_code_page, u"");
+    EXPECT_FALSE(
+        SetLegacyCodePage("windows-\xC3\xA9"
+                          "1251"));
+    EXPECT_FALSE(SetLegacyCodePage("windows-1251\n"));
+    EXPECT_EQ(LegacyCodePageName(), "windows-1252");
+}
+
+// Found by fuzzing: a rectangle wider than any 32-bit width was saved with a
+// clamped width and loaded back narrower.
+TEST_F(AppSettingsTest, FrameWiderThanAnyWidthIsCappedAndRoundTrips) {
+    bool accepted = false;
+    AppSettings s = Loaded(Wrap(R"(<States><MainFrame x="2147483647" y="-2147483648" )"
+                                R"(width="-2147483648" height="2147483647"/></States>)"),
+                           accepted);
+    EXPECT_EQ(s.frame_rect,
+              (Rect32{.left = -1, .top = INT32_MIN, .right = INT32_MAX - 1, .bottom = -1}));
+    Saved(s);
+    AppSettings again;
+    EXPECT_TRUE(again.LoadSettings());
+    EXPECT_EQ(again.frame_rect, s.frame_rect);
+}
+
 TEST_F(AppSettingsTest, FailedSaveLeavesEarlierFileWhole) {
     dir_.Write("Settings.xml", "earlier");
     AppSettings s = EverythingChanged();

@@ -93,5 +93,29 @@ TEST(ParseMarkupTest, SecondAttributeOfTheSameSideWinsAndTextIsCovered) {
     EXPECT_EQ(joined, u"a <colour> <color bg=#FEE30>b</color>");
 }
 
+// Found by fuzzing: a lone surrogate (which a line of a UTF-16 file may hold)
+// made the engine throw out of ParseMarkup.
+TEST(ParseMarkupTest, LoneSurrogatesAreOrdinaryCharacters) {
+    struct Row {
+        const char* name;
+        std::u16string markup;
+        std::vector<std::u16string> texts;
+    };
+    const std::vector<Row> rows = {
+        {"lead in a tag", u"<color bg=#FEE300>\xD83C</color>&nbsp;", {u"\xD83C", u"&nbsp;"}},
+        {"trail in plain text", u"\xDC00<color>a</color>", {u"\xDC00", u"a"}},
+        {"pair and lone units",
+         u"\xD800\U0001F600<color fg=#000000>\xDFFF\xD800</color>",
+         {u"\xD800\U0001F600", u"\xDFFF\xD800"}},
+    };
+    for (const Row& row : rows) {
+        std::vector<std::u16string> texts;
+        for (const MarkupSegment& segment : ParseMarkup(row.markup)) {
+            texts.push_back(segment.text);
+        }
+        EXPECT_EQ(texts, row.texts) << row.name;
+    }
+}
+
 }  // namespace
 }  // namespace linesift

@@ -17,11 +17,15 @@
 #include "filter/regex_pattern.h"
 #include "filter/required_literals.h"
 #include "filter/unit_finder.h"
+#include "plain_query.h"
 #include "platform/char_class.h"
 #include "test_lines.h"
 
 namespace linesift {
 namespace {
+
+using test::Lowered;
+using test::PlainMatches;
 
 const std::vector<std::u16string>& Pieces() {
     static const std::vector<std::u16string> pieces = {
@@ -98,11 +102,6 @@ class Corpus {
     std::mt19937 rng_;
 };
 
-std::u16string Lowered(std::u16string text) {
-    LowerCaseInPlace(text);
-    return text;
-}
-
 TEST(FastPathTest, UnitFinderFindsWhatLowerCasingACopyFinds) {
     Corpus corpus(20261208);
     const VectorLevel levels[] = {VectorLevel::Sse2, VectorLevel::Avx2, VectorLevel::Avx512};
@@ -125,38 +124,6 @@ TEST(FastPathTest, UnitFinderFindsWhatLowerCasingACopyFinds) {
             << "round " << round;
     }
     LimitVectorLevelForTesting(VectorLevel::Avx512);
-}
-
-// Whether a term occurs by the mode's plain test, on the line lower-cased
-// when match case is off.
-bool PlainFound(const QueryTerm& term, const QueryOptions& options, std::u16string_view line) {
-    if (options.query_mode == QueryMode::Naive && !options.whole_word) {
-        return line.find(term.text) != std::u16string_view::npos;
-    }
-    std::u16string pattern = u"\\b" + EscapeRegexLiteral(term.text);
-    if (options.query_mode == QueryMode::Naive) {
-        pattern += u"\\b";
-    }
-    RegexPattern p;
-    return p.Compile(pattern, RegexSyntax::Perl) && p.Test(line);
-}
-
-// The meaning of a query: every pushed positive term occurs, no negated one.
-bool PlainMatches(const std::u16string& text, const QueryOptions& options,
-                  const std::u16string& line) {
-    if (options.query_mode == QueryMode::Regex) {
-        RegexPattern p;
-        p.Compile(text, options.match_case ? RegexSyntax::Perl : RegexSyntax::PerlIcase);
-        return p.Test(line);
-    }
-    std::vector<QueryTerm> terms = TokenizeQuery(options.match_case ? text : Lowered(text));
-    std::u16string copy = options.match_case ? line : Lowered(line);
-    for (const QueryTerm& term : terms) {
-        if (PlainFound(term, options, copy) == term.negated) {
-            return false;
-        }
-    }
-    return !terms.empty();
 }
 
 std::vector<QueryOptions> AllOptions() {

@@ -99,6 +99,55 @@ TEST(FilterPassTest, FilterModeRows) {
     }
 }
 
+// A regular expression that backtracks catastrophically: the engine gives up
+// on each such line, which does not match; a pass that saw it give up on 100
+// lines stops with no line matched, however the lines were split.
+TEST(FilterPassTest, EngineGiveUpsCountAsUnmatchedThenStopThePass) {
+    const std::u16string hard = std::u16string(40, u'a') + u"b";
+    struct Row {
+        const char* name;
+        size_t hardLines;
+        FilterMode mode;
+        bool gaveUp;
+        Indices matched;
+    };
+    const Row rows[] = {
+        {"a few give-ups only fail their lines", 99, FilterMode::HideUnmatched, false, {0, 100}},
+        {"the hundredth give-up stops the pass", 100, FilterMode::HideUnmatched, true, {}},
+        {"a stopped pass hides no line in hide matched", 300, FilterMode::HideMatched, true, {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::vector<std::u16string> lines(row.hardLines, hard);
+        lines.insert(lines.begin(), u"aaa");
+        lines.push_back(u"xaa");
+        test::TestLines store(lines, true);
+        for (size_t threshold : {size_t{0}, size_t{64}}) {
+            SetParallelFilterThresholdForTesting(threshold);
+            FilterResult result;
+            ASSERT_TRUE(RunFilterPass(
+                FilterRequest{
+                    .text = u"(a+)+$", .query_mode = QueryMode::Regex, .filter_mode = row.mode},
+                store.Store(), result));
+            EXPECT_EQ(result.gave_up, row.gaveUp);
+            EXPECT_EQ(MatchedLines(result), row.matched);
+            EXPECT_EQ(result.shown_lines.size(), row.mode == FilterMode::HideMatched
+                                                     ? lines.size() - row.matched.size()
+                                                     : row.matched.size());
+        }
+        SetParallelFilterThresholdForTesting(0);
+    }
+}
+
+TEST(FilterPassTest, QueryCountsTheEngineGiveUps) {
+    CompiledQuery query(u"(x+x+)+y", {.query_mode = QueryMode::Regex});
+    EXPECT_FALSE(query.Matches(std::u16string(40, u'x') + u" y"));
+    EXPECT_EQ(query.GiveUps(), 1u);
+    EXPECT_TRUE(query.Matches(u"xxy"));
+    EXPECT_FALSE(query.Matches(u"no y here at all"));
+    EXPECT_EQ(query.GiveUps(), 1u);
+}
+
 TEST(FilterPassTest, RequestThatFailsValidationLeavesResult) {
     test::TestLines store({u"a", u"ab"}, true);
     FilterResult result;

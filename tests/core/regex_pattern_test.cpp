@@ -38,6 +38,61 @@ TEST(RegexPatternTest, CompileErrorKeepsPreviousExpressionAndRecordsMessage) {
     EXPECT_FALSE(p.HasError()) << "every search resets the error state";
 }
 
+// Found by fuzzing: the engine's parser read past the end of a set left open
+// after a range, which AddressSanitizer reports.
+TEST(RegexPatternTest, SetOpenAfterRangeFailsCleanly) {
+    struct Row {
+        const char* name;
+        std::u16string text;
+        bool wildcard;
+    };
+    const Row rows[] = {
+        {"range at the end", u"[a-z", false},
+        {"range after a bracket", u"[]az-\x05", false},
+        {"escaped range end", u"[a-\\", false},
+        {"wildcard with an open set", u"$[]az-\x05", true},
+        {"wildcard ending in a range", u"*.[0-9", true},
+    };
+    for (const Row& row : rows) {
+        RegexPattern p;
+        EXPECT_FALSE(row.wildcard ? p.CompileWildcard(row.text) : p.Compile(row.text)) << row.name;
+        EXPECT_TRUE(p.HasError()) << row.name;
+        EXPECT_FALSE(p.IsValid()) << row.name;
+    }
+}
+
+// Found by fuzzing: \K inside a look-behind made every highlight scan (and
+// splitting) search the same place forever; inside a look-ahead a match
+// ended before it started. Perl refuses both, and so do we.
+TEST(RegexPatternTest, KeepInLookaroundIsRefused) {
+    struct Row {
+        const char* name;
+        std::u16string text;
+        bool compiles;
+    };
+    const Row rows[] = {
+        {"in a look-behind", u"(?<=\\Kab)", false},
+        {"in a look-ahead", u"(?=ab\\K)", false},
+        {"in a negative look-behind", u"(?<!x\\K)y", false},
+        {"in a group inside a look-ahead", u"a(?=(b|\\Kc))", false},
+        {"after a look-behind", u"(?<=a)\\Kb", true},
+        {"outside any group", u"a\\Kb", true},
+        {"escaped parenthesis", u"\\(?=\\K", true},
+        {"quoted", u"\\Q(?=\\K)\\E", true},
+        {"escaped backslash", u"(?=a\\\\K)", true},
+    };
+    for (const Row& row : rows) {
+        RegexPattern p;
+        EXPECT_EQ(p.Compile(row.text), row.compiles) << row.name;
+        EXPECT_EQ(p.HasError(), !row.compiles) << row.name;
+    }
+    RegexPattern keep;
+    ASSERT_TRUE(keep.Compile(u"a\\Kb"));
+    Spans spans;
+    keep.AppendMatchSpans(u"abab", spans);
+    EXPECT_EQ(spans, (Spans{{1, 2}, {3, 4}}));
+}
+
 TEST(RegexPatternTest, SetCaseSensitiveRecompilesOnlyWhenNeeded) {
     RegexPattern p;
     p.SetCaseSensitive(false);

@@ -248,7 +248,9 @@ bool CompiledQuery::Matches(std::u16string_view line) {
                 return false;
             }
         }
-        return main_pattern_.Test(line);
+        bool found = main_pattern_.Test(line);
+        give_ups_ += main_pattern_.HasError() ? 1 : 0;
+        return found;
     }
     for (TermMatcher& term : match_) {
         if (TermFound(term, line) == term.negated) {

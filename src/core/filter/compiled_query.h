@@ -56,6 +56,10 @@ class CompiledQuery {
     // returns false and leaves spans untouched.
     bool FindSpans(std::u16string_view line, std::vector<MatchSpan>& spans);
 
+    // How many Matches calls so far the expression engine gave up on (its
+    // complexity or memory limits); those lines did not match.
+    size_t GiveUps() const { return give_ups_; }
+
     // False when no line can match: an empty, blank or contradictory query,
     // an invalid regular expression, or a mode out of range.
     bool CanMatch() const;
@@ -111,6 +115,7 @@ class CompiledQuery {
     std::vector<UnitFinder> regex_literals_;  // each must occur in a matching line
     size_t regex_key_ = 0;                    // the longest of them
     std::u16string line_copy_;
+    size_t give_ups_ = 0;
 };
 
 }  // namespace linesift

@@ -19,6 +19,27 @@ std::atomic<size_t> g_parallel_threshold{kParallelThreshold};
 // Lines scanned as one stretch of text at most, so their records stay in cache.
 constexpr size_t kRunLines = 4096;
 constexpr size_t kMaxThreads = 8;
+// A pass stops once the engine has given up on this many lines (each costs it
+// at least some hundred thousand steps): such a query matches no line.
+constexpr size_t kMaxGiveUps = 100;
+
+// The engine's give-ups in one pass, over all its threads. Whether a pass
+// reaches the limit depends on the lines alone, not on how they were split.
+struct GiveUpBudget {
+    std::atomic<size_t> used{0};
+
+    bool Exhausted() const { return used.load(std::memory_order_relaxed) >= kMaxGiveUps; }
+};
+
+// Matches, charging the budget when the engine gave up on the line.
+bool Evaluate(CompiledQuery& query, std::u16string_view line, GiveUpBudget& budget) {
+    size_t before = query.GiveUps();
+    bool matched = query.Matches(line);
+    if (query.GiveUps() != before) {
+        budget.used.fetch_add(1, std::memory_order_relaxed);
+    }
+    return matched;
+}
 
 const char16_t* LineEnd(const DocumentLine& line) {
     return line.data + line.length;
@@ -39,7 +60,7 @@ size_t ContiguousRunEnd(const LineStore& lines, size_t begin, size_t end) {
 // prefilter's literal: lines without it get its verdict at once, the others
 // are evaluated (or decided by the hit).
 void ScanRun(CompiledQuery& query, const CompiledQuery::Prefilter& prefilter,
-             const LineStore& lines, size_t a, size_t b, LineBits& bits) {
+             const LineStore& lines, size_t a, size_t b, LineBits& bits, GiveUpBudget& budget) {
     const UnitFinder& finder = *prefilter.finder;
     const size_t m = finder.Needle().size();
     const char16_t* textEnd = LineEnd(lines[b - 1]);
@@ -61,8 +82,11 @@ void ScanRun(CompiledQuery& query, const CompiledQuery::Prefilter& prefilter,
             from = hit + 1;
             continue;
         }
-        bool matched =
-            prefilter.hit_decides ? !prefilter.verdict_without : query.Matches(lines[k].text());
+        if (budget.Exhausted()) {
+            return;
+        }
+        bool matched = prefilter.hit_decides ? !prefilter.verdict_without
+                                             : Evaluate(query, lines[k].text(), budget);
         if (matched) {
             bits.Set(k);
         }
@@ -75,19 +99,19 @@ void ScanRun(CompiledQuery& query, const CompiledQuery::Prefilter& prefilter,
 }
 
 void EvaluateRange(CompiledQuery& query, const LineStore& lines, size_t begin, size_t end,
-                   LineBits& bits) {
+                   LineBits& bits, GiveUpBudget& budget) {
     CompiledQuery::Prefilter prefilter = query.GetPrefilter();
     if (prefilter.finder == nullptr) {
-        for (size_t i = begin; i < end; ++i) {
-            if (query.Matches(lines[i].text())) {
+        for (size_t i = begin; i < end && !budget.Exhausted(); ++i) {
+            if (Evaluate(query, lines[i].text(), budget)) {
                 bits.Set(i);
             }
         }
         return;
     }
-    for (size_t i = begin; i < end;) {
+    for (size_t i = begin; i < end && !budget.Exhausted();) {
         size_t runEnd = ContiguousRunEnd(lines, i, end);
-        ScanRun(query, prefilter, lines, i, runEnd, bits);
+        ScanRun(query, prefilter, lines, i, runEnd, bits, budget);
         i = runEnd;
     }
 }
@@ -95,11 +119,12 @@ void EvaluateRange(CompiledQuery& query, const LineStore& lines, size_t begin, s
 // Splits the lines into one range per thread, each starting at a multiple of
 // 64 so that no two threads write the same word of bits. Each thread has its
 // own copy of the query.
-void EvaluateLines(CompiledQuery& query, const LineStore& lines, LineBits& bits) {
+void EvaluateLines(CompiledQuery& query, const LineStore& lines, LineBits& bits,
+                   GiveUpBudget& budget) {
     const size_t n = lines.size();
     size_t threads = std::min<size_t>(std::thread::hardware_concurrency(), kMaxThreads);
     if (n < g_parallel_threshold.load() || threads < 2) {
-        EvaluateRange(query, lines, 0, n, bits);
+        EvaluateRange(query, lines, 0, n, bits, budget);
         return;
     }
     const size_t step = ((n + threads - 1) / threads + 63) & ~size_t{63};
@@ -108,7 +133,7 @@ void EvaluateLines(CompiledQuery& query, const LineStore& lines, LineBits& bits)
     std::atomic<bool> failed{false};
     auto guarded = [&](CompiledQuery& own, size_t t) {
         try {
-            EvaluateRange(own, lines, t * step, std::min(n, (t + 1) * step), bits);
+            EvaluateRange(own, lines, t * step, std::min(n, (t + 1) * step), bits, budget);
         } catch (...) {
             failed = true;
         }
@@ -207,11 +232,17 @@ bool RunFilterPass(const FilterRequest& request, const LineStore& lines, FilterR
     }
     try {
         result.matched.Reset(lines.size());
+        result.gave_up = false;
         if (!request.text.empty()) {
             CompiledQuery query(request.text, {.match_case = request.match_case,
                                                .whole_word = request.whole_word,
                                                .query_mode = request.query_mode});
-            EvaluateLines(query, lines, result.matched);
+            GiveUpBudget budget;
+            EvaluateLines(query, lines, result.matched, budget);
+            result.gave_up = budget.Exhausted();
+            if (result.gave_up) {
+                result.matched.Reset(lines.size());
+            }
         }
         CollectShown(request.text.empty() ? FilterMode::ShowAll : request.filter_mode, result);
         return true;

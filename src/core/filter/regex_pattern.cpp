@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <bitset>
 #include <climits>
+#include <stdexcept>
 
 #include "platform/code_page.h"
 
@@ -73,8 +74,56 @@ std::vector<UChar32> CodePoints(std::u16string_view text) {
     return std::vector<UChar32>(decoded.begin(), decoded.end());
 }
 
-boost::u32regex MakeRegex(const std::vector<UChar32>& text, rc::syntax_option_type flags) {
-    return boost::u32regex(text.data(), text.data() + text.size(), flags);
+// The parser may read the character just past the end of an unterminated
+// range in a set ("[a-z"), so the text it is given always has one more, zero.
+boost::u32regex MakeRegex(std::vector<UChar32> text, rc::syntax_option_type flags) {
+    const size_t size = text.size();
+    text.push_back(0);
+    // Through const pointers: the iterator constructor would parse a copy.
+    const UChar32* begin = text.data();
+    return boost::u32regex(begin, begin + size, flags);
+}
+
+bool StartsLookaround(std::u16string_view rest) {
+    for (std::u16string_view open : {u"(?=", u"(?!", u"(?<=", u"(?<!"}) {
+        if (rest.substr(0, open.size()) == open) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Whether \K stands inside a look-around assertion. Perl refuses that; the
+// engine takes it and then reports matches that end before they start, or
+// that never move on, so a scan over them would not end. Sets, quoted
+// \Q...\E text and escaped characters are skipped.
+bool HasKeepInLookaround(std::u16string_view text) {
+    std::vector<bool> groups;  // per open group: whether it lies in a look-around
+    bool inSet = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char16_t c = text[i];
+        if (c == u'\\' && i + 1 < text.size()) {
+            char16_t next = text[++i];
+            if (next == u'Q' && !inSet) {
+                size_t e = text.find(u"\\E", i);
+                i = e == std::u16string_view::npos ? text.size() : e + 1;
+            } else if (next == u'K' && !inSet && !groups.empty() && groups.back()) {
+                return true;
+            }
+        } else if (inSet) {
+            inSet = c != u']';
+        } else if (c == u'[') {
+            inSet = true;
+            i += text.substr(i + 1, 1) == u"^" ? 1 : 0;
+            i += text.substr(i + 1, 1) == u"]" ? 1 : 0;
+        } else if (c == u'(') {
+            groups.push_back(StartsLookaround(text.substr(i)) ||
+                             (!groups.empty() && groups.back()));
+        } else if (c == u')' && !groups.empty()) {
+            groups.pop_back();
+        }
+    }
+    return false;
 }
 
 }  // namespace
@@ -89,6 +138,9 @@ struct RegexPattern::Compiled {
     boost::u32regex test;
 
     Compiled(std::u16string_view source, RegexSyntax how) : text(source), syntax(how) {
+        if (HasKeepInLookaround(source)) {
+            throw std::runtime_error("\\K is not allowed in a look-around assertion");
+        }
         std::vector<UChar32> points = CodePoints(source);
         rc::syntax_option_type flags = rc::perl;
         if (syntax == RegexSyntax::PerlIcase) {
@@ -286,10 +338,10 @@ void RegexPattern::AppendMatchSpans(std::u16string_view text, std::vector<MatchS
             if (end > start) {
                 spans.push_back({static_cast<int32_t>(s.text.Utf16Offset(start)),
                                  static_cast<int32_t>(endOffset)});
-                from = end;
-            } else {
-                from = start + 1;
             }
+            // Every search starts further on, whatever the match looked like.
+            Iterator next = end > start ? end : start + 1;
+            from = next > from ? next : from + 1;
         }
     } catch (const std::exception& e) {
         RecordError(e.what());

@@ -43,13 +43,30 @@ const boost::u32regex& TagPattern() {
     return pattern;
 }
 
-MarkupColor ParseHex(const char16_t* digits) {
+using Tag = boost::match_results<const UChar32*>;
+
+MarkupColor ParseHex(std::u16string_view digits) {
     MarkupColor value = 0;
-    for (int i = 0; i < 6; ++i) {
-        int d = u_digit(static_cast<UChar32>(digits[i]), 16);
+    for (char16_t c : digits.substr(0, 6)) {
+        int d = u_digit(static_cast<UChar32>(c), 16);
         value = value * 16 + static_cast<MarkupColor>(d < 0 ? 0 : d);
     }
     return value;
+}
+
+// The segment of a matched tag; base is where the searched units begin.
+MarkupSegment TagSegment(std::u16string_view markup, const Tag& m, const UChar32* base) {
+    auto text = [&](int i) {
+        return markup.substr(static_cast<size_t>(m[i].first - base),
+                             static_cast<size_t>(m.length(i)));
+    };
+    MarkupSegment tag{std::u16string(text(7)), {}, {}};
+    for (int side : {2, 5}) {
+        if (m[side].matched) {
+            (*m[side].first == u'f' ? tag.foreground : tag.background) = ParseHex(text(side + 1));
+        }
+    }
+    return tag;
 }
 
 }  // namespace
@@ -81,40 +98,33 @@ std::u16string HtmlUnescape(std::u16string_view text) {
     return out;
 }
 
+// The tag syntax is ASCII, so each UTF-16 unit is searched as a character of
+// its own: offsets stay those of the markup, and a lone surrogate (which a
+// line may hold) is an ordinary character rather than an engine error.
 std::vector<MarkupSegment> ParseMarkup(std::u16string_view markup) {
     std::vector<MarkupSegment> segments;
-    const UChar* begin = reinterpret_cast<const UChar*>(markup.data());
-    const UChar* end = begin + markup.size();
-    const UChar* at = begin;
-    boost::match_results<const UChar*> m;
-    while (at < end &&
-           boost::u32regex_search(at, end, m, TagPattern(),
-                                  at == begin ? boost::match_default : boost::match_prev_avail)) {
-        if (m[0].first > at) {
-            segments.push_back({std::u16string(reinterpret_cast<const char16_t*>(at),
-                                               static_cast<size_t>(m[0].first - at)),
-                                {},
-                                {}});
+    const std::vector<UChar32> units(markup.begin(), markup.end());
+    const UChar32* begin = units.data();
+    const UChar32* end = begin + units.size();
+    size_t at = 0;
+    Tag m;
+    auto plain = [&](size_t to) {
+        if (to > at) {
+            segments.push_back({std::u16string(markup.substr(at, to - at)), {}, {}});
         }
-        MarkupSegment tag{std::u16string(reinterpret_cast<const char16_t*>(m[7].first),
-                                         static_cast<size_t>(m.length(7))),
-                          {},
-                          {}};
-        for (int side : {2, 5}) {
-            if (m[side].matched) {
-                MarkupColor color = ParseHex(reinterpret_cast<const char16_t*>(m[side + 1].first));
-                (*m[side].first == u'f' ? tag.foreground : tag.background) = color;
-            }
+    };
+    try {
+        while (at < markup.size() &&
+               boost::u32regex_search(begin + at, end, m, TagPattern(),
+                                      at == 0 ? boost::match_default : boost::match_prev_avail)) {
+            plain(static_cast<size_t>(m[0].first - begin));
+            segments.push_back(TagSegment(markup, m, begin));
+            at = static_cast<size_t>(m[0].second - begin);
         }
-        segments.push_back(std::move(tag));
-        at = m[0].second;
+    } catch (const std::exception&) {
+        // The engine gave up: the rest is plain text.
     }
-    if (at < end) {
-        segments.push_back(
-            {std::u16string(reinterpret_cast<const char16_t*>(at), static_cast<size_t>(end - at)),
-             {},
-             {}});
-    }
+    plain(markup.size());
     return segments;
 }
 

@@ -52,7 +52,13 @@ std::string LegacyCodePageName() {
     return IsUtf8OrAscii(charset) ? std::string("windows-1252") : charset;
 }
 
+// ICU skips characters it does not expect in a converter name, so only a
+// name of printable ASCII is offered to it: another one is no name.
 bool SetLegacyCodePage(const std::string& name) {
+    auto printable = [](char c) { return c >= 0x20 && c < 0x7F; };
+    if (!std::all_of(name.begin(), name.end(), printable)) {
+        return false;
+    }
     if (!name.empty()) {
         UConverter* cnv = OpenConverter(name);
         if (cnv == nullptr) {

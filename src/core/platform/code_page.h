@@ -24,7 +24,8 @@ void AppendUtf16AsUtf8(std::u16string_view text, std::string& out);
 std::string LegacyCodePageName();
 
 // Chooses the legacy code page by ICU converter name; an empty name restores
-// the default. False (and no change) when ICU does not know the name.
+// the default. False (and no change) when ICU does not know the name or it
+// holds anything but printable ASCII.
 bool SetLegacyCodePage(const std::string& name);
 
 // Decodes bytes of the legacy code page. Usable from one thread at a time;

@@ -130,13 +130,15 @@ void ReadApplication(const XMLElement& element, AppSettings& s) {
 }
 
 // Both ends of one axis from a position and a length that may be negative or
-// reach past the 32-bit range.
+// reach past the 32-bit range. The span is at most the largest 32-bit length,
+// so that the rectangle is written back as it was read.
 void SetSpan(int64_t position, int64_t length, int32_t& low, int32_t& high) {
     low = ClampToInt32(position);
     high = ClampToInt32(position + length);
     if (low > high) {
         std::swap(low, high);
     }
+    high = ClampToInt32(std::min<int64_t>(high, int64_t{low} + INT32_MAX));
 }
 
 void ReadMainFrame(const XMLElement& element, AppSettings& s) {
