@@ -40,8 +40,10 @@ class StatusRecorder : public TextListHost {
         shown.push_back(text);
         status = text;
     }
+    void ShowStatusFor(const std::u16string& text, int) override { timed.push_back(text); }
     std::u16string status = u"Ready";
     std::vector<std::u16string> shown;
+    std::vector<std::u16string> timed;
 };
 
 }  // namespace
@@ -162,6 +164,18 @@ class TextListTest : public QObject {
         QCOMPARE(list_->ShownRow(1)->matched, 0u);
         QVERIFY(list_->ShownRow(5) == nullptr);
         QVERIFY(list_->RowLineText(-1).empty());
+    }
+
+    void aRegexThatBacktracksTooMuchIsReported() {
+        std::string text;
+        for (int i = 0; i < 150; ++i) {
+            text += std::string(60, 'a') + "b\n";
+        }
+        Load(text);
+        list_->SetFilter(FilterRequest{.text = u"(a+)+$", .query_mode = QueryMode::Regex});
+        QCOMPARE(list_->ShownRowCount(), int64_t{0});
+        QCOMPARE(host_.timed.size(), size_t{1});
+        QVERIFY(host_.timed[0].find(u"backtracks") != std::u16string::npos);
     }
 
     void emptyDocumentIgnoresFilters() {

@@ -530,6 +530,10 @@ void MainFrame::ShowStatusNow(const std::u16string& text) {
     status_->ShowNow(ToQString(text));
 }
 
+void MainFrame::ShowStatusFor(const std::u16string& text, int ms) {
+    status_->ShowTimed(ToQString(text), ms);
+}
+
 // Window
 
 void MainFrame::ShowFirstTime() {

@@ -56,6 +56,7 @@ class MainFrame : public QMainWindow, public TextListHost {
     // TextListHost
     std::u16string StatusText() const override;
     void ShowStatusNow(const std::u16string& text) override;
+    void ShowStatusFor(const std::u16string& text, int ms) override;
 
   protected:
     void closeEvent(QCloseEvent* event) override;

@@ -123,6 +123,10 @@ void VeTextList::SetFilter(const FilterRequest& request) {
         for (TextRow& row : rows_) {
             row.matched = result.matched.Test(row.line);
         }
+        if (result.gave_up && host_ != nullptr) {
+            host_->ShowStatusFor(
+                u"The regular expression backtracks too much: no line counts as matching", 5000);
+        }
     }
     shown_.clear();
     filtered_ = false;

@@ -40,6 +40,8 @@ class TextListHost {
     // (repainting the status bar without processing events).
     virtual std::u16string StatusText() const = 0;
     virtual void ShowStatusNow(const std::u16string& text) = 0;
+    // Shows text in the first status pane for a while.
+    virtual void ShowStatusFor(const std::u16string& text, int ms) { (void)text, (void)ms; }
 };
 
 // The line list: the document as rows of 20 pixels, filtered by the current
