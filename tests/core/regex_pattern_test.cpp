@@ -63,8 +63,9 @@ TEST(RegexPatternTest, SetOpenAfterRangeFailsCleanly) {
 
 // Found by fuzzing: \K inside a look-behind made every highlight scan (and
 // splitting) search the same place forever; inside a look-ahead a match
-// ended before it started. Perl refuses both, and so do we.
-TEST(RegexPatternTest, KeepInLookaroundIsRefused) {
+// ended before it started (Perl refuses both). A comment after a possessive
+// repeat made the engine's parser loop forever.
+TEST(RegexPatternTest, MishandledConstructsAreRefused) {
     struct Row {
         const char* name;
         std::u16string text;
@@ -80,6 +81,11 @@ TEST(RegexPatternTest, KeepInLookaroundIsRefused) {
         {"escaped parenthesis", u"\\(?=\\K", true},
         {"quoted", u"\\Q(?=\\K)\\E", true},
         {"escaped backslash", u"(?=a\\\\K)", true},
+        {"comment after a possessive repeat", u"a++(?#x)b", false},
+        {"comment after a possessive star and a space", u"(?x)a*+ (?#x)b", false},
+        {"comment after a possessive range", u"a{2}+(?#)", false},
+        {"comment after a plain repeat", u"a+(?#x)b", true},
+        {"comment after an escaped plus", u"a\\++(?#x)b", true},
     };
     for (const Row& row : rows) {
         RegexPattern p;

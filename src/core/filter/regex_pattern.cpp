@@ -8,6 +8,7 @@
 #include <climits>
 #include <stdexcept>
 
+#include "platform/char_class.h"
 #include "platform/code_page.h"
 
 namespace linesift {
@@ -93,22 +94,34 @@ bool StartsLookaround(std::u16string_view rest) {
     return false;
 }
 
-// Whether \K stands inside a look-around assertion. Perl refuses that; the
-// engine takes it and then reports matches that end before they start, or
-// that never move on, so a scan over them would not end. Sets, quoted
-// \Q...\E text and escaped characters are skipped.
-bool HasKeepInLookaround(std::u16string_view text) {
+bool InLookaround(const std::vector<bool>& groups) {
+    return !groups.empty() && groups.back();
+}
+
+bool IsRepeatChar(char16_t c) {
+    return c == u'*' || c == u'+' || c == u'?' || c == u'}';
+}
+
+// Constructs the engine takes but then mishandles, or null when there are
+// none: \K inside a look-around assertion (Perl refuses it; the engine reports
+// matches that end before they start or never move on, so a scan over them
+// would not end), and a comment after a possessive repeat (the parser never
+// returns). Sets, quoted \Q...\E text and escaped characters are skipped;
+// a doubtful case is refused.
+const char* FindMishandledConstruct(std::u16string_view text) {
     std::vector<bool> groups;  // per open group: whether it lies in a look-around
     bool inSet = false;
+    int repeat = 0;  // 1 just after a repeat, 2 after a possessive one
     for (size_t i = 0; i < text.size(); ++i) {
         char16_t c = text[i];
+        int after = 0;
         if (c == u'\\' && i + 1 < text.size()) {
             char16_t next = text[++i];
             if (next == u'Q' && !inSet) {
                 size_t e = text.find(u"\\E", i);
                 i = e == std::u16string_view::npos ? text.size() : e + 1;
-            } else if (next == u'K' && !inSet && !groups.empty() && groups.back()) {
-                return true;
+            } else if (next == u'K' && !inSet && InLookaround(groups)) {
+                return "\\K is not allowed in a look-around assertion";
             }
         } else if (inSet) {
             inSet = c != u']';
@@ -117,13 +130,20 @@ bool HasKeepInLookaround(std::u16string_view text) {
             i += text.substr(i + 1, 1) == u"^" ? 1 : 0;
             i += text.substr(i + 1, 1) == u"]" ? 1 : 0;
         } else if (c == u'(') {
-            groups.push_back(StartsLookaround(text.substr(i)) ||
-                             (!groups.empty() && groups.back()));
+            if (repeat == 2 && text.substr(i, 3) == u"(?#") {
+                return "a comment may not follow a possessive repeat";
+            }
+            groups.push_back(StartsLookaround(text.substr(i)) || InLookaround(groups));
         } else if (c == u')' && !groups.empty()) {
             groups.pop_back();
+        } else if (IsRepeatChar(c)) {
+            after = repeat == 1 && c == u'+' ? 2 : 1;
+        } else if (repeat == 2 && IsWhiteSpaceUnit(c)) {
+            after = 2;  // skipped there in extended mode
         }
+        repeat = after;
     }
-    return false;
+    return nullptr;
 }
 
 }  // namespace
@@ -138,8 +158,8 @@ struct RegexPattern::Compiled {
     boost::u32regex test;
 
     Compiled(std::u16string_view source, RegexSyntax how) : text(source), syntax(how) {
-        if (HasKeepInLookaround(source)) {
-            throw std::runtime_error("\\K is not allowed in a look-around assertion");
+        if (const char* why = FindMishandledConstruct(source)) {
+            throw std::runtime_error(why);
         }
         std::vector<UChar32> points = CodePoints(source);
         rc::syntax_option_type flags = rc::perl;
