@@ -1,8 +1,9 @@
 # Installs the build into a scratch prefix and checks the installed tree: the
-# program with the installed-copy marker beside it, the manual page, and for
-# the desktop program its menu entry and icons. The build folder's program
-# has no marker beside it and so stays a portable copy.
-foreach(var BUILD_DIR PREFIX BINDIR DATADIR MANDIR MARKER GUI)
+# program with the installed-copy marker beside it, the manual page, the user
+# manual where the program looks for it, and for the desktop program its menu
+# entry and icons. The build folder's program has no marker beside it and so
+# stays a portable copy.
+foreach(var BUILD_DIR PREFIX BINDIR DATADIR MANDIR MARKER GUI MANUAL MANUAL_FROM_BINDIR)
   if(NOT DEFINED ${var})
     message(FATAL_ERROR "${var} is not set")
   endif()
@@ -15,7 +16,8 @@ if(NOT result EQUAL 0)
   message(FATAL_ERROR "cmake --install failed: ${result}")
 endif()
 
-set(expected ${BINDIR}/linesift ${BINDIR}/${MARKER} ${MANDIR}/man1/linesift.1.gz)
+set(expected ${BINDIR}/linesift ${BINDIR}/${MARKER} ${MANDIR}/man1/linesift.1.gz
+  ${MANUAL}/index.html ${MANUAL}/manual.css ${BINDIR}/${MANUAL_FROM_BINDIR}/index.html)
 if(GUI)
   list(APPEND expected ${DATADIR}/applications/linesift.desktop
     ${DATADIR}/icons/hicolor/scalable/apps/linesift.svg)
@@ -28,6 +30,11 @@ foreach(file IN LISTS expected)
     message(FATAL_ERROR "${PREFIX}/${file} was not installed")
   endif()
 endforeach()
+set(MANUAL_DIR "${PREFIX}/${MANUAL}")
+include(${CMAKE_CURRENT_LIST_DIR}/manual_links_check.cmake)
+if(NOT EXISTS "${BUILD_DIR}/manual/index.html")
+  message(FATAL_ERROR "the build folder has no copy of the manual beside the program")
+endif()
 if(EXISTS "${BUILD_DIR}/${MARKER}")
   message(FATAL_ERROR "the build folder's program has an installed-copy marker beside it")
 endif()

@@ -1,7 +1,7 @@
 # Builds the Debian package of this build folder with CPack, lists its fields
 # and contents, checks that its dependencies came from the linked libraries,
-# and runs the program unpacked from it.
-foreach(var BUILD_DIR SCRATCH GUI)
+# runs the program unpacked from it and checks the user manual's links there.
+foreach(var BUILD_DIR SCRATCH GUI MANUAL)
   if(NOT DEFINED ${var})
     message(FATAL_ERROR "${var} is not set")
   endif()
@@ -38,7 +38,8 @@ endforeach()
 
 run(dpkg-deb --contents "${packages}")
 message(STATUS "${out}")
-set(files usr/bin/linesift usr/bin/linesift.installed usr/share/man/man1/linesift.1.gz)
+set(files usr/bin/linesift usr/bin/linesift.installed usr/share/man/man1/linesift.1.gz
+  usr/${MANUAL}/index.html)
 if(GUI)
   list(APPEND files usr/share/applications/linesift.desktop
     usr/share/icons/hicolor/16x16/apps/linesift.png
@@ -55,4 +56,6 @@ run("${SCRATCH}/root/usr/bin/linesift" --version)
 if(NOT out MATCHES "^Linesift Version ")
   message(FATAL_ERROR "the packaged program answered --version with: ${out}")
 endif()
+set(MANUAL_DIR "${SCRATCH}/root/usr/${MANUAL}")
+include(${CMAKE_CURRENT_LIST_DIR}/manual_links_check.cmake)
 file(REMOVE_RECURSE "${SCRATCH}")

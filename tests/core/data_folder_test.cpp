@@ -114,6 +114,59 @@ TEST_F(DataFolderTest, EnsureDataFolderCreatesMissingParents) {
     EXPECT_TRUE(EnsureDataFolder());
 }
 
+TEST_F(DataFolderTest, HelpFileIsTheManualBesideTheProgramElseTheInstalledOne) {
+    // Folder names are inside the temporary folder, whose program folder is "bin".
+    const std::string beside = "bin/manual";
+    const std::string installed = "bin/" LINESIFT_INSTALLED_MANUAL;
+    struct Row {
+        const char* name;
+        std::vector<std::string> manuals;  // folders holding an index.html
+        std::vector<std::string> folders;  // folders named index.html
+        std::string expected;              // the folder of the answer; "" for none
+    };
+    const std::vector<Row> rows = {
+        {"no manual anywhere", {}, {}, ""},
+        {"build folder copy beside the program", {beside}, {}, beside},
+        {"installed copy under share/doc", {installed}, {}, installed},
+        {"the copy beside the program wins", {beside, installed}, {}, beside},
+        {"a folder named index.html is no manual", {installed}, {beside}, installed},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        test::TempDir dir;
+        program_ = dir.Path() + "/bin";
+        std::filesystem::create_directories(program_);
+        SetProgramFolderForTesting(Utf8ToUtf16(program_));
+        for (const std::string& folder : row.manuals) {
+            std::filesystem::create_directories(dir.Path() + "/" + folder);
+            std::ofstream(dir.Path() + "/" + folder + "/index.html") << "<html></html>";
+        }
+        for (const std::string& folder : row.folders) {
+            std::filesystem::create_directories(dir.Path() + "/" + folder + "/index.html");
+        }
+        std::u16string expected;
+        if (!row.expected.empty()) {
+            std::filesystem::path path =
+                std::filesystem::canonical(dir.Path() + "/" + row.expected + "/index.html");
+            expected = Utf8ToUtf16(path.string());
+        }
+        std::u16string help = GetHelpFilePath();
+        EXPECT_EQ(help, expected);
+        EXPECT_EQ(Utf16ToUtf8(help).find("/../"), std::string::npos);
+    }
+}
+
+TEST_F(DataFolderTest, InstalledManualIsUnderShareDocBesideBin) {
+    // The default install layout: bin/linesift and share/doc/linesift/manual.
+    std::filesystem::create_directories(dir_.Path() + "/share/doc/linesift/manual");
+    std::ofstream(dir_.Path() + "/share/doc/linesift/manual/index.html") << "<html></html>";
+    if (std::string(LINESIFT_INSTALLED_MANUAL) != "../share/doc/linesift/manual") {
+        GTEST_SKIP() << "configured with another layout: " << LINESIFT_INSTALLED_MANUAL;
+    }
+    EXPECT_EQ(GetHelpFilePath(), Utf8ToUtf16(std::filesystem::canonical(dir_.Path()).string() +
+                                             "/share/doc/linesift/manual/index.html"));
+}
+
 TEST(RunningProgramFolderTest, BuildFolderCopyIsPortable) {
     std::u16string folder = GetProgramFolder();
     EXPECT_TRUE(std::filesystem::exists(Utf16ToUtf8(folder) + "/core_tests"));

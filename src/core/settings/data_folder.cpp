@@ -14,6 +14,10 @@
 #ifndef LINESIFT_INSTALLED_MARKER
 #error "LINESIFT_INSTALLED_MARKER must be defined by the build"
 #endif
+// The installed manual's folder, relative to the installed program's folder.
+#ifndef LINESIFT_INSTALLED_MANUAL
+#error "LINESIFT_INSTALLED_MANUAL must be defined by the build"
+#endif
 
 namespace linesift {
 namespace {
@@ -115,7 +119,21 @@ std::u16string GetSettingsFilePath() {
 }
 
 std::u16string GetHelpFilePath() {
-    return Utf8ToUtf16(JoinPath(NativeProgramFolder(), "Help.chm"));
+    const std::string program = NativeProgramFolder();
+    if (program.empty()) {
+        return {};
+    }
+    const std::filesystem::path folder(program);
+    for (const std::filesystem::path& candidate :
+         {folder / "manual" / "index.html", folder / LINESIFT_INSTALLED_MANUAL / "index.html"}) {
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(candidate, ec)) {
+            continue;
+        }
+        std::filesystem::path resolved = std::filesystem::canonical(candidate, ec);
+        return Utf8ToUtf16(ec ? candidate.lexically_normal().string() : resolved.string());
+    }
+    return {};
 }
 
 const char* InstalledMarkerName() {

@@ -29,7 +29,11 @@ bool EnsureDataFolder();
 // The full path of Settings.xml in the data folder.
 std::u16string GetSettingsFilePath();
 
-// The help file beside the program: the program folder and "Help.chm".
+// The user manual's contents page, index.html, as an absolute path without
+// "." or ".." parts: the copy in the program folder's "manual" folder (a
+// program run from its build folder), else the installed one in
+// share/doc/linesift/manual beside the program's bin folder. Empty when
+// neither exists.
 std::u16string GetHelpFilePath();
 
 // The name of the file that the install step writes beside an installed
