@@ -7,7 +7,8 @@ target_compile_options(linesift_warnings INTERFACE
 # The core library must never see Qt: fail the configure step if anything gives it Qt.
 function(linesift_forbid_qt target)
   get_target_property(libs ${target} LINK_LIBRARIES)
-  foreach(lib IN LISTS libs)
+  get_target_property(interface_libs ${target} INTERFACE_LINK_LIBRARIES)
+  foreach(lib IN LISTS libs interface_libs)
     if(lib MATCHES "Qt")
       message(FATAL_ERROR "${target} must not link ${lib}")
     endif()

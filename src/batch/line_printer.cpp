@@ -13,22 +13,6 @@ constexpr std::string_view kNumberColor = "\33[32m\33[K";
 constexpr std::string_view kSeparatorColor = "\33[36m\33[K";
 constexpr std::string_view kNoColor = "\33[m\33[K";
 
-// The union of spans as ordered, disjoint ranges.
-void MergeSpans(const std::vector<MatchSpan>& spans, std::vector<MatchSpan>& merged) {
-    merged = spans;
-    std::sort(merged.begin(), merged.end(),
-              [](const MatchSpan& a, const MatchSpan& b) { return a.start < b.start; });
-    size_t out = 0;
-    for (const MatchSpan& span : merged) {
-        if (out > 0 && span.start <= merged[out - 1].end) {
-            merged[out - 1].end = std::max(merged[out - 1].end, span.end);
-        } else {
-            merged[out++] = span;
-        }
-    }
-    merged.resize(out);
-}
-
 }  // namespace
 
 LinePrinter::LinePrinter(const BatchOptions& options, bool color, OutputWriter& writer)
@@ -93,7 +77,11 @@ void LinePrinter::PrintPlain(size_t index, std::u16string_view text, bool matche
         }
     }
     if (color_ && matched) {
-        MergeSpans(SpansOf(text, matched), merged_);
+        merged_.clear();
+        for (const MatchSpan& span : SpansOf(text, matched)) {
+            merged_.push_back({span.start, span.end});
+        }
+        MergeHighlightRanges(merged_);
         AppendColored(text);
     } else {
         writer_.AppendText(text);
@@ -103,7 +91,7 @@ void LinePrinter::PrintPlain(size_t index, std::u16string_view text, bool matche
 
 void LinePrinter::AppendColored(std::u16string_view text) {
     size_t pos = 0;
-    for (const MatchSpan& span : merged_) {
+    for (const HighlightRange& span : merged_) {
         size_t start = static_cast<size_t>(span.start);
         size_t end = std::min(static_cast<size_t>(span.end), text.size());
         writer_.AppendText(text.substr(pos, start - pos));

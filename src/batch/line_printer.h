@@ -6,6 +6,7 @@
 
 #include "batch.h"
 #include "filter/compiled_query.h"
+#include "markup/color_markup.h"
 #include "output_writer.h"
 
 namespace linesift {
@@ -32,7 +33,7 @@ class LinePrinter {
     OutputWriter& writer_;
     std::optional<CompiledQuery> query_;  // none without a query text
     std::vector<MatchSpan> spans_;
-    std::vector<MatchSpan> merged_;
+    std::vector<HighlightRange> merged_;  // the spans' union, in order
 };
 
 }  // namespace linesift

@@ -1,35 +1,13 @@
 #include "output_writer.h"
 
 #include <unicode/utf16.h>
-#include <unicode/utf8.h>
+
+#include "platform/code_page.h"
 
 namespace linesift {
-namespace {
-
-void AppendCodePoint(std::string& out, UChar32 c) {
-    uint8_t buf[4];
-    int32_t len = 0;
-    UBool error = false;
-    (void)error;
-    U8_APPEND(buf, len, 4, c, error);
-    out.append(reinterpret_cast<const char*>(buf), static_cast<size_t>(len));
-}
-
-}  // namespace
 
 void OutputWriter::AppendText(std::u16string_view text) {
-    const size_t n = text.size();
-    for (size_t i = 0; i < n;) {
-        char16_t u = text[i];
-        if (u < 0x80) {
-            buffer_.push_back(static_cast<char>(u));
-            ++i;
-            continue;
-        }
-        UChar32 c;
-        U16_NEXT_OR_FFFD(text.data(), i, n, c);
-        AppendCodePoint(buffer_, c);
-    }
+    AppendUtf16AsUtf8(text, buffer_);
     FlushIfFull();
 }
 
@@ -81,7 +59,7 @@ void OutputWriter::AppendJsonString(std::u16string_view text) {
         }
         UChar32 c;
         U16_NEXT(text.data(), i, n, c);
-        AppendCodePoint(buffer_, c);
+        AppendCodePointAsUtf8(static_cast<char32_t>(c), buffer_);
     }
     buffer_.push_back('"');
     FlushIfFull();

@@ -66,6 +66,32 @@ TEST(BuildHighlightMarkupTest, Rows) {
     }
 }
 
+struct MergeRow {
+    const char* name;
+    std::vector<HighlightRange> ranges;
+    std::vector<std::pair<int64_t, int64_t>> merged;
+};
+
+TEST(MergeHighlightRangesTest, Rows) {
+    const std::vector<MergeRow> rows = {
+        {"none", {}, {}},
+        {"disjoint ranges are sorted", {{5, 7}, {0, 2}}, {{0, 2}, {5, 7}}},
+        {"touching ranges merge", {{2, 4}, {0, 2}}, {{0, 4}}},
+        {"a range inside another vanishes", {{0, 10}, {3, 4}}, {{0, 10}}},
+        {"a chain of overlaps is one run", {{6, 9}, {0, 3}, {2, 7}, {12, 13}}, {{0, 9}, {12, 13}}},
+        {"duplicates merge", {{1, 2}, {1, 2}}, {{1, 2}}},
+    };
+    for (const MergeRow& row : rows) {
+        std::vector<HighlightRange> ranges = row.ranges;
+        MergeHighlightRanges(ranges);
+        std::vector<std::pair<int64_t, int64_t>> got;
+        for (const HighlightRange& r : ranges) {
+            got.emplace_back(r.start, r.end);
+        }
+        EXPECT_EQ(got, row.merged) << row.name;
+    }
+}
+
 TEST(ParseMarkupTest, TagsAttributesAndLiteralText) {
     auto segments = ParseMarkup(
         u"a<color fg=#FF0000 bg=#0000ff>x</color>b<color>y</color><color bg=#123456></color>");

@@ -64,31 +64,6 @@ bool FileHandle::ReadRaw(void* buffer, size_t count, size_t* done) {
     return true;
 }
 
-bool FileHandle::WriteRaw(const void* buffer, size_t count, size_t* done) {
-    if (done != nullptr) {
-        *done = 0;
-    }
-    if (count == 0) {
-        return true;
-    }
-    size_t total = 0;
-    const auto* p = static_cast<const uint8_t*>(buffer);
-    while (total < count) {
-        ssize_t n = ::write(fd_, p + total, count - total);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            break;
-        }
-        total += static_cast<size_t>(n);
-    }
-    if (done != nullptr) {
-        *done = total;
-    }
-    return total == count;
-}
-
 uint64_t GetFileSizeByPath(const std::string& path) {
     struct stat st;
     if (path.empty() || ::stat(path.c_str(), &st) != 0) {

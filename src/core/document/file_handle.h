@@ -28,7 +28,6 @@ class FileHandle {
     bool GetSize(uint64_t& size) const;
     // A count of 0 succeeds without calling the system; done may be null.
     bool ReadRaw(void* buffer, size_t count, size_t* done);
-    bool WriteRaw(const void* buffer, size_t count, size_t* done);
 
   private:
     int fd_ = -1;

@@ -16,7 +16,6 @@ class FileTimeStamp {
     void SetToNow();
     void SetToZero() { ns_ = 0; }
     bool IsZero() const { return ns_ == 0; }
-    int64_t Value() const { return ns_; }
     // Milliseconds since SetToNow.
     int32_t ElapsedMs() const;
 

@@ -149,7 +149,6 @@ bool TextDocument::LoadLines(const std::string& path) {
         return Fail(std::strerror(errno));
     }
     int32_t encoding = stream.DetectEncoding();
-    loaded_encoding_ = encoding;
     uint64_t size = stream.GetLength();
     if (encoding == -1) {
         return size == 0 || Fail("the file could not be read");

@@ -43,11 +43,9 @@ class TextDocument {
     // The file name (after the last '/'), or "Untitled" without a path.
     std::u16string GetTitle() const;
     bool IsModified() const { return modified_; }
-    void SetModified(bool modified) { modified_ = modified; }
     // True when the document's file has a modification time other than the
     // one it had when it was loaded or saved.
     bool HasChangedOnDisk() const;
-    const FileTimeStamp& LastWriteTime() const { return last_write_time_; }
     // True for a document that came from the clipboard (whatever its path says).
     bool IsImported() const { return imported_; }
 
@@ -61,8 +59,6 @@ class TextDocument {
     using ProgressHandler = std::function<void(uint64_t done, uint64_t total)>;
     void SetProgressHandler(ProgressHandler handler) { progress_ = std::move(handler); }
 
-    // The encoding the last load detected.
-    int32_t LoadedEncoding() const { return loaded_encoding_; }
     // Why the last load or save failed, for messages outside the desktop
     // program; empty after a success.
     const std::string& LastError() const { return last_error_; }
@@ -77,7 +73,6 @@ class TextDocument {
     std::u16string path_;
     LineStore lines_;
     TextArena arena_;
-    int32_t loaded_encoding_ = Detect;
     std::string last_error_;
     ProgressHandler progress_;
 };

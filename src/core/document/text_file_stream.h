@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -19,8 +20,6 @@ int32_t IsLikelyUtf8(const uint8_t* bytes, size_t count);
 class TextFileStream : public MappedFileStream {
   public:
     explicit TextFileStream(int32_t encoding) : encoding_(encoding) {}
-
-    int32_t Encoding() const { return encoding_; }
 
     // Detects the encoding from the first bytes: -1 when nothing can be read,
     // otherwise a TextEncoding. The position is kept.

@@ -71,7 +71,6 @@ class CompiledQuery {
     // The terms Matches evaluates and the terms FindSpans highlights.
     const std::vector<QueryTerm>& MatchTerms() const { return match_terms_; }
     const std::vector<QueryTerm>& DisplayTerms() const { return display_terms_; }
-    const RegexPattern& MainPattern() const { return main_pattern_; }
 
     // A literal that decides the lines lacking it, so a filter pass can scan
     // the text for it and evaluate only the lines that hold it.

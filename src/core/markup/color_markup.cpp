@@ -128,6 +128,20 @@ std::vector<MarkupSegment> ParseMarkup(std::u16string_view markup) {
     return segments;
 }
 
+void MergeHighlightRanges(std::vector<HighlightRange>& ranges) {
+    std::sort(ranges.begin(), ranges.end(),
+              [](const HighlightRange& x, const HighlightRange& y) { return x.start < y.start; });
+    size_t out = 0;
+    for (const HighlightRange& r : ranges) {
+        if (out > 0 && r.start <= ranges[out - 1].end) {
+            ranges[out - 1].end = std::max(ranges[out - 1].end, r.end);
+        } else {
+            ranges[out++] = r;
+        }
+    }
+    ranges.resize(out);
+}
+
 std::u16string BuildHighlightMarkup(std::u16string_view line, int64_t start, int64_t end,
                                     const std::vector<HighlightRange>& ranges,
                                     MarkupColor highlight) {
@@ -149,8 +163,7 @@ std::u16string BuildHighlightMarkup(std::u16string_view line, int64_t start, int
             lit.push_back({b, e});
         }
     }
-    std::sort(lit.begin(), lit.end(),
-              [](const HighlightRange& x, const HighlightRange& y) { return x.start < y.start; });
+    MergeHighlightRanges(lit);
     std::u16string markup;
     auto plain = [&](int64_t b, int64_t e) {
         if (b < e) {
@@ -158,12 +171,7 @@ std::u16string BuildHighlightMarkup(std::u16string_view line, int64_t start, int
         }
     };
     int64_t at = start;
-    for (size_t i = 0; i < lit.size();) {
-        int64_t b = lit[i].start;
-        int64_t e = lit[i].end;
-        for (++i; i < lit.size() && lit[i].start <= e; ++i) {
-            e = std::max(e, lit[i].end);
-        }
+    for (const auto& [b, e] : lit) {
         plain(at, b);
         markup += open;
         markup += HtmlEscape(line.substr(static_cast<size_t>(b), static_cast<size_t>(e - b)));

@@ -39,6 +39,10 @@ struct HighlightRange {
     int64_t end;
 };
 
+// Turns non-empty ranges in any order into their union: ordered, disjoint
+// ranges, overlapping or touching ones merged into one.
+void MergeHighlightRanges(std::vector<HighlightRange>& ranges);
+
 // Marks up line[start, end): runs covered by any range are wrapped in
 // <color bg=#RRGGBB>; everything is escaped. Empty when the range does not lie
 // inside the line or is empty. Ranges may overlap and come in any order.

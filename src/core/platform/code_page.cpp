@@ -95,18 +95,28 @@ std::u16string Utf8ToUtf16(std::string_view bytes) {
     return out;
 }
 
+void AppendCodePointAsUtf8(char32_t c, std::string& out) {
+    uint8_t buf[4];
+    int32_t len = 0;
+    UBool error = false;
+    (void)error;
+    U8_APPEND(buf, len, 4, static_cast<UChar32>(c), error);
+    out.append(reinterpret_cast<const char*>(buf), static_cast<size_t>(len));
+}
+
 void AppendUtf16AsUtf8(std::u16string_view text, std::string& out) {
     const size_t n = text.size();
     out.reserve(out.size() + n);
     for (size_t i = 0; i < n;) {
+        char16_t u = text[i];
+        if (u < 0x80) {
+            out.push_back(static_cast<char>(u));
+            ++i;
+            continue;
+        }
         UChar32 c;
         U16_NEXT_OR_FFFD(text.data(), i, n, c);
-        uint8_t buf[4];
-        int32_t len = 0;
-        UBool error = false;
-        (void)error;
-        U8_APPEND(buf, len, 4, c, error);
-        out.append(reinterpret_cast<const char*>(buf), static_cast<size_t>(len));
+        AppendCodePointAsUtf8(static_cast<char32_t>(c), out);
     }
 }
 

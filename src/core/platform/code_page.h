@@ -17,6 +17,8 @@ void AppendUtf8AsUtf16(std::string_view bytes, std::u16string& out);
 // UTF-16 to UTF-8. A lone surrogate becomes U+FFFD.
 std::string Utf16ToUtf8(std::u16string_view text);
 void AppendUtf16AsUtf8(std::u16string_view text, std::string& out);
+// Appends one code point (at most U+10FFFF) as UTF-8.
+void AppendCodePointAsUtf8(char32_t c, std::string& out);
 
 // The legacy code page that files detected as neither UTF-8 nor UTF-16 are
 // read with: the locale's charset when it is a legacy one, otherwise

@@ -20,14 +20,12 @@ class FileReplacement {
     bool IsReady() const { return !temp_.empty(); }
     // The temporary file to write; it exists, empty, while IsReady().
     const std::string& TempPath() const { return temp_; }
-    // The file that is replaced: the path, or a link's target.
-    const std::string& Target() const { return target_; }
     // Renames the written temporary file over the target.
     bool Commit();
     const std::string& Error() const { return error_; }
 
   private:
-    std::string target_;
+    std::string target_;  // the path, or a link's target
     std::string temp_;
     std::string error_;
 };
