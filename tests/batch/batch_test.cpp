@@ -1,6 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <thread>
 
 #include "batch.h"
 #include "test_files.h"
@@ -222,6 +230,51 @@ TEST_F(BatchTest, SaysWhenTheEngineGaveUpOnTooManyLines) {
     EXPECT_EQ(r.out, "0\n");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("backtracks too much"), std::string::npos) << r.err;
+}
+
+// How many of this process's descriptors are open on path.
+int OpenDescriptorsOn(const std::string& path) {
+    int count = 0;
+    DIR* dir = ::opendir("/proc/self/fd");
+    while (dirent* entry = dir != nullptr ? ::readdir(dir) : nullptr) {
+        char target[4096];
+        std::string link = std::string("/proc/self/fd/") + entry->d_name;
+        ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
+        count += n > 0 && std::string(target, static_cast<size_t>(n)) == path;
+    }
+    if (dir != nullptr) {
+        ::closedir(dir);
+    }
+    return count;
+}
+
+// A terminal whose other side closes after two lines: reading it then fails
+// with EIO, as a device or pipe failing part-way does.
+TEST_F(BatchTest, ReadErrorOnAPipeOrDeviceIsAnError) {
+    int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    std::string slave = ::ptsname(master);
+    int held = ::open(slave.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(held, 0);
+    termios raw = {};
+    ASSERT_EQ(::tcgetattr(held, &raw), 0);
+    ::cfmakeraw(&raw);
+    ASSERT_EQ(::tcsetattr(held, TCSANOW, &raw), 0);
+    ASSERT_EQ(::write(master, "a\nb\n", 4), 4);
+
+    BatchRun r;
+    std::thread reader([&] { r = RunArgs({"--count", slave}); });
+    while (OpenDescriptorsOn(slave) < 2) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ::close(master);
+    reader.join();
+    ::close(held);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("Input/output error"), std::string::npos) << r.err;
 }
 
 }  // namespace
