@@ -170,6 +170,9 @@ void WriteShown(const BatchOptions& options, const TextDocument& document,
     }
     LinePrinter printer(options, UseColor(options, out), writer);
     for (size_t index : result.shown_lines) {
+        if (writer.Failed()) {
+            return;
+        }
         printer.Print(index, document.Line(index).text(), result.matched.Test(index));
     }
 }

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "batch.h"
+#include "output_writer.h"
 #include "test_files.h"
 
 namespace linesift {
@@ -275,6 +276,76 @@ TEST_F(BatchTest, ReadErrorOnAPipeOrDeviceIsAnError) {
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out, "");
     EXPECT_NE(r.err.find("Input/output error"), std::string::npos) << r.err;
+}
+
+// An output on which every write fails, as on a full disk or a closed pipe
+// with SIGPIPE ignored; it counts the writes tried.
+FILE* OpenFailingOutput(int& writes) {
+    cookie_io_functions_t io = {};
+    io.write = [](void* cookie, const char*, size_t) -> ssize_t {
+        ++*static_cast<int*>(cookie);
+        errno = ENOSPC;
+        return -1;
+    };
+    return ::fopencookie(&writes, "w", io);
+}
+
+// How many writes stdio tries for one block of output that fails.
+int WritesForOneFailedBlock() {
+    int writes = 0;
+    FILE* out = OpenFailingOutput(writes);
+    std::string block(2 << 20, 'x');
+    std::fwrite(block.data(), 1, block.size(), out);
+    int tried = writes;
+    std::fclose(out);
+    return tried;
+}
+
+TEST(OutputWriterTest, ReportsAFailedWriteAsSoonAsItHappens) {
+    int writes = 0;
+    FILE* out = OpenFailingOutput(writes);
+    ASSERT_NE(out, nullptr);
+    {
+        OutputWriter writer(out);
+        writer.Append("short");
+        EXPECT_FALSE(writer.Failed()) << "nothing was written yet";
+        writer.Append(std::string(2 << 20, 'x'));
+        EXPECT_TRUE(writer.Failed()) << "a full buffer was written and failed";
+        int tried = writes;
+        for (int i = 0; i < 3; ++i) {
+            writer.Append(std::string(2 << 20, 'y'));
+        }
+        EXPECT_FALSE(writer.Flush());
+        EXPECT_EQ(writes, tried) << "nothing is written after a failure";
+    }
+    std::fclose(out);
+}
+
+TEST_F(BatchTest, StopsAtTheFirstFailedWrite) {
+    std::string text;
+    for (int i = 0; i < 60000; ++i) {
+        text += "a line of text long enough to fill the output buffer quickly " +
+                std::to_string(i) + "\n";
+    }
+    std::string path = dir_.Write("big", text);
+    for (const char* format : {"--print", "--json"}) {
+        SCOPED_TRACE(format);
+        BatchOptions options;
+        std::string error;
+        ASSERT_EQ(ParseBatchArguments({format, "--filter", "line", path}, options, error),
+                  BatchParse::Batch);
+        int writes = 0;
+        FILE* out = OpenFailingOutput(writes);
+        FILE* err = std::tmpfile();
+        EXPECT_EQ(RunBatch(options, out, err), 2);
+        EXPECT_EQ(writes, WritesForOneFailedBlock()) << "nothing is written after a failure";
+        std::fclose(out);
+        std::rewind(err);
+        char message[256] = {};
+        EXPECT_NE(std::fgets(message, sizeof message, err), nullptr);
+        EXPECT_STREQ(message, "linesift: could not write the output\n");
+        std::fclose(err);
+    }
 }
 
 }  // namespace
