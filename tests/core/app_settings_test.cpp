@@ -387,6 +387,76 @@ TEST_F(AppSettingsTest, SaveKeepsLinkAndPermissions) {
     EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
 
+// Whether text holds only characters XML 1.0 allows, and no character
+// reference to one it forbids.
+bool IsXmlText(std::string_view bytes) {
+    std::u16string text = Utf8ToUtf16(bytes);
+    if (Utf16ToUtf8(text) != bytes) {
+        return false;
+    }
+    for (size_t i = 0; i < text.size(); ++i) {
+        char16_t u = text[i];
+        bool pairLead = u >= 0xD800 && u <= 0xDBFF && i + 1 < text.size() &&
+                        text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
+        if (pairLead) {
+            ++i;
+            continue;
+        }
+        if ((u < 0x20 && u != u'\t' && u != u'\n' && u != u'\r') || u == 0xFFFE || u == 0xFFFF ||
+            (u >= 0xD800 && u <= 0xDFFF)) {
+            return false;
+        }
+    }
+    for (size_t at = bytes.find("&#"); at != std::string_view::npos;
+         at = bytes.find("&#", at + 1)) {
+        if (bytes.substr(at, 5) != "&#13;") {
+            return false;
+        }
+    }
+    return true;
+}
+
+TEST_F(AppSettingsTest, TextsXmlCannotHoldAreEscapedAndReadBackExactly) {
+    struct Row {
+        const char* name;
+        std::u16string text;
+    };
+    const std::vector<Row> rows = {
+        {"control character", u"/tmp/a\u0001b.log"},
+        {"escape character and delete", u"\u001b[31m\u007f"},
+        {"form feed and vertical tab", u"\f\v"},
+        {"non-characters", u"\uFFFE\uFFFF"},
+        {"lone surrogates", std::u16string{u'a', 0xDCE9, u'b', 0xD800}},
+        {"backslashes beside a control", u"C:\\u0001\\\\\u0002\\"},
+        {"pair kept whole", u"\U0001F600\u0003"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        AppSettings s = EverythingChanged();
+        s.recent_files = {row.text, u"plain"};
+        s.mru_queries = {row.text};
+        s.all_queries = {row.text};
+        s.tester_text_mru = {row.text};
+        s.tester_regex_mru = {row.text};
+        std::string text = Saved(s);
+        EXPECT_TRUE(IsXmlText(text)) << text;
+        EXPECT_NE(text.find("<File path=\"plain\"/>"), std::string::npos) << text;
+        AppSettings loaded;
+        ASSERT_TRUE(loaded.LoadSettings());
+        s.debut = false;
+        EXPECT_EQ(loaded, s);
+    }
+}
+
+TEST_F(AppSettingsTest, EarlierFilesReadBackslashesAsThemselves) {
+    bool accepted = false;
+    AppSettings s = Loaded(Wrap(R"(<States><MruQueries><Query text="C:\u0001\\x\"/>)"
+                                R"(</MruQueries></States>)"),
+                           accepted);
+    EXPECT_TRUE(accepted);
+    EXPECT_EQ(s.mru_queries, std::vector<std::u16string>{u"C:\\u0001\\\\x\\"});
+}
+
 TEST(ColorTextTest, ParsesAndFormats) {
     struct Row {
         const char* name;

@@ -52,7 +52,11 @@ struct AppSettings {
 
     // Writes this object to Settings.xml, creating the data folder when
     // needed. The file is replaced only once the new one is complete, so a
-    // failure leaves the earlier file as it was. False when nothing was saved.
+    // failure leaves the earlier file as it was. The file is well-formed XML
+    // 1.0: a text holding a character XML cannot hold (a control character,
+    // a lone surrogate) is written escaped, as "\uXXXX" with backslashes
+    // doubled, in an attribute named with "_escaped" appended, and reads
+    // back exactly. False when nothing was saved.
     bool SaveSettings() const;
 
     int32_t max_recent_files = 8;  // not stored
