@@ -283,7 +283,6 @@ TEST_F(AppSettingsTest, IgnoresFilesThatAreNotSettingsOfThisVersion) {
         {"other namespace", R"(<LinesiftSettings version="1.0" xmlns="urn:other"/>)"},
         {"no namespace", R"(<LinesiftSettings version="1.0"/>)"},
         {"deeply nested", Wrap("<States>" + deep + "</States>")},
-        {"larger than 16 MiB", Wrap(std::string(16 << 20, ' '))},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -292,6 +291,57 @@ TEST_F(AppSettingsTest, IgnoresFilesThatAreNotSettingsOfThisVersion) {
         EXPECT_FALSE(accepted);
         EXPECT_EQ(s, AppSettings{});
     }
+}
+
+TEST_F(AppSettingsTest, KeepsAnUnusableFileAsBadOnceAndSaysSo) {
+    struct Row {
+        const char* name;
+        std::string bytes;
+    };
+    const std::vector<Row> rows = {
+        {"not XML", "word_wrap=1\n"},
+        {"other version", R"(<LinesiftSettings version="9" xmlns="urn:linesift:settings:1"/>)"},
+        {"unreadable", "<unreadable/>"},
+    };
+    const std::string bad = SettingsPath() + ".bad";
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        dir_.Write("Settings.xml", row.bytes);
+        if (std::string(row.name) == "unreadable") {
+            ::chmod(SettingsPath().c_str(), 0);
+            if (::access(SettingsPath().c_str(), R_OK) == 0) {
+                continue;  // running as root: every file is readable
+            }
+        }
+        AppSettings s;
+        ::testing::internal::CaptureStderr();
+        EXPECT_FALSE(s.LoadSettings());
+        EXPECT_FALSE(s.LoadSettings()) << "nothing is left to set aside";
+        std::string err = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(err, "linesift: " + SettingsPath() + " could not be read; it was kept as " + bad +
+                           "\n");
+        ::chmod(bad.c_str(), 0600);
+        EXPECT_EQ(test::ReadFileBytes(bad), row.bytes) << "replaced by the latest";
+        Saved(s);
+        EXPECT_EQ(test::ReadFileBytes(bad), row.bytes) << "a save leaves it alone";
+    }
+}
+
+TEST_F(AppSettingsTest, LargeFilesAreReadOrKept) {
+    bool accepted = false;
+    std::string big = Wrap(std::string(17 << 20, ' ') + R"(<States><Application word_wrap="1"/>)"
+                                                        R"(</States>)");
+    AppSettings s = Loaded(big, accepted);
+    EXPECT_TRUE(accepted) << "a valid file of 17 MiB";
+    EXPECT_TRUE(s.word_wrap);
+
+    dir_.Write("Settings.xml", kHeader);
+    ASSERT_EQ(::truncate(SettingsPath().c_str(), off_t{300} << 20), 0);
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(AppSettings{}.LoadSettings()) << "too large to read";
+    ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::filesystem::file_size(SettingsPath() + ".bad"), uintmax_t{300} << 20);
+    EXPECT_FALSE(std::filesystem::exists(SettingsPath()));
 }
 
 TEST_F(AppSettingsTest, IgnoresSettingsPathsThatAreNotFiles) {

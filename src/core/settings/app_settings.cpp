@@ -1,8 +1,10 @@
 #include "settings/app_settings.h"
 
+#include <sys/stat.h>
 #include <tinyxml2.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -24,8 +26,8 @@ constexpr char kRootName[] = "LinesiftSettings";
 constexpr char kVersion[] = "1.0";
 constexpr char kNamespace[] = "urn:linesift:settings:1";
 // Far beyond anything the program writes (its lists are short); a larger file
-// is ignored rather than parsed into memory.
-constexpr size_t kMaxFileBytes = 16 << 20;
+// is set aside rather than parsed into memory.
+constexpr size_t kMaxFileBytes = size_t{256} << 20;
 // A text that XML 1.0 cannot hold (a control character, a lone surrogate) is
 // stored escaped in the attribute of this suffix instead of its own; files
 // written before this existed never have one, so they read as before.
@@ -468,12 +470,40 @@ AppSettings& AppSettings::Instance() {
     return settings;
 }
 
-bool AppSettings::LoadSettings() {
-    try {
-        return ReadSettings(Utf16ToUtf8(GetSettingsFilePath()), *this);
-    } catch (const std::bad_alloc&) {
-        return false;
+namespace {
+
+// Keeps a settings file that exists but could not be used under path +
+// ".bad" (replacing an earlier one), so that the next save does not destroy
+// it, and says so on stderr.
+void SetAsideUnusable(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return;
     }
+    std::string kept = path + ".bad";
+    if (::rename(path.c_str(), kept.c_str()) == 0) {
+        std::fprintf(stderr, "linesift: %s could not be read; it was kept as %s\n", path.c_str(),
+                     kept.c_str());
+    } else {
+        std::fprintf(stderr, "linesift: %s could not be read, nor kept as %s: %s\n", path.c_str(),
+                     kept.c_str(), std::strerror(errno));
+    }
+}
+
+}  // namespace
+
+bool AppSettings::LoadSettings() {
+    std::string path = Utf16ToUtf8(GetSettingsFilePath());
+    bool ok = false;
+    try {
+        ok = ReadSettings(path, *this);
+    } catch (const std::bad_alloc&) {
+        ok = false;
+    }
+    if (!ok) {
+        SetAsideUnusable(path);
+    }
+    return ok;
 }
 
 bool AppSettings::SaveSettings() const {

@@ -45,9 +45,11 @@ struct AppSettings {
     static AppSettings& Instance();
 
     // Reads Settings.xml into this object. False (and nothing applied) when
-    // the file is missing, unreadable, larger than 16 MiB, not well-formed or
+    // the file is missing, unreadable, larger than 256 MiB, not well-formed or
     // not a settings file of this version; bad attributes are skipped one by
-    // one. Applies ansi_code_page to the legacy code page when ICU knows it.
+    // one. A file that exists but cannot be used is renamed Settings.xml.bad
+    // (replacing an earlier one), so no save overwrites it, and stderr says
+    // so. Applies ansi_code_page to the legacy code page when ICU knows it.
     bool LoadSettings();
 
     // Writes this object to Settings.xml, creating the data folder when
