@@ -170,6 +170,9 @@ void WriteShown(const BatchOptions& options, const TextDocument& document,
     }
     LinePrinter printer(options, UseColor(options, out), writer);
     for (size_t index : result.shown_lines) {
+        if (writer.Failed()) {
+            return;
+        }
         printer.Print(index, document.Line(index).text(), result.matched.Test(index));
     }
 }
@@ -195,11 +198,6 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err) {
         return 2;
     }
     int64_t filterMs = MonotonicMs() - start;
-    if (result.gave_up) {
-        std::fprintf(err,
-                     "linesift: the regular expression backtracks too much on these lines; "
-                     "no line counts as matching\n");
-    }
 
     OutputWriter writer(out);
     WriteShown(options, document, result, out, writer);
@@ -207,12 +205,22 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err) {
         std::fprintf(err, "linesift: could not write the output\n");
         return 2;
     }
+    if (result.undecided_lines > 0) {
+        std::fprintf(err,
+                     "linesift: the regular expression backtracks too much: %zu of %zu lines "
+                     "could not be decided%s; the result is incomplete\n",
+                     result.undecided_lines, document.LineCount(),
+                     result.gave_up ? " (the filter stopped; no line counts as matching)" : "");
+    }
     if (options.stats) {
         std::fprintf(err,
                      "load_ms=%" PRId64 " filter_ms=%" PRId64 " lines=%zu bytes=%" PRIu64
                      " peak_rss_mb=%ld\n",
                      loadMs, filterMs, document.LineCount(),
                      static_cast<uint64_t>(GetFileSizeByPath(options.file)), PeakRssMb());
+    }
+    if (result.undecided_lines > 0) {
+        return 2;
     }
     return result.shown_lines.empty() ? 1 : 0;
 }

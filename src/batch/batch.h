@@ -41,7 +41,8 @@ BatchParse ParseBatchArguments(const std::vector<std::string>& args, BatchOption
 // Runs the batch request, writing results to out and messages to err.
 // Returns the exit status: 0 when at least one line was printed or counted,
 // 1 when none, 2 on error (a file that cannot be read, a regular expression
-// that does not compile, a failed write).
+// that does not compile, a failed write, lines the regular expression engine
+// could not decide, which stderr counts).
 int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err);
 
 }  // namespace linesift

@@ -52,8 +52,13 @@ void LinePrinter::PrintJson(size_t index, std::u16string_view text, bool matched
         const char* separator = "";
         for (const MatchSpan& span : SpansOf(text, matched)) {
             writer_.Append(separator);
-            writer_.Append("[" + std::to_string(span.start) + ", " + std::to_string(span.end) +
-                           "]");
+            // Appended piece by piece: GCC 12 at -O3 warns (-Wrestrict, wrongly)
+            // on a chain of string concatenations here.
+            writer_.Append("[");
+            writer_.Append(std::to_string(span.start));
+            writer_.Append(", ");
+            writer_.Append(std::to_string(span.end));
+            writer_.Append("]");
             separator = ", ";
         }
         writer_.Append("]");

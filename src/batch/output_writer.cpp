@@ -66,11 +66,14 @@ void OutputWriter::AppendJsonString(std::u16string_view text) {
 }
 
 bool OutputWriter::Flush() {
-    if (!buffer_.empty() && !failed_) {
-        failed_ = std::fwrite(buffer_.data(), 1, buffer_.size(), out_) != buffer_.size();
+    // After a failure the stream is not flushed again: that would retry the
+    // data it still holds, once per block of output.
+    if (!failed_) {
+        failed_ = (!buffer_.empty() &&
+                   std::fwrite(buffer_.data(), 1, buffer_.size(), out_) != buffer_.size()) ||
+                  std::fflush(out_) != 0;
     }
     buffer_.clear();
-    failed_ = std::fflush(out_) != 0 || failed_;
     return !failed_;
 }
 

@@ -25,6 +25,9 @@ class OutputWriter {
     void AppendJsonString(std::u16string_view text);
     // False when a write failed (for example a closed pipe or a full disk).
     bool Flush();
+    // Whether a write has failed; nothing more is written after that, so a
+    // caller stops producing output at once.
+    bool Failed() const { return failed_; }
 
   private:
     static constexpr size_t kFlushAt = 1 << 20;

@@ -1,8 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <thread>
 
 #include "batch.h"
+#include "output_writer.h"
 #include "test_files.h"
 
 namespace linesift {
@@ -212,16 +221,156 @@ TEST_F(BatchTest, ArgumentErrors) {
     EXPECT_EQ(RunArgs({"some.log"}).status, -1);
 }
 
-TEST_F(BatchTest, SaysWhenTheEngineGaveUpOnTooManyLines) {
-    std::string text = "aaa\n";
-    for (int i = 0; i < 150; ++i) {
-        text += std::string(40, 'a') + "b\n";
+// Lines the engine gives up on are undecided: the results printed stay, the
+// count goes to stderr and the exit status is 2.
+TEST_F(BatchTest, CountsUndecidedLinesAndFails) {
+    const std::string hard = std::string(40, 'a') + "b\n";
+    struct Row {
+        const char* name;
+        int hardLines;
+        const char* mode;
+        std::string out;
+        const char* err;
+    };
+    const std::vector<Row> rows = {
+        {"one undecided line", 1, "hide-unmatched", "1\n",
+         "linesift: the regular expression backtracks too much: 1 of 4 lines could not be "
+         "decided; the result is incomplete\n"},
+        {"hide matched keeps printing", 3, "hide-matched", "5\n",
+         "linesift: the regular expression backtracks too much: 3 of 6 lines could not be "
+         "decided; the result is incomplete\n"},
+        {"the filter stops", 150, "hide-matched", "153\n",
+         "linesift: the regular expression backtracks too much: 153 of 153 lines could not be "
+         "decided (the filter stopped; no line counts as matching); the result is "
+         "incomplete\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::string text = "aaa\nxyz\n";
+        for (int i = 0; i < row.hardLines; ++i) {
+            text += hard;
+        }
+        BatchRun r = RunArgs({"--filter", "(a+)+$", "--query-mode", "regex", "--filter-mode",
+                              row.mode, "--count", dir_.Write("hard", text)});
+        EXPECT_EQ(r.out, row.out);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.err, row.err);
     }
-    BatchRun r = RunArgs(
-        {"--filter", "(a+)+$", "--query-mode", "regex", "--count", dir_.Write("hard", text)});
-    EXPECT_EQ(r.out, "0\n");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("backtracks too much"), std::string::npos) << r.err;
+}
+
+// How many of this process's descriptors are open on path.
+int OpenDescriptorsOn(const std::string& path) {
+    int count = 0;
+    DIR* dir = ::opendir("/proc/self/fd");
+    while (dirent* entry = dir != nullptr ? ::readdir(dir) : nullptr) {
+        char target[4096];
+        std::string link = std::string("/proc/self/fd/") + entry->d_name;
+        ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
+        count += n > 0 && std::string(target, static_cast<size_t>(n)) == path;
+    }
+    if (dir != nullptr) {
+        ::closedir(dir);
+    }
+    return count;
+}
+
+// A terminal whose other side closes after two lines: reading it then fails
+// with EIO, as a device or pipe failing part-way does.
+TEST_F(BatchTest, ReadErrorOnAPipeOrDeviceIsAnError) {
+    int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    std::string slave = ::ptsname(master);
+    int held = ::open(slave.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(held, 0);
+    termios raw = {};
+    ASSERT_EQ(::tcgetattr(held, &raw), 0);
+    ::cfmakeraw(&raw);
+    ASSERT_EQ(::tcsetattr(held, TCSANOW, &raw), 0);
+    ASSERT_EQ(::write(master, "a\nb\n", 4), 4);
+
+    BatchRun r;
+    std::thread reader([&] { r = RunArgs({"--count", slave}); });
+    while (OpenDescriptorsOn(slave) < 2) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ::close(master);
+    reader.join();
+    ::close(held);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("Input/output error"), std::string::npos) << r.err;
+}
+
+// An output on which every write fails, as on a full disk or a closed pipe
+// with SIGPIPE ignored; it counts the writes tried.
+FILE* OpenFailingOutput(int& writes) {
+    cookie_io_functions_t io = {};
+    io.write = [](void* cookie, const char*, size_t) -> ssize_t {
+        ++*static_cast<int*>(cookie);
+        errno = ENOSPC;
+        return -1;
+    };
+    return ::fopencookie(&writes, "w", io);
+}
+
+// How many writes stdio tries for one block of output that fails.
+int WritesForOneFailedBlock() {
+    int writes = 0;
+    FILE* out = OpenFailingOutput(writes);
+    std::string block(2 << 20, 'x');
+    std::fwrite(block.data(), 1, block.size(), out);
+    int tried = writes;
+    std::fclose(out);
+    return tried;
+}
+
+TEST(OutputWriterTest, ReportsAFailedWriteAsSoonAsItHappens) {
+    int writes = 0;
+    FILE* out = OpenFailingOutput(writes);
+    ASSERT_NE(out, nullptr);
+    {
+        OutputWriter writer(out);
+        writer.Append("short");
+        EXPECT_FALSE(writer.Failed()) << "nothing was written yet";
+        writer.Append(std::string(2 << 20, 'x'));
+        EXPECT_TRUE(writer.Failed()) << "a full buffer was written and failed";
+        int tried = writes;
+        for (int i = 0; i < 3; ++i) {
+            writer.Append(std::string(2 << 20, 'y'));
+        }
+        EXPECT_FALSE(writer.Flush());
+        EXPECT_EQ(writes, tried) << "nothing is written after a failure";
+    }
+    std::fclose(out);
+}
+
+TEST_F(BatchTest, StopsAtTheFirstFailedWrite) {
+    std::string text;
+    for (int i = 0; i < 60000; ++i) {
+        text += "a line of text long enough to fill the output buffer quickly " +
+                std::to_string(i) + "\n";
+    }
+    std::string path = dir_.Write("big", text);
+    for (const char* format : {"--print", "--json"}) {
+        SCOPED_TRACE(format);
+        BatchOptions options;
+        std::string error;
+        ASSERT_EQ(ParseBatchArguments({format, "--filter", "line", path}, options, error),
+                  BatchParse::Batch);
+        int writes = 0;
+        FILE* out = OpenFailingOutput(writes);
+        FILE* err = std::tmpfile();
+        EXPECT_EQ(RunBatch(options, out, err), 2);
+        EXPECT_EQ(writes, WritesForOneFailedBlock()) << "nothing is written after a failure";
+        std::fclose(out);
+        std::rewind(err);
+        char message[256] = {};
+        EXPECT_NE(std::fgets(message, sizeof message, err), nullptr);
+        EXPECT_STREQ(message, "linesift: could not write the output\n");
+        std::fclose(err);
+    }
 }
 
 }  // namespace

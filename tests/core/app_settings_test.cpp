@@ -283,7 +283,6 @@ TEST_F(AppSettingsTest, IgnoresFilesThatAreNotSettingsOfThisVersion) {
         {"other namespace", R"(<LinesiftSettings version="1.0" xmlns="urn:other"/>)"},
         {"no namespace", R"(<LinesiftSettings version="1.0"/>)"},
         {"deeply nested", Wrap("<States>" + deep + "</States>")},
-        {"larger than 16 MiB", Wrap(std::string(16 << 20, ' '))},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -292,6 +291,57 @@ TEST_F(AppSettingsTest, IgnoresFilesThatAreNotSettingsOfThisVersion) {
         EXPECT_FALSE(accepted);
         EXPECT_EQ(s, AppSettings{});
     }
+}
+
+TEST_F(AppSettingsTest, KeepsAnUnusableFileAsBadOnceAndSaysSo) {
+    struct Row {
+        const char* name;
+        std::string bytes;
+    };
+    const std::vector<Row> rows = {
+        {"not XML", "word_wrap=1\n"},
+        {"other version", R"(<LinesiftSettings version="9" xmlns="urn:linesift:settings:1"/>)"},
+        {"unreadable", "<unreadable/>"},
+    };
+    const std::string bad = SettingsPath() + ".bad";
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        dir_.Write("Settings.xml", row.bytes);
+        if (std::string(row.name) == "unreadable") {
+            ::chmod(SettingsPath().c_str(), 0);
+            if (::access(SettingsPath().c_str(), R_OK) == 0) {
+                continue;  // running as root: every file is readable
+            }
+        }
+        AppSettings s;
+        ::testing::internal::CaptureStderr();
+        EXPECT_FALSE(s.LoadSettings());
+        EXPECT_FALSE(s.LoadSettings()) << "nothing is left to set aside";
+        std::string err = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(err, "linesift: " + SettingsPath() + " could not be read; it was kept as " + bad +
+                           "\n");
+        ::chmod(bad.c_str(), 0600);
+        EXPECT_EQ(test::ReadFileBytes(bad), row.bytes) << "replaced by the latest";
+        Saved(s);
+        EXPECT_EQ(test::ReadFileBytes(bad), row.bytes) << "a save leaves it alone";
+    }
+}
+
+TEST_F(AppSettingsTest, LargeFilesAreReadOrKept) {
+    bool accepted = false;
+    std::string big = Wrap(std::string(17 << 20, ' ') + R"(<States><Application word_wrap="1"/>)"
+                                                        R"(</States>)");
+    AppSettings s = Loaded(big, accepted);
+    EXPECT_TRUE(accepted) << "a valid file of 17 MiB";
+    EXPECT_TRUE(s.word_wrap);
+
+    dir_.Write("Settings.xml", kHeader);
+    ASSERT_EQ(::truncate(SettingsPath().c_str(), off_t{300} << 20), 0);
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(AppSettings{}.LoadSettings()) << "too large to read";
+    ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::filesystem::file_size(SettingsPath() + ".bad"), uintmax_t{300} << 20);
+    EXPECT_FALSE(std::filesystem::exists(SettingsPath()));
 }
 
 TEST_F(AppSettingsTest, IgnoresSettingsPathsThatAreNotFiles) {
@@ -385,6 +435,76 @@ TEST_F(AppSettingsTest, SaveKeepsLinkAndPermissions) {
     struct stat st;
     ASSERT_EQ(::stat(real.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+// Whether text holds only characters XML 1.0 allows, and no character
+// reference to one it forbids.
+bool IsXmlText(std::string_view bytes) {
+    std::u16string text = Utf8ToUtf16(bytes);
+    if (Utf16ToUtf8(text) != bytes) {
+        return false;
+    }
+    for (size_t i = 0; i < text.size(); ++i) {
+        char16_t u = text[i];
+        bool pairLead = u >= 0xD800 && u <= 0xDBFF && i + 1 < text.size() &&
+                        text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
+        if (pairLead) {
+            ++i;
+            continue;
+        }
+        if ((u < 0x20 && u != u'\t' && u != u'\n' && u != u'\r') || u == 0xFFFE || u == 0xFFFF ||
+            (u >= 0xD800 && u <= 0xDFFF)) {
+            return false;
+        }
+    }
+    for (size_t at = bytes.find("&#"); at != std::string_view::npos;
+         at = bytes.find("&#", at + 1)) {
+        if (bytes.substr(at, 5) != "&#13;") {
+            return false;
+        }
+    }
+    return true;
+}
+
+TEST_F(AppSettingsTest, TextsXmlCannotHoldAreEscapedAndReadBackExactly) {
+    struct Row {
+        const char* name;
+        std::u16string text;
+    };
+    const std::vector<Row> rows = {
+        {"control character", u"/tmp/a\u0001b.log"},
+        {"escape character and delete", u"\u001b[31m\u007f"},
+        {"form feed and vertical tab", u"\f\v"},
+        {"non-characters", u"\uFFFE\uFFFF"},
+        {"lone surrogates", std::u16string{u'a', 0xDCE9, u'b', 0xD800}},
+        {"backslashes beside a control", u"C:\\u0001\\\\\u0002\\"},
+        {"pair kept whole", u"\U0001F600\u0003"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        AppSettings s = EverythingChanged();
+        s.recent_files = {row.text, u"plain"};
+        s.mru_queries = {row.text};
+        s.all_queries = {row.text};
+        s.tester_text_mru = {row.text};
+        s.tester_regex_mru = {row.text};
+        std::string text = Saved(s);
+        EXPECT_TRUE(IsXmlText(text)) << text;
+        EXPECT_NE(text.find("<File path=\"plain\"/>"), std::string::npos) << text;
+        AppSettings loaded;
+        ASSERT_TRUE(loaded.LoadSettings());
+        s.debut = false;
+        EXPECT_EQ(loaded, s);
+    }
+}
+
+TEST_F(AppSettingsTest, EarlierFilesReadBackslashesAsThemselves) {
+    bool accepted = false;
+    AppSettings s = Loaded(Wrap(R"(<States><MruQueries><Query text="C:\u0001\\x\"/>)"
+                                R"(</MruQueries></States>)"),
+                           accepted);
+    EXPECT_TRUE(accepted);
+    EXPECT_EQ(s.mru_queries, std::vector<std::u16string>{u"C:\\u0001\\\\x\\"});
 }
 
 TEST(ColorTextTest, ParsesAndFormats) {

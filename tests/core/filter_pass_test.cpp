@@ -100,8 +100,9 @@ TEST(FilterPassTest, FilterModeRows) {
 }
 
 // A regular expression that backtracks catastrophically: the engine gives up
-// on each such line, which does not match; a pass that saw it give up on 100
-// lines stops with no line matched, however the lines were split.
+// on each such line, which does not match and is counted as undecided; a pass
+// that saw it give up on 100 lines stops with no line matched and every line
+// undecided, however the lines were split.
 TEST(FilterPassTest, EngineGiveUpsCountAsUnmatchedThenStopThePass) {
     const std::u16string hard = std::u16string(40, u'a') + u"b";
     struct Row {
@@ -110,11 +111,24 @@ TEST(FilterPassTest, EngineGiveUpsCountAsUnmatchedThenStopThePass) {
         FilterMode mode;
         bool gaveUp;
         Indices matched;
+        size_t undecided;
     };
     const Row rows[] = {
-        {"a few give-ups only fail their lines", 99, FilterMode::HideUnmatched, false, {0, 100}},
-        {"the hundredth give-up stops the pass", 100, FilterMode::HideUnmatched, true, {}},
-        {"a stopped pass hides no line in hide matched", 300, FilterMode::HideMatched, true, {}},
+        {"no give-up, nothing undecided", 0, FilterMode::HideUnmatched, false, {0, 1}, 0},
+        {"one give-up is one undecided line", 1, FilterMode::HideMatched, false, {0, 2}, 1},
+        {"a few give-ups only fail their lines",
+         99,
+         FilterMode::HideUnmatched,
+         false,
+         {0, 100},
+         99},
+        {"the hundredth give-up stops the pass", 100, FilterMode::HideUnmatched, true, {}, 102},
+        {"a stopped pass hides no line in hide matched",
+         300,
+         FilterMode::HideMatched,
+         true,
+         {},
+         302},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -130,6 +144,7 @@ TEST(FilterPassTest, EngineGiveUpsCountAsUnmatchedThenStopThePass) {
                     .text = u"(a+)+$", .query_mode = QueryMode::Regex, .filter_mode = row.mode},
                 store.Store(), result));
             EXPECT_EQ(result.gave_up, row.gaveUp);
+            EXPECT_EQ(result.undecided_lines, row.undecided);
             EXPECT_EQ(MatchedLines(result), row.matched);
             EXPECT_EQ(result.shown_lines.size(), row.mode == FilterMode::HideMatched
                                                      ? lines.size() - row.matched.size()

@@ -157,10 +157,18 @@ bool MappedFileStream::OpenExisting(const std::string& path) {
         memory_.clear();
         uint8_t buf[65536];
         size_t got = 0;
-        while (file_.File().ReadRaw(buf, sizeof buf, &got) && got > 0) {
+        bool ok;
+        while ((ok = file_.File().ReadRaw(buf, sizeof buf, &got)) && got > 0) {
             memory_.insert(memory_.end(), buf, buf + got);
         }
+        int err = errno;
         file_.CloseAll();
+        if (!ok) {
+            // A failed read is an error, never the end of the data.
+            memory_.clear();
+            errno = err;
+            return false;
+        }
         in_memory_ = true;
         length_ = memory_.size();
         file_.SetPath(path);

@@ -89,7 +89,8 @@ class MappedFileStream : public ByteStream {
     ~MappedFileStream() override;
 
     // Opens an existing file for reading. Fails for a missing path, a
-    // folder, or an open stream.
+    // folder, an open stream, or a pipe or device whose read fails (errno
+    // tells why).
     bool OpenExisting(const std::string& path);
     // Creates (or truncates) path for writing with room for initialSize bytes.
     bool CreateNew(const std::string& path, uint64_t initialSize);

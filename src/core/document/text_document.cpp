@@ -289,7 +289,7 @@ bool WriteTextFileReplacing(const std::string& path,
     bool ok = true;
     {
         TextFileStream stream(Detect);
-        ok = stream.CreateNew(replacement.TempPath(), 4096) && writeLines(stream);
+        ok = stream.CreateNew(replacement.WritePath(), 4096) && writeLines(stream);
         ok = ok && (stream.GetLength() == 0 || stream.Sync());
         ok = stream.Close() && ok;
     }

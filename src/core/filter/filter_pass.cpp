@@ -233,6 +233,7 @@ bool RunFilterPass(const FilterRequest& request, const LineStore& lines, FilterR
     try {
         result.matched.Reset(lines.size());
         result.gave_up = false;
+        result.undecided_lines = 0;
         if (!request.text.empty()) {
             CompiledQuery query(request.text, {.match_case = request.match_case,
                                                .whole_word = request.whole_word,
@@ -240,8 +241,10 @@ bool RunFilterPass(const FilterRequest& request, const LineStore& lines, FilterR
             GiveUpBudget budget;
             EvaluateLines(query, lines, result.matched, budget);
             result.gave_up = budget.Exhausted();
+            result.undecided_lines = budget.used.load();
             if (result.gave_up) {
                 result.matched.Reset(lines.size());
+                result.undecided_lines = lines.size();
             }
         }
         CollectShown(request.text.empty() ? FilterMode::ShowAll : request.filter_mode, result);

@@ -58,13 +58,17 @@ struct FilterResult {
     // The expression engine gave up on so many lines (a regular expression
     // that backtracks catastrophically) that the pass stopped: no line matched.
     bool gave_up = false;
+    // The lines whose verdict is not known: those the engine gave up on, or
+    // every line when the pass stopped (gave_up). A pass with any is
+    // incomplete, and its user must be told.
+    size_t undecided_lines = 0;
 };
 
 // The filter pass: evaluates the request's query once per line, in document
 // order, and shows the lines its filter mode keeps. With an empty text every
 // line is shown and none is evaluated or matched. A line the engine gives up
-// on does not match; once it has given up on 100 lines, the pass stops and
-// no line matches (gave_up), so its time stays bounded. Returns false, leaving
+// on does not match and is undecided; once it has given up on 100 lines, the
+// pass stops and no line matches (gave_up), so its time stays bounded. Returns false, leaving
 // result untouched, when a non-empty request fails ValidateFilterRequest; and
 // false with an empty result when memory ran out. Large documents are split
 // across the processor's cores, joined before it returns.

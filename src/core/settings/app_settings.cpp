@@ -1,8 +1,10 @@
 #include "settings/app_settings.h"
 
+#include <sys/stat.h>
 #include <tinyxml2.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -24,8 +26,12 @@ constexpr char kRootName[] = "LinesiftSettings";
 constexpr char kVersion[] = "1.0";
 constexpr char kNamespace[] = "urn:linesift:settings:1";
 // Far beyond anything the program writes (its lists are short); a larger file
-// is ignored rather than parsed into memory.
-constexpr size_t kMaxFileBytes = 16 << 20;
+// is set aside rather than parsed into memory.
+constexpr size_t kMaxFileBytes = size_t{256} << 20;
+// A text that XML 1.0 cannot hold (a control character, a lone surrogate) is
+// stored escaped in the attribute of this suffix instead of its own; files
+// written before this existed never have one, so they read as before.
+constexpr char kEscapedSuffix[] = "_escaped";
 
 int HexDigit(char16_t c) {
     if (c >= u'0' && c <= u'9') {
@@ -156,6 +162,46 @@ void ReadMainFrame(const XMLElement& element, AppSettings& s) {
     ReadBool(element, "show_statusbar", s.show_statusbar);
 }
 
+// Undoes EscapeText: "\\" is a backslash and "\uXXXX" the UTF-16 unit
+// XXXX; any other backslash stands for itself.
+std::u16string UnescapeText(std::u16string_view text) {
+    std::u16string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == u'\\' && i + 1 < text.size() && text[i + 1] == u'\\') {
+            out += u'\\';
+            ++i;
+            continue;
+        }
+        if (text[i] == u'\\' && i + 5 < text.size() && text[i + 1] == u'u') {
+            int unit = 0;
+            for (size_t k = i + 2; k < i + 6 && unit >= 0; ++k) {
+                int digit = HexDigit(text[k]);
+                unit = digit < 0 ? -1 : unit * 16 + digit;
+            }
+            if (unit >= 0) {
+                out += static_cast<char16_t>(unit);
+                i += 5;
+                continue;
+            }
+        }
+        out += text[i];
+    }
+    return out;
+}
+
+// The text of attribute name, or of its escaped form (name + kEscapedSuffix),
+// which takes precedence; nullopt when neither is there.
+std::optional<std::u16string> TextAttribute(const XMLElement& element, const char* name) {
+    std::string escaped = std::string(name) + kEscapedSuffix;
+    if (const char* text = element.Attribute(escaped.c_str())) {
+        return UnescapeText(Utf8ToUtf16(text));
+    }
+    if (const char* text = element.Attribute(name)) {
+        return Utf8ToUtf16(text);
+    }
+    return std::nullopt;
+}
+
 // Appends the non-empty value of attribute of each child named child.
 template <typename List>
 void AppendTexts(const XMLElement* parent, const char* child, const char* attribute, List& list) {
@@ -164,9 +210,9 @@ void AppendTexts(const XMLElement* parent, const char* child, const char* attrib
     }
     for (const XMLElement* e = parent->FirstChildElement(child); e != nullptr;
          e = e->NextSiblingElement(child)) {
-        const char* text = e->Attribute(attribute);
-        if (text != nullptr && text[0] != '\0') {
-            list.push_back(Utf8ToUtf16(text));
+        std::optional<std::u16string> text = TextAttribute(*e, attribute);
+        if (text && !text->empty()) {
+            list.push_back(std::move(*text));
         }
     }
 }
@@ -268,8 +314,65 @@ void SetBool(XMLElement* element, const char* name, bool value) {
     element->SetAttribute(name, value ? 1 : 0);
 }
 
+// Whether XML 1.0 can hold the UTF-16 unit at text[i]: not a control
+// character other than tab, line feed and carriage return, not U+FFFE or
+// U+FFFF, not half of a surrogate pair without its other half.
+bool XmlCanHold(std::u16string_view text, size_t i) {
+    char16_t u = text[i];
+    if (u < 0x20) {
+        return u == u'\t' || u == u'\n' || u == u'\r';
+    }
+    if (u == 0xFFFE || u == 0xFFFF) {
+        return false;
+    }
+    if (u >= 0xD800 && u <= 0xDBFF) {
+        return i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
+    }
+    if (u >= 0xDC00 && u <= 0xDFFF) {
+        return i > 0 && text[i - 1] >= 0xD800 && text[i - 1] <= 0xDBFF;
+    }
+    return true;
+}
+
+// The text with each unit XML cannot hold written as "\uXXXX" and each
+// backslash doubled; false (text untouched) when every unit can be held.
+bool EscapeText(std::u16string_view text, std::u16string& out) {
+    size_t i = 0;
+    while (i < text.size() && XmlCanHold(text, i)) {
+        ++i;
+    }
+    if (i == text.size()) {
+        return false;
+    }
+    static const char16_t kHex[] = u"0123456789ABCDEF";
+    out.clear();
+    for (i = 0; i < text.size(); ++i) {
+        char16_t u = text[i];
+        if (u == u'\\') {
+            out += u"\\\\";
+        } else if (XmlCanHold(text, i)) {
+            out += u;
+        } else {
+            out += u"\\u";
+            for (int shift = 12; shift >= 0; shift -= 4) {
+                out += kHex[(u >> shift) & 0xF];
+            }
+        }
+    }
+    return true;
+}
+
+// Writes value as attribute name; a value XML cannot hold goes escaped
+// (EscapeText) into name + kEscapedSuffix instead, so the file stays
+// well-formed and reads back exactly.
 void SetText(XMLElement* element, const char* name, std::u16string_view value) {
-    element->SetAttribute(name, Utf16ToUtf8(value).c_str());
+    std::u16string escaped;
+    if (EscapeText(value, escaped)) {
+        std::string escapedName = std::string(name) + kEscapedSuffix;
+        element->SetAttribute(escapedName.c_str(), Utf16ToUtf8(escaped).c_str());
+    } else {
+        element->SetAttribute(name, Utf16ToUtf8(value).c_str());
+    }
 }
 
 void WriteApplication(XMLElement* states, const AppSettings& s) {
@@ -367,12 +470,40 @@ AppSettings& AppSettings::Instance() {
     return settings;
 }
 
-bool AppSettings::LoadSettings() {
-    try {
-        return ReadSettings(Utf16ToUtf8(GetSettingsFilePath()), *this);
-    } catch (const std::bad_alloc&) {
-        return false;
+namespace {
+
+// Keeps a settings file that exists but could not be used under path +
+// ".bad" (replacing an earlier one), so that the next save does not destroy
+// it, and says so on stderr.
+void SetAsideUnusable(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return;
     }
+    std::string kept = path + ".bad";
+    if (::rename(path.c_str(), kept.c_str()) == 0) {
+        std::fprintf(stderr, "linesift: %s could not be read; it was kept as %s\n", path.c_str(),
+                     kept.c_str());
+    } else {
+        std::fprintf(stderr, "linesift: %s could not be read, nor kept as %s: %s\n", path.c_str(),
+                     kept.c_str(), std::strerror(errno));
+    }
+}
+
+}  // namespace
+
+bool AppSettings::LoadSettings() {
+    std::string path = Utf16ToUtf8(GetSettingsFilePath());
+    bool ok = false;
+    try {
+        ok = ReadSettings(path, *this);
+    } catch (const std::bad_alloc&) {
+        ok = false;
+    }
+    if (!ok) {
+        SetAsideUnusable(path);
+    }
+    return ok;
 }
 
 bool AppSettings::SaveSettings() const {

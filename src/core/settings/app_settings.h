@@ -45,14 +45,20 @@ struct AppSettings {
     static AppSettings& Instance();
 
     // Reads Settings.xml into this object. False (and nothing applied) when
-    // the file is missing, unreadable, larger than 16 MiB, not well-formed or
+    // the file is missing, unreadable, larger than 256 MiB, not well-formed or
     // not a settings file of this version; bad attributes are skipped one by
-    // one. Applies ansi_code_page to the legacy code page when ICU knows it.
+    // one. A file that exists but cannot be used is renamed Settings.xml.bad
+    // (replacing an earlier one), so no save overwrites it, and stderr says
+    // so. Applies ansi_code_page to the legacy code page when ICU knows it.
     bool LoadSettings();
 
     // Writes this object to Settings.xml, creating the data folder when
     // needed. The file is replaced only once the new one is complete, so a
-    // failure leaves the earlier file as it was. False when nothing was saved.
+    // failure leaves the earlier file as it was. The file is well-formed XML
+    // 1.0: a text holding a character XML cannot hold (a control character,
+    // a lone surrogate) is written escaped, as "\uXXXX" with backslashes
+    // doubled, in an attribute named with "_escaped" appended, and reads
+    // back exactly. False when nothing was saved.
     bool SaveSettings() const;
 
     int32_t max_recent_files = 8;  // not stored

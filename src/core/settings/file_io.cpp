@@ -79,9 +79,7 @@ bool WriteFileReplacing(const std::string& path, std::string_view bytes) {
     if (!replacement.IsReady()) {
         return false;
     }
-    FileDescriptor file(::open(replacement.TempPath().c_str(), O_WRONLY | O_CLOEXEC));
-    bool ok = file.get() >= 0 && WriteAll(file.get(), bytes) && ::fsync(file.get()) == 0;
-    ok = file.Close() && ok;
+    bool ok = WriteAll(replacement.Fd(), bytes) && ::fsync(replacement.Fd()) == 0;
     return ok && replacement.Commit();
 }
 
