@@ -14,8 +14,8 @@
 #include "shell/about_dialog.h"
 #include "shell/command_ids.h"
 #include "shell/main_frame.h"
+#include "shell/query_list_pane.h"
 #include "shell/status_panes.h"
-#include "shell/view_container.h"
 #include "views/search_box.h"
 
 using namespace linesift;
@@ -84,11 +84,11 @@ class MainFrameTest : public QObject {
 
     std::string Path(const std::string& name) const { return dir_.Path() + "/" + name; }
     QString QPath(const std::string& name) const { return QString::fromStdString(Path(name)); }
-    VeTextList& List() { return frame_->View().List(); }
-    QLineEdit& Edit() { return frame_->SearchBox().Edit(); }
+    LineListView& List() { return frame_->Pane().List(); }
+    QLineEdit& Edit() { return frame_->SearchField().Edit(); }
     void TypeQuery(const QString& text) {
-        if (!frame_->SearchBox().IsEditing()) {
-            frame_->SearchBox().Activate(false);
+        if (!frame_->SearchField().IsEditing()) {
+            frame_->SearchField().Activate(false);
             Edit().end(false);
         }
         QTest::keyClicks(&Edit(), text);
@@ -349,7 +349,7 @@ class MainFrameTest : public QObject {
         dir_.Write("log.txt", "a\nb");
         QVERIFY(frame_->OpenFile(FromNativePath(Path("log.txt")), true));
         frame_->activateWindow();
-        frame_->SearchBox().Activate(false);
+        frame_->SearchField().Activate(false);
         QTest::keyClick(&Edit(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(&List()));
         QTest::keyClick(&List(), Qt::Key_Tab);
@@ -367,7 +367,7 @@ class MainFrameTest : public QObject {
         QTest::keyClick(&Edit(), Qt::Key_A, Qt::ControlModifier);
         QCOMPARE(List().SelectedLineCount(), int64_t{2});
         clipboard_.clear();
-        frame_->SearchBox().Activate(false);
+        frame_->SearchField().Activate(false);
         QTest::keyClick(&Edit(), Qt::Key_C, Qt::ControlModifier);
         QVERIFY(clipboard_.empty());  // the edit's own copy, not the list's
     }

@@ -23,11 +23,11 @@
 #include "shell/about_dialog.h"
 #include "shell/command_ids.h"
 #include "shell/options_dialog.h"
+#include "shell/query_list_pane.h"
 #include "shell/status_panes.h"
-#include "shell/view_container.h"
 #include "tester/regex_tester_dialog.h"
 #include "views/search_box.h"
-#include "views/suggest_flyout.h"
+#include "views/suggest_popup.h"
 
 namespace linesift {
 namespace {
@@ -49,12 +49,12 @@ MainFrame::MainFrame(std::unique_ptr<FrameDialogs> dialogs, QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     main_bar_ = new QWidget(central);
-    main_bar_->setObjectName(QStringLiteral("VeMainBar"));
+    main_bar_->setObjectName(QStringLiteral("MainBar"));
     main_bar_->setFixedHeight(37);
     main_bar_->installEventFilter(this);
-    view_ = new VeView(document_, this, central);
+    pane_ = new QueryListPane(document_, this, central);
     layout->addWidget(main_bar_);
-    layout->addWidget(view_, 1);
+    layout->addWidget(pane_, 1);
     setCentralWidget(central);
     // Files dropped anywhere on the list or the bars reach the central widget.
     central->setAcceptDrops(true);
@@ -62,12 +62,12 @@ MainFrame::MainFrame(std::unique_ptr<FrameDialogs> dialogs, QWidget* parent)
     BuildActions();
     BuildMenus();
     BuildMainBar();
-    view_->List().SetWordWrap(AppSettings::Instance().word_wrap, false, false);
+    pane_->List().SetWordWrap(AppSettings::Instance().word_wrap, false, false);
     const Color32 c = AppSettings::Instance().hilite_color;
-    view_->List().SetHighlightColor(uint32_t{c.red} << 16 | uint32_t{c.green} << 8 | c.blue);
-    connect(&view_->List(), &VeTextList::commandRequested, this,
+    pane_->List().SetHighlightColor(uint32_t{c.red} << 16 | uint32_t{c.green} << 8 | c.blue);
+    connect(&pane_->List(), &LineListView::commandRequested, this,
             [this](int id) { RunCommand(id); });
-    search_box_->AddListener(view_);
+    search_box_->AddListener(pane_);
     connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
             &MainFrame::UpdateCommandUi);
     connect(qApp, &QGuiApplication::applicationStateChanged, this,
@@ -84,10 +84,10 @@ MainFrame::~MainFrame() {
     // The children outlive this body: nothing they do while they are torn
     // down may reach the frame any more.
     qApp->removeEventFilter(this);
-    search_box_->RemoveListener(view_);
+    search_box_->RemoveListener(pane_);
     QObject::disconnect(QAbstractEventDispatcher::instance(), nullptr, this, nullptr);
     QObject::disconnect(qApp, nullptr, this, nullptr);
-    disconnect(&view_->List(), nullptr, this, nullptr);
+    disconnect(&pane_->List(), nullptr, this, nullptr);
 }
 
 // Commands
@@ -252,7 +252,7 @@ void MainFrame::BuildMainBar() {
         open->setMenu(recent_menu_);
         open->setPopupMode(QToolButton::MenuButtonPopup);
     }
-    search_box_ = new VeSearchBoxCtrlBase(main_bar_);
+    search_box_ = new SearchBox(main_bar_);
     LayoutMainBar();
 }
 
@@ -267,8 +267,8 @@ void MainFrame::LayoutMainBar() {
         left = 3 + hint.width() + 3;
     }
     int width = std::max(main_bar_->width() - 8 - left, 120);
-    search_box_->setGeometry(left, (barHeight - VeSearchBoxCtrlBase::kHeight) / 2 + 1, width,
-                             VeSearchBoxCtrlBase::kHeight);
+    search_box_->setGeometry(left, (barHeight - SearchBox::kHeight) / 2 + 1, width,
+                             SearchBox::kHeight);
 }
 
 QAction* MainFrame::Action(int id) const {
@@ -291,7 +291,7 @@ bool MainFrame::RunCommand(int id) {
     if (!action->isEnabled()) {
         return false;
     }
-    VeTextList& list = view_->List();
+    LineListView& list = pane_->List();
     switch (id) {
         case kNew:
             NewDocument();
@@ -347,7 +347,7 @@ bool MainFrame::RunCommand(int id) {
             settings.auto_suggest = !settings.auto_suggest;
             break;
         case kClearHistory:
-            search_box_->Flyout().ClearHistory();
+            search_box_->Popup().ClearHistory();
             break;
         case kNaiveQuery:
             SetQueryMode(0);
@@ -424,14 +424,14 @@ void MainFrame::SetQueryMode(int mode) {
 void MainFrame::ReapplyQuery() {
     std::u16string text = search_box_->Text();
     if (!document_.IsEmpty() && !text.empty()) {
-        view_->ApplyQuery(text);
+        pane_->ApplyQuery(text);
     }
 }
 
 void MainFrame::UpdateCommandUi() {
     using namespace cmd;
     const AppSettings& s = AppSettings::Instance();
-    VeTextList& list = view_->List();
+    LineListView& list = pane_->List();
     bool hasLines = !document_.IsEmpty();
     bool clipboard = ClipboardText::Instance().IsTextAvailable();
     bool selection = list.HasSelection();
@@ -454,7 +454,7 @@ void MainFrame::UpdateCommandUi() {
     state(kSelectAll, hasLines);
     state(kSelectInverse, hasLines);
     state(kAutoSuggest, true, s.auto_suggest);
-    state(kClearHistory, search_box_->Flyout().HasHistory());
+    state(kClearHistory, search_box_->Popup().HasHistory());
     state(kNaiveQuery, true, s.query_mode == 0);
     state(kSmartQuery, true, s.query_mode == 1);
     state(kRegexQuery, true, s.query_mode == 2);
@@ -627,7 +627,7 @@ bool MainFrame::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Tab &&
         static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {
         QWidget* focus = QApplication::focusWidget();
-        VeTextList* list = &view_->List();
+        LineListView* list = &pane_->List();
         if (focus == &search_box_->Edit()) {
             list->setFocus(Qt::TabFocusReason);
             return true;
@@ -645,8 +645,8 @@ void MainFrame::changeEvent(QEvent* event) {
     if (event->type() == QEvent::ActivationChange && isActiveWindow() && shown_) {
         QWidget* focus = QApplication::focusWidget();
         if (focus == nullptr || focus == this) {
-            if (view_->List().HadFocus()) {
-                view_->List().setFocus(Qt::ActiveWindowFocusReason);
+            if (pane_->List().HadFocus()) {
+                pane_->List().setFocus(Qt::ActiveWindowFocusReason);
             } else {
                 search_box_->Activate(false);
             }
@@ -677,7 +677,7 @@ void MainFrame::ShowOptions() {
     s.save_query_history = values.save_query_history;
     s.save_tester_history = values.save_tester_history;
     s.hilite_color = values.hilite_color;
-    view_->List().SetHighlightColor(uint32_t{s.hilite_color.red} << 16 |
+    pane_->List().SetHighlightColor(uint32_t{s.hilite_color.red} << 16 |
                                     uint32_t{s.hilite_color.green} << 8 | s.hilite_color.blue);
     if (!s.save_file_history) {
         s.recent_files.clear();

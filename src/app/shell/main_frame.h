@@ -10,13 +10,13 @@
 
 #include "document/text_document.h"
 #include "shell/frame_dialogs.h"
-#include "views/text_list.h"
+#include "views/line_list_view.h"
 
 namespace linesift {
 
 class StatusPanes;
-class VeSearchBoxCtrlBase;
-class VeView;
+class SearchBox;
+class QueryListPane;
 
 // The program's window: menus, the main bar with the tool bar and the search
 // box, the line list, the status bar. It owns the one document, routes every
@@ -48,8 +48,8 @@ class MainFrame : public QMainWindow, public TextListHost {
     void CheckOutsideChange();
 
     TextDocument& Document() { return document_; }
-    VeView& View() { return *view_; }
-    VeSearchBoxCtrlBase& SearchBox() { return *search_box_; }
+    QueryListPane& Pane() { return *pane_; }
+    SearchBox& SearchField() { return *search_box_; }
     StatusPanes& Status() { return *status_; }
     QMenu& RecentFilesMenu() { return *recent_menu_; }
 
@@ -97,8 +97,8 @@ class MainFrame : public QMainWindow, public TextListHost {
 
     std::unique_ptr<FrameDialogs> dialogs_;
     TextDocument document_;
-    VeView* view_ = nullptr;
-    VeSearchBoxCtrlBase* search_box_ = nullptr;
+    QueryListPane* pane_ = nullptr;
+    SearchBox* search_box_ = nullptr;
     StatusPanes* status_ = nullptr;
     QWidget* main_bar_ = nullptr;
     QToolBar* tool_bar_ = nullptr;

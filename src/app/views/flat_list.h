@@ -7,20 +7,20 @@
 
 namespace linesift {
 
-class VeFlatList;
+class FlatList;
 
-// One row of a VeFlatList.
+// One row of a FlatList.
 struct FlatListItem {
     bool hot = false;       // under the pointer or reached with the arrow keys
     bool selected = false;  // clicked
     std::u16string text;
 };
 
-// What a VeFlatList tells its listeners; valid only during the call.
+// What a FlatList tells its listeners; valid only during the call.
 struct FlatListEvent {
     enum Code : uint32_t { SelectionChanged = 1 };
 
-    VeFlatList& list;
+    FlatList& list;
     uint32_t code;
 };
 
@@ -34,12 +34,12 @@ class FlatListListener {
 // A plain list of one-line texts, 20 pixels a row, without scrolling: the
 // item under the pointer is hot, and a click selects an item. It never takes
 // the focus; the keyboard reaches it through its owner.
-class VeFlatList : public QWidget {
+class FlatList : public QWidget {
     Q_OBJECT
   public:
     static constexpr int kItemHeight = 20;
 
-    explicit VeFlatList(QWidget* parent);
+    explicit FlatList(QWidget* parent);
 
     // Adds a listener once; listener belongs to the caller and stays alive
     // until it is removed or the list is destroyed.

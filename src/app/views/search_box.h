@@ -13,7 +13,7 @@ namespace linesift {
 
 class ClearButton;
 class SearchEdit;
-class SuggestFlyout;
+class SuggestPopup;
 
 // The box the user types the query into. While idle it paints the query
 // itself; while the user types, a single-line edit is shown inside it, which
@@ -25,15 +25,15 @@ class SuggestFlyout;
 // TextCleared); losing the focus commits text that is not empty. Only
 // Ctrl+C, Ctrl+X, Ctrl+V and Ctrl+Z stay with the edit; other shortcuts reach
 // the window.
-class VeSearchBoxCtrlBase : public QWidget {
+class SearchBox : public QWidget {
     Q_OBJECT
   public:
     static constexpr int kHeight = 23;
     static constexpr int kMinimumWidth = 120;
     static constexpr int kTextLimit = 200;
 
-    explicit VeSearchBoxCtrlBase(QWidget* parent);
-    ~VeSearchBoxCtrlBase() override;
+    explicit SearchBox(QWidget* parent);
+    ~SearchBox() override;
 
     // Adds a listener once (a listener already present is ignored). The
     // listener belongs to the caller and must be removed before it dies.
@@ -50,7 +50,7 @@ class VeSearchBoxCtrlBase : public QWidget {
     // Whether the edit is shown (the user is typing).
     bool IsEditing() const;
     // The auto-suggest popup, for Clear History and its enabled state.
-    SuggestFlyout& Flyout() { return *flyout_; }
+    SuggestPopup& Popup() { return *popup_; }
     // The edit the user types into (hidden while idle).
     QLineEdit& Edit();
 
@@ -85,7 +85,7 @@ class VeSearchBoxCtrlBase : public QWidget {
 
     SearchEdit* edit_;
     ClearButton* clear_;
-    SuggestFlyout* flyout_;
+    SuggestPopup* popup_;
     std::vector<SearchBoxListener*> listeners_;
     bool hovered_ = false;
     bool clear_flag_ = false;  // the change being made empties the box on purpose

@@ -5,7 +5,7 @@
 
 namespace linesift {
 
-class VeSearchBoxCtrlBase;
+class SearchBox;
 
 // What the search box tells its listeners. Passed by reference and valid only
 // during the call.
@@ -17,7 +17,7 @@ struct SearchBoxEvent {
         SuggestRequested = 8,  // the user asked for suggestions without changing the text
     };
 
-    VeSearchBoxCtrlBase& source;
+    SearchBox& source;
     uint32_t code;
     const std::u16string& text;  // the whole text of the box
 };

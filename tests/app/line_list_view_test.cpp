@@ -6,8 +6,8 @@
 #include "../core/test_files.h"
 #include "document/clipboard_text.h"
 #include "document/text_document.h"
-#include "views/line_edit.h"
-#include "views/text_list.h"
+#include "views/line_list_view.h"
+#include "views/line_viewer.h"
 
 using namespace linesift;
 
@@ -48,12 +48,12 @@ class StatusRecorder : public TextListHost {
 
 }  // namespace
 
-class TextListTest : public QObject {
+class LineListViewTest : public QObject {
     Q_OBJECT
   private:
     test::TempDir dir_;
     std::unique_ptr<TextDocument> document_;
-    std::unique_ptr<VeTextList> list_;
+    std::unique_ptr<LineListView> list_;
     StatusRecorder host_;
     std::u16string clipboard_;
 
@@ -61,7 +61,7 @@ class TextListTest : public QObject {
         list_.reset();
         document_ = std::make_unique<TextDocument>();
         QVERIFY(document_->LoadFromFile(FromNativePath(dir_.Write("doc.txt", text))));
-        list_ = std::make_unique<VeTextList>(*document_, &host_);
+        list_ = std::make_unique<LineListView>(*document_, &host_);
         list_->resize(size);
         list_->show();
         QVERIFY(QTest::qWaitForWindowExposed(list_.get()));
@@ -72,7 +72,7 @@ class TextListTest : public QObject {
     }
     QPoint RowPoint(int shownIndex) const {
         return QPoint(
-            40, shownIndex * VeTextList::kRowHeight + 10 - list_->verticalScrollBar()->value());
+            40, shownIndex * LineListView::kRowHeight + 10 - list_->verticalScrollBar()->value());
     }
     void Click(int shownIndex, Qt::KeyboardModifiers mods = {}) {
         QTest::mouseClick(list_->viewport(), Qt::LeftButton, mods, RowPoint(shownIndex));
@@ -181,7 +181,7 @@ class TextListTest : public QObject {
     void emptyDocumentIgnoresFilters() {
         list_.reset();
         document_ = std::make_unique<TextDocument>();
-        list_ = std::make_unique<VeTextList>(*document_, &host_);
+        list_ = std::make_unique<LineListView>(*document_, &host_);
         list_->Rebuild(true, true);
         Filter(u"x");
         QCOMPARE(list_->ShownRowCount(), int64_t{0});
@@ -240,7 +240,7 @@ class TextListTest : public QObject {
             text += "line " + std::to_string(i) + "\n";
         }
         Load(text, QSize(300, 200));
-        list_->verticalScrollBar()->setValue(10 * VeTextList::kRowHeight);
+        list_->verticalScrollBar()->setValue(10 * LineListView::kRowHeight);
         QPoint start = RowPoint(13);
         QTest::mousePress(list_->viewport(), Qt::LeftButton, {}, start);
         QMouseEvent move(QEvent::MouseMove, QPointF(40, -30),
@@ -297,7 +297,7 @@ class TextListTest : public QObject {
         };
         list_.reset();
         document_ = std::make_unique<TextDocument>();
-        list_ = std::make_unique<VeTextList>(*document_, &host_);
+        list_ = std::make_unique<LineListView>(*document_, &host_);
         list_->Rebuild(false, true);
         clipboard_.clear();
         QCOMPARE(enabled(), QStringLiteral("00|00|0"));  // empty document, empty clipboard
@@ -338,7 +338,7 @@ class TextListTest : public QObject {
         }
         Load(text, QSize(300, 200));
         int view = list_->viewport()->height();
-        QCOMPARE(list_->verticalScrollBar()->maximum(), 101 * VeTextList::kRowHeight - view);
+        QCOMPARE(list_->verticalScrollBar()->maximum(), 101 * LineListView::kRowHeight - view);
         QCOMPARE(list_->verticalScrollBar()->pageStep(), (view / 20 - 1) * 20);
         QTest::keyClick(list_.get(), Qt::Key_End);
         QCOMPARE(list_->verticalScrollBar()->value(), list_->verticalScrollBar()->maximum());
@@ -352,9 +352,9 @@ class TextListTest : public QObject {
     void doubleClickOpensTheViewerAndEscapeClosesIt() {
         Load("first\nsecond line");
         QTest::mouseDClick(list_->viewport(), Qt::LeftButton, {}, RowPoint(1));
-        auto viewers = list_->viewport()->findChildren<VeLineEdit*>();
-        VeLineEdit* open = nullptr;
-        for (VeLineEdit* v : viewers) {
+        auto viewers = list_->viewport()->findChildren<LineViewer*>();
+        LineViewer* open = nullptr;
+        for (LineViewer* v : viewers) {
             if (v->isVisible()) {
                 open = v;
             }
@@ -363,7 +363,7 @@ class TextListTest : public QObject {
         QCOMPARE(open->toPlainText(), QStringLiteral("second line"));
         QTest::keyClick(open, Qt::Key_Escape);
         QVERIFY(!open->isVisible());
-        QCOMPARE(open->LastCloseReason(), int(VeLineEdit::kCancel));
+        QCOMPARE(open->LastCloseReason(), int(LineViewer::kCancel));
     }
 
     void screenshot() {
@@ -390,5 +390,5 @@ class TextListTest : public QObject {
     }
 };
 
-QTEST_MAIN(TextListTest)
-#include "text_list_test.moc"
+QTEST_MAIN(LineListViewTest)
+#include "line_list_view_test.moc"

@@ -20,7 +20,7 @@ class CharAdvances;
 }  // namespace linesift
 class QMenu;
 namespace linesift {
-class VeLineEdit;
+class LineViewer;
 
 // One visual row: a document line, or one piece of a wrapped line.
 // 16 bytes; rows are kept in one array, never allocated one by one.
@@ -48,7 +48,7 @@ class TextListHost {
 // query, with the matches highlighted, lines selected with the mouse and
 // copied. The selection lives in the document lines, so it survives
 // filtering. All of it runs on the user-interface thread.
-class VeTextList : public QAbstractScrollArea {
+class LineListView : public QAbstractScrollArea {
     Q_OBJECT
   public:
     static constexpr int kRowHeight = 20;
@@ -56,8 +56,8 @@ class VeTextList : public QAbstractScrollArea {
     static constexpr int kWrapInset = 10;
 
     // document and host belong to the caller and outlive the list; host may be null.
-    VeTextList(TextDocument& document, TextListHost* host, QWidget* parent = nullptr);
-    ~VeTextList() override;
+    LineListView(TextDocument& document, TextListHost* host, QWidget* parent = nullptr);
+    ~LineListView() override;
 
     // Builds the rows from the document; the filter is not applied again.
     void Rebuild(bool redraw, bool resetScroll);
@@ -127,7 +127,7 @@ class VeTextList : public QAbstractScrollArea {
     void scrollContentsBy(int dx, int dy) override;
 
   private:
-    friend class TextListPainter;
+    friend class LineListPainter;
 
     const TextRow& ShownRowRef(int64_t i) const {
         return filtered_ ? rows_[shown_[static_cast<size_t>(i)]] : rows_[static_cast<size_t>(i)];
@@ -188,8 +188,8 @@ class VeTextList : public QAbstractScrollArea {
     LineGeometryCache geometry_;
     std::unordered_map<uint32_t, std::vector<HighlightRange>> highlights_;
     size_t highlights_size_ = 0;
-    VeLineEdit* single_viewer_;
-    VeLineEdit* multi_viewer_;
+    LineViewer* single_viewer_;
+    LineViewer* multi_viewer_;
 };
 
 }  // namespace linesift

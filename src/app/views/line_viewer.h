@@ -9,12 +9,12 @@ namespace linesift {
 // (scrolling sideways) or multi-line (wrapping). It closes when it loses the
 // focus, on Enter, Ctrl+Enter or Escape, and on a mouse press anywhere
 // outside it in the application.
-class VeLineEdit : public QPlainTextEdit {
+class LineViewer : public QPlainTextEdit {
     Q_OBJECT
   public:
     enum CloseReason { kFocusLost = 0, kEnter = 1, kCtrlEnter = 2, kCancel = 16 };
 
-    VeLineEdit(bool multiLine, QWidget* parent);
+    LineViewer(bool multiLine, QWidget* parent);
 
     // Shows text over rect, focused, all selected.
     void Open(const QString& text, const QRect& rect);
