@@ -377,6 +377,76 @@ class MainFrameTest : public QObject {
         QVERIFY(VersionText().contains(QStringLiteral("  (Build ")));
     }
 
+    // The menus as text: items by their text, "|" for a separator, a submenu in [].
+    static QString MenuText(const QMenu& menu) {
+        QStringList items;
+        for (QAction* a : menu.actions()) {
+            items << (a->isSeparator() ? QStringLiteral("|")
+                      : a->menu()
+                          ? a->text() + QLatin1Char('[') + MenuText(*a->menu()) + QLatin1Char(']')
+                          : a->text());
+        }
+        return items.join(QLatin1Char(','));
+    }
+
+    void menusKeepTheirOrderAndSeparators() {
+        QStringList menus;
+        for (QAction* a : frame_->menuBar()->actions()) {
+            menus << a->text() + QLatin1Char(':') + MenuText(*a->menu());
+        }
+        const QStringList expected{
+            "&File:&New,&Open...,|,&Save,Save &As...,|,&Import[&Clipboard],"
+            "&Export[&Filter Results...,&Selected Lines...],|,&Recent Files[(Empty)],|,E&xit",
+            "&Edit:&Copy,&Paste,|,Select &All,Select &Inverse,|,&Deselect",
+            "&Search:&Find...,|,&Auto Suggest,Clear &History,|,Nai&ve Query,S&mart Query,"
+            "&Regex Query,|,Match &Case,Match &Whole Word Only,|,&Search As You Type",
+            "&View:&Toolbar,&Status Bar,|,&Word Wrap,|,Hide &Unmatched Lines,"
+            "Hide &Matched Lines,Show &All Lines",
+            "&Tools:&Regex Tester,|,&Options...",
+            "&Help:&Contents...,&Search...,|,Linesift &Website,Check for &Updates,"
+            "&Feedback and Support,|,&About Linesift",
+        };
+        QCOMPARE(menus, expected);
+        frame_->AddRecentFile(u"/tmp/a.log");
+        QCOMPARE(MenuText(frame_->RecentFilesMenu()),
+                 QStringLiteral("&1  /tmp/a.log,|,Clear Recent"));
+    }
+
+    void listContextMenuEnablesWhatCanBeDoneThere() {
+        auto states = [this] {
+            QMenu menu;
+            frame_->FillListContextMenu(menu);
+            QString text;
+            for (QAction* a : menu.actions()) {
+                text += a->isSeparator() ? QStringLiteral("|")
+                        : a->isEnabled() ? QStringLiteral("1")
+                                         : QStringLiteral("0");
+            }
+            return text;
+        };
+        QCOMPARE(states(), QStringLiteral("00|00|0"));  // empty document, empty clipboard
+        QMenu menu;
+        frame_->FillListContextMenu(menu);
+        QCOMPARE(menu.actions().at(0)->text(), QStringLiteral("&Copy\tCtrl+C"));
+        QCOMPARE(menu.actions().at(3)->data().toInt(), int(cmd::kSelectAll));
+        QCOMPARE(menu.actions().at(6)->text(), QStringLiteral("&Deselect\tCtrl+D"));
+
+        dir_.Write("menu.log", "a\nb");
+        QVERIFY(frame_->OpenFile(FromNativePath(Path("menu.log")), true));
+        clipboard_ = u"text";
+        QCOMPARE(states(), QStringLiteral("01|11|0"));
+        List().SelectAll();
+        QCOMPARE(states(), QStringLiteral("11|11|1"));
+        // Filtered down to no rows: the list's menu has nothing to select,
+        // while the Edit menu still selects in the document.
+        List().Deselect();
+        TypeQuery(QStringLiteral("nothing like it"));
+        QCOMPARE(List().ShownRowCount(), int64_t{0});
+        QCOMPARE(states(), QStringLiteral("01|00|0"));
+        frame_->UpdateCommandUi();
+        QVERIFY(frame_->Action(cmd::kSelectAll)->isEnabled());
+    }
+
     void screenshot() {
         std::string text;
         for (int i = 0; i < 40; ++i) {

@@ -6,8 +6,8 @@
 
 namespace linesift {
 
-QueryListPane::QueryListPane(TextDocument& document, TextListHost* host, QWidget* parent)
-    : QWidget(parent), document_(document), list_(new LineListView(document, host, this)) {
+QueryListPane::QueryListPane(TextDocument& document, QWidget* parent)
+    : QWidget(parent), document_(document), list_(new LineListView(document, this)) {
     setObjectName(QStringLiteral("QueryListPane"));
 }
 

@@ -12,11 +12,11 @@ namespace linesift {
 // The area under the main bar: it holds the line list (all but the bottom
 // pixel row) and applies queries to it from the search box's events and
 // the query options in AppSettings.
-class QueryListPane : public QWidget, public SearchBoxListener {
+class QueryListPane : public QWidget {
     Q_OBJECT
   public:
-    // document and host belong to the caller and outlive the view.
-    QueryListPane(TextDocument& document, TextListHost* host, QWidget* parent);
+    // document belongs to the caller and outlives the pane.
+    QueryListPane(TextDocument& document, QWidget* parent);
 
     LineListView& List() { return *list_; }
 
@@ -25,7 +25,7 @@ class QueryListPane : public QWidget, public SearchBoxListener {
     void ApplyQuery(const std::u16string& text);
     // A search-box event: with search-as-you-type on, typing and clearing
     // apply the text; with it off, clearing and committing do.
-    void OnSearchBoxEvent(const SearchBoxEvent& event) override;
+    void OnSearchBoxEvent(const SearchBoxEvent& event);
 
   protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -15,17 +15,6 @@ FlatList::FlatList(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void FlatList::AddListener(FlatListListener* listener) {
-    if (listener != nullptr &&
-        std::find(listeners_.begin(), listeners_.end(), listener) == listeners_.end()) {
-        listeners_.push_back(listener);
-    }
-}
-
-void FlatList::RemoveListener(FlatListListener* listener) {
-    std::erase(listeners_, listener);
-}
-
 void FlatList::SetItems(const std::vector<std::u16string>& texts) {
     items_.clear();
     items_.reserve(texts.size());
@@ -75,7 +64,7 @@ void FlatList::SetSelected(int index) {
         items_[i].selected = static_cast<int>(i) == index;
     }
     update();
-    Notify(FlatListEvent::SelectionChanged);
+    emit selectionChanged(index);
 }
 
 void FlatList::ClearMarks() {
@@ -115,16 +104,6 @@ void FlatList::mousePressEvent(QMouseEvent* event) {
 
 void FlatList::leaveEvent(QEvent* /*event*/) {
     SetHot(-1);
-}
-
-void FlatList::Notify(uint32_t code) {
-    const FlatListEvent event{*this, code};
-    const std::vector<FlatListListener*> listeners = listeners_;
-    for (FlatListListener* listener : listeners) {
-        if (std::find(listeners_.begin(), listeners_.end(), listener) != listeners_.end()) {
-            listener->OnFlatListEvent(event);
-        }
-    }
 }
 
 }  // namespace linesift

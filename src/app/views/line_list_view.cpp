@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
-#include <QMenu>
 #include <QScrollBar>
 #include <QWheelEvent>
 #include <algorithm>
@@ -16,10 +15,9 @@
 
 namespace linesift {
 
-LineListView::LineListView(TextDocument& document, TextListHost* host, QWidget* parent)
+LineListView::LineListView(TextDocument& document, QWidget* parent)
     : QAbstractScrollArea(parent),
       document_(document),
-      host_(host),
       single_viewer_(new LineViewer(false, viewport())),
       multi_viewer_(new LineViewer(true, viewport())) {
     setObjectName(QStringLiteral("LineListView"));
@@ -123,9 +121,11 @@ void LineListView::SetFilter(const FilterRequest& request) {
         for (TextRow& row : rows_) {
             row.matched = result.matched.Test(row.line);
         }
-        if (result.gave_up && host_ != nullptr) {
-            host_->ShowStatusFor(
-                u"The regular expression backtracks too much: no line counts as matching", 5000);
+        if (result.gave_up) {
+            emit statusMessage(
+                QStringLiteral(
+                    "The regular expression backtracks too much: no line counts as matching"),
+                5000);
         }
     }
     shown_.clear();
@@ -209,12 +209,6 @@ std::u16string_view LineListView::RowDisplayText(const TextRow& row, int64_t& st
     return text.substr(static_cast<size_t>(start), static_cast<size_t>(end - start));
 }
 
-const DocumentLine* LineListView::CaretLine() const {
-    return caret_line_ >= 0 && static_cast<size_t>(caret_line_) < document_.LineCount()
-               ? &document_.Line(static_cast<size_t>(caret_line_))
-               : nullptr;
-}
-
 // Scrolling
 
 int LineListView::VerticalPage() const {
@@ -266,10 +260,7 @@ void LineListView::Reformat() {
         return;
     }
     reformat_pending_ = false;
-    std::u16string saved = host_ != nullptr ? host_->StatusText() : std::u16string();
-    if (host_ != nullptr) {
-        host_->ShowStatusNow(u"Reformatting...");
-    }
+    emit busy(QStringLiteral("Reformatting..."));
     QApplication::setOverrideCursor(Qt::WaitCursor);
     // Each line keeps its matched mark and, under a filter, its place in it.
     bool wasFiltered = IsFiltered();
@@ -299,9 +290,7 @@ void LineListView::Reformat() {
     verticalScrollBar()->setValue(scroll);
     viewport()->update();
     QApplication::restoreOverrideCursor();
-    if (host_ != nullptr) {
-        host_->ShowStatusNow(saved);
-    }
+    emit busy(QString());
 }
 
 void LineListView::keyPressEvent(QKeyEvent* event) {
@@ -685,40 +674,8 @@ void LineListView::mouseDoubleClickEvent(QMouseEvent* event) {
     }
 }
 
-void LineListView::FillContextMenu(QMenu& menu) const {
-    struct Item {
-        int id;
-        const char* text;
-        bool enabled;
-    };
-    bool rows = ShownRowCount() > 0;
-    const Item items[] = {
-        {57634, "&Copy\tCtrl+C", HasSelection()},
-        {57637, "&Paste\tCtrl+V", ClipboardText::Instance().IsTextAvailable()},
-        {0, nullptr, false},
-        {33118, "Select &All\tCtrl+A", rows},
-        {33120, "Select &Inverse\tCtrl+I", rows},
-        {0, nullptr, false},
-        {33119, "&Deselect\tCtrl+D", HasSelection()},
-    };
-    for (const Item& item : items) {
-        if (item.text == nullptr) {
-            menu.addSeparator();
-            continue;
-        }
-        QAction* action = menu.addAction(QString::fromUtf8(item.text));
-        action->setEnabled(item.enabled);
-        action->setData(item.id);
-    }
-}
-
 void LineListView::contextMenuEvent(QContextMenuEvent* event) {
-    QMenu menu(this);
-    FillContextMenu(menu);
-    QAction* chosen = menu.exec(event->globalPos());
-    if (chosen != nullptr) {
-        emit commandRequested(chosen->data().toInt());
-    }
+    emit contextMenuRequested(event->globalPos());
 }
 
 void LineListView::focusInEvent(QFocusEvent* event) {

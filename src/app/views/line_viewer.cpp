@@ -5,12 +5,12 @@
 #include <QMouseEvent>
 #include <QPointer>
 
+#include "views/edit_shortcuts.h"
 #include "views/list_font.h"
 
 namespace linesift {
 
-LineViewer::LineViewer(bool multiLine, QWidget* parent)
-    : QPlainTextEdit(parent), multi_line_(multiLine) {
+LineViewer::LineViewer(bool multiLine, QWidget* parent) : QPlainTextEdit(parent) {
     setReadOnly(true);
     setFont(ListFont());
     setLineWrapMode(multiLine ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
@@ -55,17 +55,7 @@ void LineViewer::CloseWith(CloseReason reason) {
 
 bool LineViewer::event(QEvent* event) {
     if (event->type() == QEvent::ShortcutOverride) {
-        // Only the clipboard and undo keys stay here; every other shortcut
-        // reaches the window's commands.
-        auto* key = static_cast<QKeyEvent*>(event);
-        bool ctrl = (key->modifiers() & Qt::ControlModifier) != 0;
-        int k = key->key();
-        if (ctrl && (k == Qt::Key_C || k == Qt::Key_X || k == Qt::Key_V || k == Qt::Key_Z)) {
-            event->accept();
-            return true;
-        }
-        event->ignore();
-        return false;
+        return KeepOnlyEditShortcuts(event);
     }
     return QPlainTextEdit::event(event);
 }

@@ -21,7 +21,6 @@ class LineViewer : public QPlainTextEdit {
     // Hides the viewer, returning the focus on Enter and Escape.
     void CloseWith(CloseReason reason);
     int LastCloseReason() const { return last_reason_; }
-    bool IsMultiLine() const { return multi_line_; }
 
   protected:
     bool event(QEvent* event) override;
@@ -30,7 +29,6 @@ class LineViewer : public QPlainTextEdit {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    bool multi_line_;
     bool closing_ = false;
     int last_reason_ = kFocusLost;
     QWidget* previous_focus_ = nullptr;

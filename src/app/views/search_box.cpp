@@ -13,6 +13,7 @@
 #include "qt_text.h"
 #include "settings/app_settings.h"
 #include "views/clear_button.h"
+#include "views/edit_shortcuts.h"
 #include "views/list_font.h"
 #include "views/search_box_colors.h"
 #include "views/search_box_painter.h"
@@ -64,12 +65,6 @@ class FitValidator : public QValidator {
     QString prior_;
 };
 
-bool IsKept(const QKeyEvent& key) {
-    const int k = key.key();
-    return (key.modifiers() & Qt::ControlModifier) != 0 &&
-           (k == Qt::Key_C || k == Qt::Key_X || k == Qt::Key_V || k == Qt::Key_Z);
-}
-
 }  // namespace
 
 // The single-line edit inside the box, shown only while it has the focus.
@@ -93,11 +88,7 @@ class SearchEdit : public QLineEdit {
   protected:
     bool event(QEvent* event) override {
         if (event->type() == QEvent::ShortcutOverride) {
-            // Only the clipboard and undo keys stay here; every other
-            // shortcut reaches the window's commands.
-            const bool kept = IsKept(*static_cast<QKeyEvent*>(event));
-            event->setAccepted(kept);
-            return kept;
+            return KeepOnlyEditShortcuts(event);
         }
         return QLineEdit::event(event);
     }
@@ -133,29 +124,18 @@ SearchBox::SearchBox(QWidget* parent)
     connect(clear_, &QAbstractButton::clicked, this, &SearchBox::OnClearClicked);
     connect(edit_, &QLineEdit::textChanged, this, &SearchBox::OnTextChanged);
     popup_ = new SuggestPopup(*this, *edit_);
-    AddListener(popup_);
+    connect(this, &SearchBox::searchEvent, popup_, &SuggestPopup::OnSearchBoxEvent);
     LayOut();
     qApp->installEventFilter(this);
 }
 
 SearchBox::~SearchBox() {
     qApp->removeEventFilter(this);
-    listeners_.clear();
+    disconnect(this, &SearchBox::searchEvent, nullptr, nullptr);
     disconnect(edit_, nullptr, this, nullptr);
     // Gone before this object's members, so neither calls back into them.
     delete popup_;
     delete edit_;
-}
-
-void SearchBox::AddListener(SearchBoxListener* listener) {
-    if (listener != nullptr &&
-        std::find(listeners_.begin(), listeners_.end(), listener) == listeners_.end()) {
-        listeners_.push_back(listener);
-    }
-}
-
-void SearchBox::RemoveListener(SearchBoxListener* listener) {
-    std::erase(listeners_, listener);
 }
 
 void SearchBox::Activate(bool requestSuggestions) {
@@ -351,14 +331,7 @@ void SearchBox::UpdateButtonImage() {
 }
 
 void SearchBox::Notify(uint32_t code) {
-    const std::u16string text = Text();
-    const SearchBoxEvent event{*this, code, text};
-    const std::vector<SearchBoxListener*> listeners = listeners_;
-    for (SearchBoxListener* listener : listeners) {
-        if (std::find(listeners_.begin(), listeners_.end(), listener) != listeners_.end()) {
-            listener->OnSearchBoxEvent(event);
-        }
-    }
+    emit searchEvent(SearchBoxEvent{.code = code, .text = Text()});
 }
 
 }  // namespace linesift

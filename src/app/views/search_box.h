@@ -18,8 +18,8 @@ class SuggestPopup;
 // The box the user types the query into. While idle it paints the query
 // itself; while the user types, a single-line edit is shown inside it, which
 // exists on screen only while it has the focus. Every change of the text and
-// every confirmation goes to the listeners as a SearchBoxEvent; the
-// suggestion popup is one of them.
+// every confirmation is emitted as a SearchBoxEvent; the suggestion popup
+// is connected first.
 //
 // Keys in the edit: Enter commits, Escape empties the text (reported as
 // TextCleared); losing the focus commits text that is not empty. Only
@@ -34,11 +34,6 @@ class SearchBox : public QWidget {
 
     explicit SearchBox(QWidget* parent);
     ~SearchBox() override;
-
-    // Adds a listener once (a listener already present is ignored). The
-    // listener belongs to the caller and must be removed before it dies.
-    void AddListener(SearchBoxListener* listener);
-    void RemoveListener(SearchBoxListener* listener);
 
     // Starts editing: shows and focuses the edit with all its text selected.
     // With requestSuggestions, and auto_suggest on, the popup offers the
@@ -56,6 +51,11 @@ class SearchBox : public QWidget {
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
+
+  signals:
+    // Every change of the text and every confirmation, synchronously; the
+    // suggestion popup hears of it first.
+    void searchEvent(const SearchBoxEvent& event);
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -86,7 +86,6 @@ class SearchBox : public QWidget {
     SearchEdit* edit_;
     ClearButton* clear_;
     SuggestPopup* popup_;
-    std::vector<SearchBoxListener*> listeners_;
     bool hovered_ = false;
     bool clear_flag_ = false;  // the change being made empties the box on purpose
 };

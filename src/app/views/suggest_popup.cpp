@@ -63,13 +63,13 @@ SuggestPopup::SuggestPopup(QWidget& anchor, QLineEdit& edit)
     list_->installEventFilter(this);
     list_->show();
     hide();
-    list_->AddListener(this);
+    connect(list_, &FlatList::selectionChanged, this, &SuggestPopup::OnItemSelected);
     const AppSettings& settings = AppSettings::Instance();
     history_.Assign(settings.mru_queries, settings.all_queries);
 }
 
 SuggestPopup::~SuggestPopup() {
-    list_->RemoveListener(this);
+    disconnect(list_, nullptr, this, nullptr);
     StoreHistory();
 }
 
@@ -91,12 +91,11 @@ void SuggestPopup::OnSearchBoxEvent(const SearchBoxEvent& event) {
     }
 }
 
-void SuggestPopup::OnFlatListEvent(const FlatListEvent& event) {
-    const int index = event.list.SelectedIndex();
-    if (event.code != FlatListEvent::SelectionChanged || index < 0) {
+void SuggestPopup::OnItemSelected(int index) {
+    if (index < 0) {
         return;
     }
-    PutInEdit(event.list.Item(index).text);
+    PutInEdit(list_->Item(index).text);
     HidePopup();
 }
 

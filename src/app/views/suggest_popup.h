@@ -26,7 +26,7 @@ namespace linesift {
 // one-pixel border around the list. It rolls open from top to bottom and
 // hides itself once the pointer has stayed outside it for five seconds
 // without any other sign of use.
-class SuggestPopup : public QWidget, public SearchBoxListener, public FlatListListener {
+class SuggestPopup : public QWidget {
     Q_OBJECT
   public:
     static constexpr int kTickMs = 1000;
@@ -41,9 +41,7 @@ class SuggestPopup : public QWidget, public SearchBoxListener, public FlatListLi
 
     // A change or a request shows the suggestions for the text (or hides the
     // popup when there are none); a commit records a non-empty text and hides it.
-    void OnSearchBoxEvent(const SearchBoxEvent& event) override;
-    // A clicked item goes into the edit and the popup hides.
-    void OnFlatListEvent(const FlatListEvent& event) override;
+    void OnSearchBoxEvent(const SearchBoxEvent& event);
 
     // Moves the popup under the anchor: same left and width, one pixel of overlap.
     void PlaceUnderAnchor();
@@ -76,6 +74,8 @@ class SuggestPopup : public QWidget, public SearchBoxListener, public FlatListLi
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    // A clicked item goes into the edit and the popup hides.
+    void OnItemSelected(int index);
     void OnTick();
     void OnRollStep(const QVariant& shownFraction);
     void StopRolling();
