@@ -49,7 +49,7 @@ void BenchBigLog(const std::string& path) {
     if (!Load(document, path)) {
         return;
     }
-    LineListView list(document, nullptr);
+    LineListView list(document);
     list.resize(1200, 900);
     list.show();
     std::printf("document: %zu lines\n", document.LineCount());
@@ -89,7 +89,7 @@ void BenchHugeLines(const std::string& scratch) {
         return;
     }
     std::remove(path.c_str());
-    LineListView list(document, nullptr);
+    LineListView list(document);
     list.resize(1200, 900);
     list.show();
     list.Rebuild(false, true);
@@ -116,7 +116,7 @@ void BenchWordWrap(const std::string& log, const std::string& scratch) {
         return;
     }
     std::remove(path.c_str());
-    LineListView list(document, nullptr);
+    LineListView list(document);
     list.resize(800 + list.verticalScrollBar()->sizeHint().width(), 900);
     list.show();
     list.Rebuild(false, true);
@@ -140,7 +140,7 @@ void BenchDrag(const std::string& scratch) {
         return;
     }
     std::remove(path.c_str());
-    LineListView list(document, nullptr);
+    LineListView list(document);
     list.resize(600, 800);
     list.show();
     list.Rebuild(false, true);
