@@ -90,6 +90,7 @@ MainFrame::~MainFrame() {
     QObject::disconnect(QAbstractEventDispatcher::instance(), nullptr, this, nullptr);
     QObject::disconnect(qApp, nullptr, this, nullptr);
     disconnect(&pane_->List(), nullptr, this, nullptr);
+    disconnect(&pane_->List(), nullptr, status_, nullptr);
 }
 
 // Commands
