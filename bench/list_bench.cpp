@@ -14,7 +14,7 @@
 #include <string>
 
 #include "document/text_document.h"
-#include "views/text_list.h"
+#include "views/line_list_view.h"
 
 using namespace linesift;
 
@@ -27,7 +27,7 @@ double Seconds(const std::function<void()>& work) {
 }
 
 // The slowest of several paints of the whole viewport.
-double WorstPaintMs(VeTextList& list, int times) {
+double WorstPaintMs(LineListView& list, int times) {
     QImage image(list.viewport()->size(), QImage::Format_ARGB32_Premultiplied);
     double worst = 0;
     for (int i = 0; i < times; ++i) {
@@ -49,7 +49,7 @@ void BenchBigLog(const std::string& path) {
     if (!Load(document, path)) {
         return;
     }
-    VeTextList list(document, nullptr);
+    LineListView list(document);
     list.resize(1200, 900);
     list.show();
     std::printf("document: %zu lines\n", document.LineCount());
@@ -89,7 +89,7 @@ void BenchHugeLines(const std::string& scratch) {
         return;
     }
     std::remove(path.c_str());
-    VeTextList list(document, nullptr);
+    LineListView list(document);
     list.resize(1200, 900);
     list.show();
     list.Rebuild(false, true);
@@ -116,7 +116,7 @@ void BenchWordWrap(const std::string& log, const std::string& scratch) {
         return;
     }
     std::remove(path.c_str());
-    VeTextList list(document, nullptr);
+    LineListView list(document);
     list.resize(800 + list.verticalScrollBar()->sizeHint().width(), 900);
     list.show();
     list.Rebuild(false, true);
@@ -140,7 +140,7 @@ void BenchDrag(const std::string& scratch) {
         return;
     }
     std::remove(path.c_str());
-    VeTextList list(document, nullptr);
+    LineListView list(document);
     list.resize(600, 800);
     list.show();
     list.Rebuild(false, true);

@@ -44,10 +44,10 @@ class BatchDialogs : public FrameDialogs {
 // Types query into the search box one character at a time and prints the
 // time each keystroke took (each filters the document again).
 void TypeQuery(MainFrame& frame, const QString& query) {
-    frame.SearchBox().Activate(false);
+    frame.SearchField().Activate(false);
     std::printf("keystrokes");
     for (qsizetype n = 1; n <= query.size(); ++n) {
-        double s = Seconds([&] { frame.SearchBox().Edit().setText(query.left(n)); });
+        double s = Seconds([&] { frame.SearchField().Edit().setText(query.left(n)); });
         std::printf(" %.3f", s);
     }
     std::printf(" s\n");

@@ -14,8 +14,8 @@
 #include "shell/about_dialog.h"
 #include "shell/command_ids.h"
 #include "shell/main_frame.h"
+#include "shell/query_list_pane.h"
 #include "shell/status_panes.h"
-#include "shell/view_container.h"
 #include "views/search_box.h"
 
 using namespace linesift;
@@ -84,11 +84,11 @@ class MainFrameTest : public QObject {
 
     std::string Path(const std::string& name) const { return dir_.Path() + "/" + name; }
     QString QPath(const std::string& name) const { return QString::fromStdString(Path(name)); }
-    VeTextList& List() { return frame_->View().List(); }
-    QLineEdit& Edit() { return frame_->SearchBox().Edit(); }
+    LineListView& List() { return frame_->Pane().List(); }
+    QLineEdit& Edit() { return frame_->SearchField().Edit(); }
     void TypeQuery(const QString& text) {
-        if (!frame_->SearchBox().IsEditing()) {
-            frame_->SearchBox().Activate(false);
+        if (!frame_->SearchField().IsEditing()) {
+            frame_->SearchField().Activate(false);
             Edit().end(false);
         }
         QTest::keyClicks(&Edit(), text);
@@ -349,7 +349,7 @@ class MainFrameTest : public QObject {
         dir_.Write("log.txt", "a\nb");
         QVERIFY(frame_->OpenFile(FromNativePath(Path("log.txt")), true));
         frame_->activateWindow();
-        frame_->SearchBox().Activate(false);
+        frame_->SearchField().Activate(false);
         QTest::keyClick(&Edit(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(&List()));
         QTest::keyClick(&List(), Qt::Key_Tab);
@@ -367,7 +367,7 @@ class MainFrameTest : public QObject {
         QTest::keyClick(&Edit(), Qt::Key_A, Qt::ControlModifier);
         QCOMPARE(List().SelectedLineCount(), int64_t{2});
         clipboard_.clear();
-        frame_->SearchBox().Activate(false);
+        frame_->SearchField().Activate(false);
         QTest::keyClick(&Edit(), Qt::Key_C, Qt::ControlModifier);
         QVERIFY(clipboard_.empty());  // the edit's own copy, not the list's
     }
@@ -375,6 +375,76 @@ class MainFrameTest : public QObject {
     void aboutShowsTheVersion() {
         QVERIFY(VersionText().startsWith(QStringLiteral("Version ")));
         QVERIFY(VersionText().contains(QStringLiteral("  (Build ")));
+    }
+
+    // The menus as text: items by their text, "|" for a separator, a submenu in [].
+    static QString MenuText(const QMenu& menu) {
+        QStringList items;
+        for (QAction* a : menu.actions()) {
+            items << (a->isSeparator() ? QStringLiteral("|")
+                      : a->menu()
+                          ? a->text() + QLatin1Char('[') + MenuText(*a->menu()) + QLatin1Char(']')
+                          : a->text());
+        }
+        return items.join(QLatin1Char(','));
+    }
+
+    void menusKeepTheirOrderAndSeparators() {
+        QStringList menus;
+        for (QAction* a : frame_->menuBar()->actions()) {
+            menus << a->text() + QLatin1Char(':') + MenuText(*a->menu());
+        }
+        const QStringList expected{
+            "&File:&New,&Open...,|,&Save,Save &As...,|,&Import[&Clipboard],"
+            "&Export[&Filter Results...,&Selected Lines...],|,&Recent Files[(Empty)],|,E&xit",
+            "&Edit:&Copy,&Paste,|,Select &All,Select &Inverse,|,&Deselect",
+            "&Search:&Find...,|,&Auto Suggest,Clear &History,|,Nai&ve Query,S&mart Query,"
+            "&Regex Query,|,Match &Case,Match &Whole Word Only,|,&Search As You Type",
+            "&View:&Toolbar,&Status Bar,|,&Word Wrap,|,Hide &Unmatched Lines,"
+            "Hide &Matched Lines,Show &All Lines",
+            "&Tools:&Regex Tester,|,&Options...",
+            "&Help:&Contents...,&Search...,|,Linesift &Website,Check for &Updates,"
+            "&Feedback and Support,|,&About Linesift",
+        };
+        QCOMPARE(menus, expected);
+        frame_->AddRecentFile(u"/tmp/a.log");
+        QCOMPARE(MenuText(frame_->RecentFilesMenu()),
+                 QStringLiteral("&1  /tmp/a.log,|,Clear Recent"));
+    }
+
+    void listContextMenuEnablesWhatCanBeDoneThere() {
+        auto states = [this] {
+            QMenu menu;
+            frame_->FillListContextMenu(menu);
+            QString text;
+            for (QAction* a : menu.actions()) {
+                text += a->isSeparator() ? QStringLiteral("|")
+                        : a->isEnabled() ? QStringLiteral("1")
+                                         : QStringLiteral("0");
+            }
+            return text;
+        };
+        QCOMPARE(states(), QStringLiteral("00|00|0"));  // empty document, empty clipboard
+        QMenu menu;
+        frame_->FillListContextMenu(menu);
+        QCOMPARE(menu.actions().at(0)->text(), QStringLiteral("&Copy\tCtrl+C"));
+        QCOMPARE(menu.actions().at(3)->data().toInt(), int(cmd::kSelectAll));
+        QCOMPARE(menu.actions().at(6)->text(), QStringLiteral("&Deselect\tCtrl+D"));
+
+        dir_.Write("menu.log", "a\nb");
+        QVERIFY(frame_->OpenFile(FromNativePath(Path("menu.log")), true));
+        clipboard_ = u"text";
+        QCOMPARE(states(), QStringLiteral("01|11|0"));
+        List().SelectAll();
+        QCOMPARE(states(), QStringLiteral("11|11|1"));
+        // Filtered down to no rows: the list's menu has nothing to select,
+        // while the Edit menu still selects in the document.
+        List().Deselect();
+        TypeQuery(QStringLiteral("nothing like it"));
+        QCOMPARE(List().ShownRowCount(), int64_t{0});
+        QCOMPARE(states(), QStringLiteral("01|00|0"));
+        frame_->UpdateCommandUi();
+        QVERIFY(frame_->Action(cmd::kSelectAll)->isEnabled());
     }
 
     void screenshot() {

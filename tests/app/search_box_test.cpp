@@ -14,7 +14,7 @@
 #include "views/flat_list.h"
 #include "views/search_box.h"
 #include "views/search_box_painter.h"
-#include "views/suggest_flyout.h"
+#include "views/suggest_popup.h"
 
 using namespace linesift;
 
@@ -22,11 +22,11 @@ namespace {
 
 using Texts = std::vector<std::u16string>;
 
-// Stands in for the view container: records every event and the texts it
+// Stands in for the query list pane: records every event and the texts it
 // would apply as the query.
-class Recorder : public SearchBoxListener {
+class Recorder {
   public:
-    void OnSearchBoxEvent(const SearchBoxEvent& event) override {
+    void OnSearchBoxEvent(const SearchBoxEvent& event) {
         codes.push_back(event.code);
         if (AppliesQuery(event.code, AppSettings::Instance().search_as_you_type)) {
             applied.push_back(ToQString(event.text));
@@ -61,7 +61,7 @@ class SearchBoxTest : public QObject {
     Q_OBJECT
   private:
     std::unique_ptr<QWidget> window_;
-    VeSearchBoxCtrlBase* box_ = nullptr;
+    SearchBox* box_ = nullptr;
     QLineEdit* elsewhere_ = nullptr;  // takes the focus away from the box
     Recorder recorder_;
 
@@ -78,12 +78,14 @@ class SearchBoxTest : public QObject {
     void Build() {
         window_ = std::make_unique<QWidget>();
         window_->resize(420, 200);
-        box_ = new VeSearchBoxCtrlBase(window_.get());
+        box_ = new SearchBox(window_.get());
         // Low in the window, so the popup reaches out of it: the offscreen
         // platform gives the pointer to the first window under it.
-        box_->setGeometry(10, 170, 300, VeSearchBoxCtrlBase::kHeight);
-        box_->AddListener(&recorder_);
-        box_->Flyout().SetOpenDuration(0);
+        box_->setGeometry(10, 170, 300, SearchBox::kHeight);
+        QObject::connect(box_, &SearchBox::searchEvent, box_, [this](const SearchBoxEvent& event) {
+            recorder_.OnSearchBoxEvent(event);
+        });
+        box_->Popup().SetOpenDuration(0);
         elsewhere_ = new QLineEdit(window_.get());
         elsewhere_->setGeometry(10, 10, 200, 24);
         window_->show();
@@ -93,11 +95,11 @@ class SearchBoxTest : public QObject {
         recorder_ = Recorder{};
     }
     QLineEdit& Edit() { return box_->Edit(); }
-    SuggestFlyout& Flyout() { return box_->Flyout(); }
+    SuggestPopup& Popup() { return box_->Popup(); }
     ClearButton& Clear() { return *box_->findChild<ClearButton*>(); }
     QStringList Items() {
         QStringList out;
-        for (const FlatListItem& item : Flyout().List().Items()) {
+        for (const FlatListItem& item : Popup().List().Items()) {
             out << ToQString(item.text);
         }
         return out;
@@ -113,12 +115,12 @@ class SearchBoxTest : public QObject {
     }
     void ClickElsewhere() { QTest::mouseClick(elsewhere_, Qt::LeftButton); }
     void ClickItem(int index) {
-        QTest::mouseClick(&Flyout().List(), Qt::LeftButton, {},
-                          QPoint(20, index * VeFlatList::kItemHeight + 10));
+        QTest::mouseClick(&Popup().List(), Qt::LeftButton, {},
+                          QPoint(20, index * FlatList::kItemHeight + 10));
     }
     QPoint ClearCenter() { return Clear().rect().center(); }
     void Tick() {
-        auto* timer = Flyout().findChild<QTimer*>(QStringLiteral("autoHide"));
+        auto* timer = Popup().findChild<QTimer*>(QStringLiteral("autoHide"));
         QVERIFY(timer != nullptr && timer->isActive());
         QTimerEvent tick(timer->timerId());
         QCoreApplication::sendEvent(timer, &tick);
@@ -186,18 +188,8 @@ class SearchBoxTest : public QObject {
         Key(Qt::Key_Escape);
         Type(QStringLiteral("a"));
         QCOMPARE(recorder_.codes, (std::vector<uint32_t>{kChanged, kCleared, kChanged}));
-        QVERIFY(Flyout().isVisible());
+        QVERIFY(Popup().isVisible());
         QCOMPARE(Items(), QStringList{"ab"});
-    }
-
-    void listenersAreASet() {
-        Open(false);
-        box_->AddListener(&recorder_);
-        Type(QStringLiteral("x"));
-        QCOMPARE(recorder_.codes.size(), size_t{1});
-        box_->RemoveListener(&recorder_);
-        Type(QStringLiteral("y"));
-        QCOMPARE(recorder_.codes.size(), size_t{1});
     }
 
     void onlyClipboardAndUndoShortcutsStayWithTheEdit() {
@@ -241,9 +233,9 @@ class SearchBoxTest : public QObject {
 
     void textIsLimitedTo200Characters() {
         Open(false);
-        box_->resize(3000, VeSearchBoxCtrlBase::kHeight);
+        box_->resize(3000, SearchBox::kHeight);
         Type(QString(210, QLatin1Char('i')));
-        QCOMPARE(Edit().text().size(), VeSearchBoxCtrlBase::kTextLimit);
+        QCOMPARE(Edit().text().size(), SearchBox::kTextLimit);
     }
 
     void clearButtonIsShownExactlyWhileThereIsTextAndTheMagnifierWhileThereIsNone() {
@@ -285,13 +277,13 @@ class SearchBoxTest : public QObject {
         QTest::mouseClick(&Clear(), Qt::LeftButton, {}, ClearCenter());
         QCOMPARE(recorder_.codes.back(), kCleared);
         QVERIFY(!box_->IsEditing());
-        QVERIFY(!Flyout().isVisible());
+        QVERIFY(!Popup().isVisible());
 
         Type(QStringLiteral("b"));
         QTest::mouseClick(&Clear(), Qt::LeftButton, {}, ClearCenter());
         QCOMPARE(recorder_.codes.back(), kChanged);
         QVERIFY(Edit().hasFocus());
-        QVERIFY(Flyout().isVisible());
+        QVERIFY(Popup().isVisible());
         QCOMPARE(Items(), (QStringList{"a", "old"}));
     }
 
@@ -303,32 +295,32 @@ class SearchBoxTest : public QObject {
         QVERIFY(box_->IsEditing());
         QVERIFY(Edit().hasFocus());
         QCOMPARE(recorder_.codes, std::vector<uint32_t>{kRequested});
-        QVERIFY(Flyout().isVisible());
+        QVERIFY(Popup().isVisible());
         QCOMPARE(Items(), (QStringList{"new", "older"}));
         QCOMPARE(QApplication::activeWindow(), window_.get());
     }
 
-    void flyoutSitsUnderTheBoxAndFitsItsItems() {
+    void popupSitsUnderTheBoxAndFitsItsItems() {
         Open(true, {u"a", u"b", u"c"}, {u"a", u"b", u"c"});
         box_->Activate(true);
         const QRect box(box_->mapToGlobal(QPoint(0, 0)), box_->size());
-        QCOMPARE(Flyout().geometry(), QRect(box.left(), box.bottom(), box.width(), 3 * 20 + 2));
-        QCOMPARE(Flyout().List().geometry(), QRect(1, 1, box.width() - 2, 3 * 20));
+        QCOMPARE(Popup().geometry(), QRect(box.left(), box.bottom(), box.width(), 3 * 20 + 2));
+        QCOMPARE(Popup().List().geometry(), QRect(1, 1, box.width() - 2, 3 * 20));
     }
 
     void suggestionsAreLongerQueriesBeginningWithTheText() {
         Open(true, {}, {u"Abd", u"ab", u"abc", u"abx"});
         Type(QStringLiteral("ab"));
-        QVERIFY(Flyout().isVisible());
+        QVERIFY(Popup().isVisible());
         QCOMPARE(Items(), (QStringList{"abc", "abx"}));
         Type(QStringLiteral("c"));
-        QVERIFY(!Flyout().isVisible());
+        QVERIFY(!Popup().isVisible());
     }
 
     void arrowKeysMoveTheHotItemAroundAndSidewaysKeysDropIt() {
         Open(true, {u"one", u"two", u"three"}, {});
         box_->Activate(true);
-        VeFlatList& list = Flyout().List();
+        FlatList& list = Popup().List();
         Key(Qt::Key_Up);
         QCOMPARE(list.HotIndex(), 2);
         Key(Qt::Key_Down);
@@ -350,20 +342,20 @@ class SearchBoxTest : public QObject {
         Key(Qt::Key_Return);
         QCOMPARE(Edit().text(), QStringLiteral("apple"));
         QCOMPARE(Edit().cursorPosition(), 5);
-        QVERIFY(Flyout().isVisible());  // offering the longer "apples"
+        QVERIFY(Popup().isVisible());  // offering the longer "apples"
         QCOMPARE(recorder_.codes, (std::vector<uint32_t>{kChanged, kChanged}));
         Key(Qt::Key_Return);
-        QVERIFY(!Flyout().isVisible());
+        QVERIFY(!Popup().isVisible());
         QCOMPARE(recorder_.codes.back(), kCommitted);
         QVERIFY(Edit().hasFocus());
-        QVERIFY(Flyout().History().Recent() == Texts{u"apple"});
+        QVERIFY(Popup().History().Recent() == Texts{u"apple"});
     }
 
-    void escapeHidesTheFlyoutBeforeItClearsTheText() {
+    void escapeHidesThePopupBeforeItClearsTheText() {
         Open(true, {}, {u"ab"});
         Type(QStringLiteral("a"));
         Key(Qt::Key_Escape);
-        QVERIFY(!Flyout().isVisible());
+        QVERIFY(!Popup().isVisible());
         QCOMPARE(Edit().text(), QStringLiteral("a"));
         Key(Qt::Key_Escape);
         QVERIFY(Edit().text().isEmpty());
@@ -372,11 +364,11 @@ class SearchBoxTest : public QObject {
     void pointingMakesAnItemHotAndAClickPicksIt() {
         Open(true, {u"first", u"second"}, {u"first", u"second"});
         box_->Activate(true);
-        QTest::mouseMove(&Flyout().List(), QPoint(20, 30));
-        QCOMPARE(Flyout().List().HotIndex(), 1);
+        QTest::mouseMove(&Popup().List(), QPoint(20, 30));
+        QCOMPARE(Popup().List().HotIndex(), 1);
         ClickItem(1);
         QCOMPARE(Edit().text(), QStringLiteral("second"));
-        QVERIFY(!Flyout().isVisible());
+        QVERIFY(!Popup().isVisible());
         QVERIFY(Edit().hasFocus());
         QCOMPARE(QApplication::activeWindow(), window_.get());
     }
@@ -387,30 +379,30 @@ class SearchBoxTest : public QObject {
         ClickItem(0);
         QCOMPARE(Edit().text(), QStringLiteral("foo"));
         Key(Qt::Key_Escape);
-        QVERIFY(!Flyout().isVisible());
+        QVERIFY(!Popup().isVisible());
         Key(Qt::Key_Delete);
-        QVERIFY(Flyout().isVisible());
+        QVERIFY(Popup().isVisible());
         QCOMPARE(Items(), (QStringList{"foo", "bar"}));
         ClickItem(0);  // the item picked before can be picked again
         QCOMPARE(Edit().text(), QStringLiteral("foo"));
     }
 
-    void aPressOutsideHidesTheFlyoutAndOneInsideDoesNot() {
+    void aPressOutsideHidesThePopupAndOneInsideDoesNot() {
         Open(true, {u"q"}, {u"q"});
         box_->Activate(true);
-        QTest::mouseClick(&Flyout(), Qt::LeftButton, {}, QPoint(0, 0));  // on the border
-        QVERIFY(Flyout().isVisible());
+        QTest::mouseClick(&Popup(), Qt::LeftButton, {}, QPoint(0, 0));  // on the border
+        QVERIFY(Popup().isVisible());
         QTest::mouseClick(window_.get(), Qt::RightButton, {}, QPoint(400, 100));
-        QVERIFY(!Flyout().isVisible());
+        QVERIFY(!Popup().isVisible());
         QVERIFY(Edit().hasFocus());
     }
 
-    void flyoutHidesAfterFiveSecondsOutsideWithoutKeys() {
+    void popupHidesAfterFiveSecondsOutsideWithoutKeys() {
         Open(true, {u"q"}, {u"q"});
         box_->Activate(true);
-        QCursor::setPos(Flyout().geometry().center());
+        QCursor::setPos(Popup().geometry().center());
         Tick();
-        QCOMPARE(Flyout().TimeOutsideMs(), 0);
+        QCOMPARE(Popup().TimeOutsideMs(), 0);
         QCursor::setPos(window_->mapToGlobal(QPoint(400, 190)));
         for (int i = 0; i < 4; ++i) {
             Tick();
@@ -419,22 +411,22 @@ class SearchBoxTest : public QObject {
         for (int i = 0; i < 4; ++i) {
             Tick();
         }
-        QVERIFY(Flyout().isVisible());
+        QVERIFY(Popup().isVisible());
         Tick();
-        QVERIFY(!Flyout().isVisible());
+        QVERIFY(!Popup().isVisible());
     }
 
-    void autoSuggestOffNeverShowsTheFlyoutButStillRecords() {
+    void autoSuggestOffNeverShowsThePopupButStillRecords() {
         Open(false, {u"old"}, {u"old"});
         box_->Activate(true);
         Type(QStringLiteral("o"));
-        QVERIFY(!Flyout().isVisible());
+        QVERIFY(!Popup().isVisible());
         Key(Qt::Key_Escape);
         Key(Qt::Key_Delete);
-        QVERIFY(!Flyout().isVisible());
+        QVERIFY(!Popup().isVisible());
         Type(QStringLiteral("new"));
         Key(Qt::Key_Return);
-        QVERIFY(!Flyout().isVisible());
+        QVERIFY(!Popup().isVisible());
         QVERIFY(AppSettings::Instance().mru_queries == (Texts{u"new", u"old"}));
         QVERIFY(AppSettings::Instance().all_queries == (Texts{u"new", u"old"}));
     }
@@ -448,36 +440,36 @@ class SearchBoxTest : public QObject {
         ClickElsewhere();
         window_.reset();
         Build();
-        QVERIFY(Flyout().History().Recent() == (Texts{u"one", u"two"}));
+        QVERIFY(Popup().History().Recent() == (Texts{u"one", u"two"}));
         box_->Activate(true);
         QCOMPARE(Items(), (QStringList{"one", "two"}));
-        QVERIFY(Flyout().HasHistory());
+        QVERIFY(Popup().HasHistory());
     }
 
-    void clearHistoryForgetsBothListsAndWhatTheFlyoutShowed() {
+    void clearHistoryForgetsBothListsAndWhatThePopupShowed() {
         Open(true, {u"q"}, {u"q"});
         box_->Activate(true);
-        Flyout().ClearHistory();
-        QVERIFY(!Flyout().isVisible());
-        QVERIFY(!Flyout().HasHistory());
+        Popup().ClearHistory();
+        QVERIFY(!Popup().isVisible());
+        QVERIFY(!Popup().HasHistory());
         QVERIFY(AppSettings::Instance().mru_queries.empty());
         QVERIFY(AppSettings::Instance().all_queries.empty());
         Key(Qt::Key_Delete);
-        QVERIFY(!Flyout().isVisible());
+        QVERIFY(!Popup().isVisible());
     }
 
-    void flyoutRollsOpenFromTheTop() {
+    void popupRollsOpenFromTheTop() {
         Open(true, {u"a", u"b"}, {});
-        Flyout().SetOpenDuration(VeFlyoutWndBase::kOpenMs);
+        Popup().SetOpenDuration(SuggestPopup::kOpenMs);
         box_->Activate(true);
-        QVERIFY(Flyout().isVisible());
-        QCOMPARE(Flyout().mask().boundingRect(), QRect(0, 0, 300, 1));
-        auto* roll = Flyout().findChild<QVariantAnimation*>();
+        QVERIFY(Popup().isVisible());
+        QCOMPARE(Popup().mask().boundingRect(), QRect(0, 0, 300, 1));
+        auto* roll = Popup().findChild<QVariantAnimation*>();
         QCOMPARE(roll->duration(), 200);
         roll->setCurrentTime(100);
-        QCOMPARE(Flyout().mask().boundingRect(), QRect(0, 0, 300, 21));
+        QCOMPARE(Popup().mask().boundingRect(), QRect(0, 0, 300, 21));
         roll->setCurrentTime(200);
-        QVERIFY(Flyout().mask().isEmpty());
+        QVERIFY(Popup().mask().isEmpty());
     }
 
     void idleTextSitsWhereTheEditDrawsIt() {
@@ -529,22 +521,22 @@ class SearchBoxTest : public QObject {
         Key(Qt::Key_Down);
         Key(Qt::Key_Down);
         QTest::mouseMove(elsewhere_);
-        QImage open(320, 33 + Flyout().height() + 20, QImage::Format_RGB32);
+        QImage open(320, 33 + Popup().height() + 20, QImage::Format_RGB32);
         open.fill(QColor(240, 240, 240));
         {
             QPainter painter(&open);
             painter.drawPixmap(10, 10, box_->grab());
-            painter.drawPixmap(10, 10 + box_->height() - 1, Flyout().grab());
+            painter.drawPixmap(10, 10 + box_->height() - 1, Popup().grab());
         }
         const QString dir = QString::fromLocal8Bit(qgetenv("LINESIFT_SHOT_DIR"));
         if (!dir.isEmpty()) {
             boxes.save(dir + QStringLiteral("/search_box.png"));
-            open.save(dir + QStringLiteral("/suggest_flyout.png"));
+            open.save(dir + QStringLiteral("/suggest_popup.png"));
         }
-        const QImage flyout = Flyout().grab().toImage();
-        QCOMPARE(flyout.pixelColor(0, 0), QColor(143, 155, 179));
-        QCOMPARE(flyout.pixelColor(3, 1 + 20 + 2), QColor(212, 221, 238));  // the hot second item
-        QCOMPARE(flyout.pixelColor(3, 3), QColor(255, 255, 255));
+        const QImage popup = Popup().grab().toImage();
+        QCOMPARE(popup.pixelColor(0, 0), QColor(143, 155, 179));
+        QCOMPARE(popup.pixelColor(3, 1 + 20 + 2), QColor(212, 221, 238));  // the hot second item
+        QCOMPARE(popup.pixelColor(3, 3), QColor(255, 255, 255));
     }
 };
 

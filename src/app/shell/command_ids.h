@@ -2,8 +2,9 @@
 
 namespace linesift::cmd {
 
-// The ids of the program's commands, shared by menus, shortcuts, the tool
-// bar and the line list's context menu.
+// The ids of the program's commands (stable numbers: tests and the recent
+// files refer to them). Each id has one row in MainFrame::Commands()
+// (command_table.cpp), which says everything else about it.
 enum : int {
     kNew = 57600,
     kOpen = 57601,

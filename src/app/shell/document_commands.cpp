@@ -12,10 +12,10 @@
 #include "settings/app_settings.h"
 #include "shell/command_ids.h"
 #include "shell/main_frame.h"
+#include "shell/query_list_pane.h"
 #include "shell/status_panes.h"
-#include "shell/view_container.h"
 #include "views/search_box.h"
-#include "views/suggest_flyout.h"
+#include "views/suggest_popup.h"
 
 namespace linesift {
 namespace {
@@ -51,7 +51,7 @@ class WaitCursor {
 }  // namespace
 
 void MainFrame::ClearDocument() {
-    view_->List().Clear(true);
+    pane_->List().Clear(true);
     document_.Reset();
     ClearQuery();
 }
@@ -81,7 +81,7 @@ bool MainFrame::OpenFile(const std::u16string& rawPath, bool addToRecent) {
     bool loaded = document_.LoadFromFile(path);
     document_.SetProgressHandler(nullptr);
     if (!loaded) {
-        view_->List().Clear(true);
+        pane_->List().Clear(true);
         status_->SetMessage(previous);
         ShowError(QStringLiteral("Error opening file %1!").arg(ToQString(path)));
         return false;
@@ -89,7 +89,7 @@ bool MainFrame::OpenFile(const std::u16string& rawPath, bool addToRecent) {
     if (addToRecent && AppSettings::Instance().save_file_history) {
         AddRecentFile(path);
     }
-    view_->List().Rebuild(true, true);
+    pane_->List().Rebuild(true, true);
     UpdateCommandUi();
     int64_t elapsed = MonotonicMs() - start;
     if (elapsed >= 50) {
@@ -215,7 +215,7 @@ bool MainFrame::SaveDocument() {
 }
 
 void MainFrame::Export(bool selectedOnly) {
-    VeTextList& list = view_->List();
+    LineListView& list = pane_->List();
     if (selectedOnly ? !list.HasSelection()
                      : !(list.IsFiltered() && list.FilteredLineCount() >= 1)) {
         return;
@@ -254,7 +254,7 @@ void MainFrame::ImportClipboard(bool withPrompt) {
     UpdateCommandUi();
     WaitCursor wait;
     if (document_.LoadFromClipboard()) {
-        view_->List().Rebuild(true, true);
+        pane_->List().Rebuild(true, true);
         UpdateCommandUi();
         QMetaObject::invokeMethod(
             this, [this] { RunCommand(cmd::kFind); }, Qt::QueuedConnection);

@@ -17,17 +17,18 @@
 #include <QVBoxLayout>
 
 #include "document/clipboard_text.h"
+#include "qt_color.h"
 #include "qt_text.h"
 #include "settings/app_settings.h"
 #include "settings/data_folder.h"
 #include "shell/about_dialog.h"
 #include "shell/command_ids.h"
 #include "shell/options_dialog.h"
+#include "shell/query_list_pane.h"
 #include "shell/status_panes.h"
-#include "shell/view_container.h"
 #include "tester/regex_tester_dialog.h"
 #include "views/search_box.h"
-#include "views/suggest_flyout.h"
+#include "views/suggest_popup.h"
 
 namespace linesift {
 namespace {
@@ -49,12 +50,12 @@ MainFrame::MainFrame(std::unique_ptr<FrameDialogs> dialogs, QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     main_bar_ = new QWidget(central);
-    main_bar_->setObjectName(QStringLiteral("VeMainBar"));
+    main_bar_->setObjectName(QStringLiteral("MainBar"));
     main_bar_->setFixedHeight(37);
     main_bar_->installEventFilter(this);
-    view_ = new VeView(document_, this, central);
+    pane_ = new QueryListPane(document_, central);
     layout->addWidget(main_bar_);
-    layout->addWidget(view_, 1);
+    layout->addWidget(pane_, 1);
     setCentralWidget(central);
     // Files dropped anywhere on the list or the bars reach the central widget.
     central->setAcceptDrops(true);
@@ -62,12 +63,13 @@ MainFrame::MainFrame(std::unique_ptr<FrameDialogs> dialogs, QWidget* parent)
     BuildActions();
     BuildMenus();
     BuildMainBar();
-    view_->List().SetWordWrap(AppSettings::Instance().word_wrap, false, false);
-    const Color32 c = AppSettings::Instance().hilite_color;
-    view_->List().SetHighlightColor(uint32_t{c.red} << 16 | uint32_t{c.green} << 8 | c.blue);
-    connect(&view_->List(), &VeTextList::commandRequested, this,
-            [this](int id) { RunCommand(id); });
-    search_box_->AddListener(view_);
+    pane_->List().SetWordWrap(AppSettings::Instance().word_wrap, false, false);
+    pane_->List().SetHighlightColor(ToRgb(AppSettings::Instance().hilite_color));
+    LineListView* list = &pane_->List();
+    connect(list, &LineListView::contextMenuRequested, this, &MainFrame::ShowListContextMenu);
+    connect(list, &LineListView::statusMessage, status_, &StatusPanes::ShowTimed);
+    connect(list, &LineListView::busy, this, &MainFrame::ShowBusy);
+    connect(search_box_, &SearchBox::searchEvent, pane_, &QueryListPane::OnSearchBoxEvent);
     connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
             &MainFrame::UpdateCommandUi);
     connect(qApp, &QGuiApplication::applicationStateChanged, this,
@@ -84,25 +86,29 @@ MainFrame::~MainFrame() {
     // The children outlive this body: nothing they do while they are torn
     // down may reach the frame any more.
     qApp->removeEventFilter(this);
-    search_box_->RemoveListener(view_);
+    disconnect(search_box_, nullptr, pane_, nullptr);
     QObject::disconnect(QAbstractEventDispatcher::instance(), nullptr, this, nullptr);
     QObject::disconnect(qApp, nullptr, this, nullptr);
-    disconnect(&view_->List(), nullptr, this, nullptr);
+    disconnect(&pane_->List(), nullptr, this, nullptr);
+    disconnect(&pane_->List(), nullptr, status_, nullptr);
 }
 
 // Commands
 
-QAction* MainFrame::AddAction(int id, const QString& text, const QString& prompt,
-                              QKeySequence keys) {
-    auto* action = new QAction(text, this);
-    QString tip = prompt.section(QLatin1Char('\n'), 0, 0);
+QAction* MainFrame::AddAction(const Command& command) {
+    auto* action = new QAction(tr(command.text), this);
+    const QString prompt = QString::fromUtf8(command.prompt);
+    const QString tip = prompt.section(QLatin1Char('\n'), 0, 0);
     action->setStatusTip(tip);
     action->setToolTip(prompt.contains(QLatin1Char('\n')) ? prompt.section(QLatin1Char('\n'), 1)
                                                           : tip);
+    const QKeySequence keys(QString::fromLatin1(command.keys));
     if (!keys.isEmpty()) {
         action->setShortcut(keys);
         action->setShortcutContext(Qt::WindowShortcut);
     }
+    action->setCheckable(command.checked != nullptr);
+    const int id = command.id;
     action->setData(id);
     connect(action, &QAction::triggered, this, [this, id] { RunCommand(id); });
     actions_[id] = action;
@@ -111,124 +117,48 @@ QAction* MainFrame::AddAction(int id, const QString& text, const QString& prompt
 }
 
 void MainFrame::BuildActions() {
-    using namespace cmd;
-    AddAction(kNew, tr("&New"), QStringLiteral("Create a new document\nNew"),
-              QKeySequence(QStringLiteral("Ctrl+N")));
-    AddAction(kOpen, tr("&Open..."), QStringLiteral("Open an existing document\nOpen"),
-              QKeySequence(QStringLiteral("Ctrl+O")));
-    AddAction(kSave, tr("&Save"),
-              QStringLiteral("Save the active document with current name\nSave"),
-              QKeySequence(QStringLiteral("Ctrl+S")));
-    AddAction(kSaveAs, tr("Save &As..."),
-              QStringLiteral("Save the active document with a new name\nSave As"));
-    AddAction(kImportClipboard, tr("&Clipboard"),
-              QStringLiteral("Import text from clipboard\nImport Clipboard Text"));
-    AddAction(kExportFilterResults, tr("&Filter Results..."),
-              QStringLiteral("Export filter results to a specified file\nExport Filter Results"));
-    AddAction(kExportSelectedLines, tr("&Selected Lines..."),
-              QStringLiteral("Export selected lines to a specified file\nExport Selected Lines"));
-    AddAction(kClearRecent, tr("Clear Recent"),
-              QStringLiteral("Clear all items in the recent files list\nClear Recent"));
-    AddAction(kExit, tr("E&xit"), QStringLiteral("Exit the application\nExit"));
-    AddAction(kCopy, tr("&Copy"),
-              QStringLiteral("Copy the selection and put it on the Clipboard\nCopy"),
-              QKeySequence(QStringLiteral("Ctrl+C")));
-    AddAction(kPaste, tr("&Paste"), QStringLiteral("Insert Clipboard contents\nPaste"),
-              QKeySequence(QStringLiteral("Ctrl+V")));
-    AddAction(kSelectAll, tr("Select &All"),
-              QStringLiteral("Select all lines in the view\nSelect All"),
-              QKeySequence(QStringLiteral("Ctrl+A")));
-    AddAction(kSelectInverse, tr("Select &Inverse"),
-              QStringLiteral("Invert current selection\nSelect Inverse"),
-              QKeySequence(QStringLiteral("Ctrl+I")));
-    AddAction(kDeselect, tr("&Deselect"), QStringLiteral("Deselect current selection\nDeselect"),
-              QKeySequence(QStringLiteral("Ctrl+D")));
-    AddAction(kFind, tr("&Find..."), QStringLiteral("Find the specified text\nFind"),
-              QKeySequence(QStringLiteral("Ctrl+F")));
-    AddAction(kAutoSuggest, tr("&Auto Suggest"),
-              QStringLiteral("Toggle auto-suggest search feature\nAuto Suggest"));
-    AddAction(kClearHistory, tr("Clear &History"),
-              QStringLiteral("Clear search history\nClear History"));
-    AddAction(kNaiveQuery, tr("Nai&ve Query"), QString());
-    AddAction(kSmartQuery, tr("S&mart Query"), QString());
-    AddAction(kRegexQuery, tr("&Regex Query"), QString());
-    AddAction(kMatchCase, tr("Match &Case"), QString());
-    AddAction(kMatchWholeWord, tr("Match &Whole Word Only"), QString());
-    AddAction(kSearchAsYouType, tr("&Search As You Type"),
-              QStringLiteral("Search document as you type your query\nSearch As You Type"));
-    AddAction(kToolbar, tr("&Toolbar"), QStringLiteral("Show or hide the toolbar\nToggle Toolbar"));
-    AddAction(kStatusBar, tr("&Status Bar"),
-              QStringLiteral("Show or hide the status bar\nToggle Status Bar"));
-    AddAction(kWordWrap, tr("&Word Wrap"),
-              QStringLiteral("Toggle word-wrap for the active document\nWord Wrap"));
-    AddAction(kHideUnmatched, tr("Hide &Unmatched Lines"),
-              QStringLiteral("Hide unmatched lines of the active document\nHide Unmatched Lines"));
-    AddAction(kHideMatched, tr("Hide &Matched Lines"),
-              QStringLiteral("Hide matched lines of the active document\nHide Matched Lines"));
-    AddAction(kShowAll, tr("Show &All Lines"),
-              QStringLiteral("Show all lines of the active document\nShow All Lines"));
-    AddAction(kRegexTester, tr("&Regex Tester"),
-              QStringLiteral("Launch Regex Tester\nRegex Tester"), QKeySequence(Qt::Key_F4));
-    AddAction(kOptions, tr("&Options..."),
-              QStringLiteral("Set options for the application\nOptions"));
-    AddAction(kHelpContents, tr("&Contents..."),
-              QStringLiteral("Display topics of the online documentation\nContents"),
-              QKeySequence(Qt::Key_F1));
-    AddAction(kHelpSearch, tr("&Search..."),
-              QStringLiteral("Search the online documentation\nSearch"));
-    AddAction(kWebsite, tr("Linesift &Website"),
-              QStringLiteral("Visit Linesift website\nLinesift Website"));
-    AddAction(kCheckForUpdates, tr("Check for &Updates"),
-              QStringLiteral("Check for newer version of this program\nCheck for Updates"));
-    AddAction(kFeedback, tr("&Feedback and Support"),
-              QStringLiteral(
-                  "Display information on feedback and technical support\nFeedback and Support"));
-    AddAction(kAbout, tr("&About Linesift"),
-              QStringLiteral("Display program information, version number and copyright\nAbout"));
-    for (int id : {kAutoSuggest, kMatchCase, kMatchWholeWord, kSearchAsYouType, kToolbar,
-                   kStatusBar, kWordWrap}) {
-        actions_[id]->setCheckable(true);
-    }
-    for (auto group : {std::initializer_list<int>{kNaiveQuery, kSmartQuery, kRegexQuery},
-                       std::initializer_list<int>{kHideUnmatched, kHideMatched, kShowAll}}) {
-        auto* radio = new QActionGroup(this);
-        for (int id : group) {
-            actions_[id]->setCheckable(true);
-            radio->addAction(actions_[id]);
+    std::map<int, QActionGroup*> radioGroups;
+    for (const Command& command : Commands()) {
+        QAction* action = AddAction(command);
+        if (command.radio_group != 0) {
+            QActionGroup*& group = radioGroups[command.radio_group];
+            if (group == nullptr) {
+                group = new QActionGroup(this);
+            }
+            group->addAction(action);
         }
     }
 }
 
 void MainFrame::BuildMenus() {
-    using namespace cmd;
-    QMenuBar* bar = menuBar();
-    auto add = [this](QMenu* menu, std::initializer_list<int> ids) {
-        for (int id : ids) {
-            if (id == 0) {
-                menu->addSeparator();
-            } else {
-                menu->addAction(actions_[id]);
-            }
+    // Menus and submenus by their path ("&File/&Import"), made on first use.
+    std::map<QString, QMenu*> menus;
+    for (const Command& command : Commands()) {
+        const QString path = QString::fromUtf8(command.menu);
+        if (path.isEmpty()) {
+            continue;
         }
-    };
-    QMenu* file = bar->addMenu(tr("&File"));
-    add(file, {kNew, kOpen, 0, kSave, kSaveAs, 0});
-    file->addMenu(tr("&Import"))->addAction(actions_[kImportClipboard]);
-    QMenu* exportMenu = file->addMenu(tr("&Export"));
-    add(exportMenu, {kExportFilterResults, kExportSelectedLines});
-    file->addSeparator();
-    recent_menu_ = file->addMenu(tr("&Recent Files"));
-    add(file, {0, kExit});
-    add(bar->addMenu(tr("&Edit")), {kCopy, kPaste, 0, kSelectAll, kSelectInverse, 0, kDeselect});
-    add(bar->addMenu(tr("&Search")),
-        {kFind, 0, kAutoSuggest, kClearHistory, 0, kNaiveQuery, kSmartQuery, kRegexQuery, 0,
-         kMatchCase, kMatchWholeWord, 0, kSearchAsYouType});
-    add(bar->addMenu(tr("&View")),
-        {kToolbar, kStatusBar, 0, kWordWrap, 0, kHideUnmatched, kHideMatched, kShowAll});
-    add(bar->addMenu(tr("&Tools")), {kRegexTester, 0, kOptions});
-    add(bar->addMenu(tr("&Help")),
-        {kHelpContents, kHelpSearch, 0, kWebsite, kCheckForUpdates, kFeedback, 0, kAbout});
-    for (QMenu* menu : bar->findChildren<QMenu*>()) {
+        const QString top = path.section(QLatin1Char('/'), 0, 0);
+        QMenu*& topMenu = menus[top];
+        if (topMenu == nullptr) {
+            topMenu = menuBar()->addMenu(tr(command.menu).section(QLatin1Char('/'), 0, 0));
+        }
+        QMenu*& menu = menus[path];
+        if (menu == nullptr) {
+            if (command.separator) {
+                topMenu->addSeparator();
+            }
+            menu = topMenu->addMenu(path.section(QLatin1Char('/'), 1));
+        } else if (command.separator) {
+            menu->addSeparator();
+        }
+        if (path == QLatin1String(kRecentFilesMenu)) {
+            recent_menu_ = menu;  // filled from the settings
+        } else {
+            menu->addAction(actions_[command.id]);
+        }
+    }
+    for (QMenu* menu : menuBar()->findChildren<QMenu*>()) {
         connect(menu, &QMenu::aboutToShow, this, &MainFrame::UpdateCommandUi);
     }
     RebuildRecentFilesMenu();
@@ -239,20 +169,19 @@ void MainFrame::BuildMainBar() {
     tool_bar_->setIconSize(QSize(24, 24));
     tool_bar_->setToolButtonStyle(Qt::ToolButtonIconOnly);
     QStyle* s = style();
-    actions_[cmd::kNew]->setIcon(
-        QIcon::fromTheme(QStringLiteral("document-new"), s->standardIcon(QStyle::SP_FileIcon)));
-    actions_[cmd::kOpen]->setIcon(QIcon::fromTheme(QStringLiteral("document-open"),
-                                                   s->standardIcon(QStyle::SP_DialogOpenButton)));
-    actions_[cmd::kSave]->setIcon(QIcon::fromTheme(QStringLiteral("document-save"),
-                                                   s->standardIcon(QStyle::SP_DialogSaveButton)));
-    tool_bar_->addAction(actions_[cmd::kNew]);
-    tool_bar_->addAction(actions_[cmd::kOpen]);
-    tool_bar_->addAction(actions_[cmd::kSave]);
+    for (const Command& command : Commands()) {
+        if (command.tool_bar) {
+            QAction* action = actions_[command.id];
+            action->setIcon(QIcon::fromTheme(QString::fromLatin1(command.icon),
+                                             s->standardIcon(command.fallback_icon)));
+            tool_bar_->addAction(action);
+        }
+    }
     if (auto* open = qobject_cast<QToolButton*>(tool_bar_->widgetForAction(actions_[cmd::kOpen]))) {
         open->setMenu(recent_menu_);
         open->setPopupMode(QToolButton::MenuButtonPopup);
     }
-    search_box_ = new VeSearchBoxCtrlBase(main_bar_);
+    search_box_ = new SearchBox(main_bar_);
     LayoutMainBar();
 }
 
@@ -267,8 +196,8 @@ void MainFrame::LayoutMainBar() {
         left = 3 + hint.width() + 3;
     }
     int width = std::max(main_bar_->width() - 8 - left, 120);
-    search_box_->setGeometry(left, (barHeight - VeSearchBoxCtrlBase::kHeight) / 2 + 1, width,
-                             VeSearchBoxCtrlBase::kHeight);
+    search_box_->setGeometry(left, (barHeight - SearchBox::kHeight) / 2 + 1, width,
+                             SearchBox::kHeight);
 }
 
 QAction* MainFrame::Action(int id) const {
@@ -277,9 +206,7 @@ QAction* MainFrame::Action(int id) const {
 }
 
 bool MainFrame::RunCommand(int id) {
-    using namespace cmd;
-    AppSettings& settings = AppSettings::Instance();
-    if (id >= kRecentFirst && id <= kRecentLast) {
+    if (id >= cmd::kRecentFirst && id <= cmd::kRecentLast) {
         OpenRecent(id);
         return true;
     }
@@ -291,129 +218,30 @@ bool MainFrame::RunCommand(int id) {
     if (!action->isEnabled()) {
         return false;
     }
-    VeTextList& list = view_->List();
-    switch (id) {
-        case kNew:
-            NewDocument();
-            break;
-        case kOpen:
-            OpenCommand();
-            break;
-        case kSave:
-            SaveCommand();
-            break;
-        case kSaveAs:
-            SaveAsCommand();
-            break;
-        case kImportClipboard:
-            ImportClipboard(true);
-            break;
-        case kPaste:
-            ImportClipboard(false);
-            break;
-        case kExportFilterResults:
-            Export(false);
-            break;
-        case kExportSelectedLines:
-            Export(true);
-            break;
-        case kClearRecent:
-            settings.recent_files.clear();
-            RebuildRecentFilesMenu();
-            break;
-        case kExit:
-            close();
-            break;
-        case kCopy: {
-            int64_t count = list.CopySelection();
-            if (count >= 1) {
-                status_->ShowTimed(QStringLiteral("%1 lines copied to clipboard").arg(count), 3000);
-            }
+    for (const Command& command : Commands()) {
+        if (command.id == id) {
+            command.run(*this);
             break;
         }
-        case kSelectAll:
-            list.SelectAll();
-            break;
-        case kSelectInverse:
-            list.SelectInverse();
-            break;
-        case kDeselect:
-            list.Deselect();
-            break;
-        case kFind:
-            search_box_->Activate(true);
-            break;
-        case kAutoSuggest:
-            settings.auto_suggest = !settings.auto_suggest;
-            break;
-        case kClearHistory:
-            search_box_->Flyout().ClearHistory();
-            break;
-        case kNaiveQuery:
-            SetQueryMode(0);
-            break;
-        case kSmartQuery:
-            SetQueryMode(1);
-            break;
-        case kRegexQuery:
-            SetQueryMode(2);
-            break;
-        case kMatchCase:
-            settings.match_case = !settings.match_case;
-            ReapplyQuery();
-            break;
-        case kMatchWholeWord:
-            settings.match_whole_word_only = !settings.match_whole_word_only;
-            ReapplyQuery();
-            break;
-        case kSearchAsYouType:
-            settings.search_as_you_type = !settings.search_as_you_type;
-            break;
-        case kToolbar:
-            settings.show_toolbar = !settings.show_toolbar;
-            LayoutMainBar();
-            break;
-        case kStatusBar:
-            settings.show_statusbar = !settings.show_statusbar;
-            status_->setVisible(settings.show_statusbar);
-            break;
-        case kWordWrap:
-            settings.word_wrap = !settings.word_wrap;
-            list.SetWordWrap(settings.word_wrap, true, false);
-            ReapplyQuery();
-            break;
-        case kHideUnmatched:
-            settings.filter_mode = 0;
-            break;
-        case kHideMatched:
-            settings.filter_mode = 1;
-            break;
-        case kShowAll:
-            settings.filter_mode = 2;
-            break;
-        case kRegexTester:
-            RegexTesterDialog::Open();
-            break;
-        case kOptions:
-            ShowOptions();
-            break;
-        case kHelpContents:
-        case kHelpSearch:
-        case kFeedback:
-            OpenHelp();
-            break;
-        case kWebsite:
-        case kCheckForUpdates:
-            QDesktopServices::openUrl(QUrl(QString::fromLatin1(kWebPage)));
-            break;
-        case kAbout:
-            ShowAbout();
-            break;
-        default:
-            return false;
     }
     UpdateCommandUi();
     return true;
+}
+
+void MainFrame::CopySelection() {
+    const int64_t count = pane_->List().CopySelection();
+    if (count >= 1) {
+        status_->ShowTimed(QStringLiteral("%1 lines copied to clipboard").arg(count), 3000);
+    }
+}
+
+void MainFrame::ClearRecentFiles() {
+    AppSettings::Instance().recent_files.clear();
+    RebuildRecentFilesMenu();
+}
+
+void MainFrame::OpenWebPage() {
+    QDesktopServices::openUrl(QUrl(QString::fromLatin1(kWebPage)));
 }
 
 void MainFrame::SetQueryMode(int mode) {
@@ -424,52 +252,64 @@ void MainFrame::SetQueryMode(int mode) {
 void MainFrame::ReapplyQuery() {
     std::u16string text = search_box_->Text();
     if (!document_.IsEmpty() && !text.empty()) {
-        view_->ApplyQuery(text);
+        pane_->ApplyQuery(text);
     }
 }
 
+CommandState MainFrame::CurrentCommandState(bool inListMenu) {
+    const LineListView& list = pane_->List();
+    return CommandState{.settings = AppSettings::Instance(),
+                        .has_lines = !document_.IsEmpty(),
+                        .shown_rows = list.ShownRowCount() > 0,
+                        .modified = document_.IsModified(),
+                        .clipboard = ClipboardText::Instance().IsTextAvailable(),
+                        .selection = list.HasSelection(),
+                        .filter_results = list.IsFiltered() && list.FilteredLineCount() >= 1,
+                        .query_history = search_box_->Popup().HasHistory(),
+                        .in_list_menu = inListMenu};
+}
+
 void MainFrame::UpdateCommandUi() {
-    using namespace cmd;
-    const AppSettings& s = AppSettings::Instance();
-    VeTextList& list = view_->List();
-    bool hasLines = !document_.IsEmpty();
-    bool clipboard = ClipboardText::Instance().IsTextAvailable();
-    bool selection = list.HasSelection();
-    auto state = [this](int id, bool enabled, int checked = -1) {
-        QAction* a = actions_[id];
-        if (a->isEnabled() != enabled) {
-            a->setEnabled(enabled);
+    const CommandState state = CurrentCommandState(false);
+    for (const Command& command : Commands()) {
+        QAction* action = actions_[command.id];
+        const bool enabled = command.enabled == nullptr || command.enabled(state);
+        if (action->isEnabled() != enabled) {
+            action->setEnabled(enabled);
         }
-        if (checked >= 0 && a->isChecked() != (checked == 1)) {
-            a->setChecked(checked == 1);
+        if (command.checked != nullptr && action->isChecked() != command.checked(state)) {
+            action->setChecked(command.checked(state));
         }
-    };
-    state(kSave, document_.IsModified());
-    state(kImportClipboard, clipboard);
-    state(kPaste, clipboard);
-    state(kExportFilterResults, list.IsFiltered() && list.FilteredLineCount() >= 1);
-    state(kExportSelectedLines, selection);
-    state(kCopy, selection);
-    state(kDeselect, selection);
-    state(kSelectAll, hasLines);
-    state(kSelectInverse, hasLines);
-    state(kAutoSuggest, true, s.auto_suggest);
-    state(kClearHistory, search_box_->Flyout().HasHistory());
-    state(kNaiveQuery, true, s.query_mode == 0);
-    state(kSmartQuery, true, s.query_mode == 1);
-    state(kRegexQuery, true, s.query_mode == 2);
-    state(kMatchCase, true, s.match_case);
-    state(kMatchWholeWord, s.query_mode == 0, s.match_whole_word_only && s.query_mode == 0);
-    state(kSearchAsYouType, true, s.search_as_you_type);
-    state(kToolbar, true, s.show_toolbar);
-    state(kStatusBar, true, s.show_statusbar);
-    state(kWordWrap, true, s.word_wrap);
-    state(kHideUnmatched, true, s.filter_mode == 0);
-    state(kHideMatched, true, s.filter_mode == 1);
-    state(kShowAll, true, s.filter_mode == 2);
+    }
     UpdateTitle();
-    status_->SetCounts(hasLines, static_cast<int64_t>(document_.LineCount()),
+    const LineListView& list = pane_->List();
+    status_->SetCounts(state.has_lines, static_cast<int64_t>(document_.LineCount()),
                        list.FilteredLineCount(), list.SelectedLineCount());
+}
+
+void MainFrame::FillListContextMenu(QMenu& menu) {
+    const CommandState state = CurrentCommandState(true);
+    for (const Command& command : Commands()) {
+        if (!command.list_menu) {
+            continue;
+        }
+        if (command.list_menu_separator) {
+            menu.addSeparator();
+        }
+        const QAction* main = actions_[command.id];
+        QAction* item = menu.addAction(main->text() + QLatin1Char('\t') +
+                                       main->shortcut().toString(QKeySequence::NativeText));
+        item->setEnabled(command.enabled == nullptr || command.enabled(state));
+        item->setData(command.id);
+    }
+}
+
+void MainFrame::ShowListContextMenu(QPoint globalPos) {
+    QMenu menu(this);
+    FillListContextMenu(menu);
+    if (QAction* chosen = menu.exec(globalPos)) {
+        RunCommand(chosen->data().toInt());
+    }
 }
 
 void MainFrame::UpdateTitle() {
@@ -520,18 +360,15 @@ void MainFrame::AddRecentFile(const std::u16string& path) {
     RebuildRecentFilesMenu();
 }
 
-// TextListHost
+// Status
 
-std::u16string MainFrame::StatusText() const {
-    return ToU16(status_->MessageText());
-}
-
-void MainFrame::ShowStatusNow(const std::u16string& text) {
-    status_->ShowNow(ToQString(text));
-}
-
-void MainFrame::ShowStatusFor(const std::u16string& text, int ms) {
-    status_->ShowTimed(ToQString(text), ms);
+void MainFrame::ShowBusy(const QString& text) {
+    if (!text.isEmpty()) {
+        status_before_busy_ = status_->MessageText();
+        status_->ShowNow(text);
+    } else {
+        status_->ShowNow(status_before_busy_);
+    }
 }
 
 // Window
@@ -627,7 +464,7 @@ bool MainFrame::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Tab &&
         static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {
         QWidget* focus = QApplication::focusWidget();
-        VeTextList* list = &view_->List();
+        LineListView* list = &pane_->List();
         if (focus == &search_box_->Edit()) {
             list->setFocus(Qt::TabFocusReason);
             return true;
@@ -645,8 +482,8 @@ void MainFrame::changeEvent(QEvent* event) {
     if (event->type() == QEvent::ActivationChange && isActiveWindow() && shown_) {
         QWidget* focus = QApplication::focusWidget();
         if (focus == nullptr || focus == this) {
-            if (view_->List().HadFocus()) {
-                view_->List().setFocus(Qt::ActiveWindowFocusReason);
+            if (pane_->List().HadFocus()) {
+                pane_->List().setFocus(Qt::ActiveWindowFocusReason);
             } else {
                 search_box_->Activate(false);
             }
@@ -677,8 +514,7 @@ void MainFrame::ShowOptions() {
     s.save_query_history = values.save_query_history;
     s.save_tester_history = values.save_tester_history;
     s.hilite_color = values.hilite_color;
-    view_->List().SetHighlightColor(uint32_t{s.hilite_color.red} << 16 |
-                                    uint32_t{s.hilite_color.green} << 8 | s.hilite_color.blue);
+    pane_->List().SetHighlightColor(ToRgb(s.hilite_color));
     if (!s.save_file_history) {
         s.recent_files.clear();
     }

@@ -6,23 +6,26 @@
 #include <QToolBar>
 #include <map>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "document/text_document.h"
+#include "shell/command_table.h"
 #include "shell/frame_dialogs.h"
-#include "views/text_list.h"
+#include "views/line_list_view.h"
 
 namespace linesift {
 
 class StatusPanes;
-class VeSearchBoxCtrlBase;
-class VeView;
+class SearchBox;
+class QueryListPane;
 
 // The program's window: menus, the main bar with the tool bar and the search
-// box, the line list, the status bar. It owns the one document, routes every
-// command to its operation, keeps the command states in step with the
-// settings and the document at idle time, and records its placement.
-class MainFrame : public QMainWindow, public TextListHost {
+// box, the line list, the status bar. It owns the one document, builds its
+// menus, tool bar and shortcuts from one table of commands, keeps the command
+// states in step with the settings and the document at idle time, and
+// records its placement.
+class MainFrame : public QMainWindow {
     Q_OBJECT
   public:
     // dialogs answers the frame's questions; null means real dialogs.
@@ -38,7 +41,10 @@ class MainFrame : public QMainWindow, public TextListHost {
     // command is disabled or unknown.
     bool RunCommand(int id);
     QAction* Action(int id) const;
+    // Refreshes every command's enabled and checked state, the title and the counts.
     void UpdateCommandUi();
+    // Every command of the window, in menu order.
+    static std::span<const Command> Commands();
 
     // The document commands.
     bool OpenFile(const std::u16string& path, bool addToRecent);
@@ -48,15 +54,13 @@ class MainFrame : public QMainWindow, public TextListHost {
     void CheckOutsideChange();
 
     TextDocument& Document() { return document_; }
-    VeView& View() { return *view_; }
-    VeSearchBoxCtrlBase& SearchBox() { return *search_box_; }
+    QueryListPane& Pane() { return *pane_; }
+    SearchBox& SearchField() { return *search_box_; }
     StatusPanes& Status() { return *status_; }
     QMenu& RecentFilesMenu() { return *recent_menu_; }
-
-    // TextListHost
-    std::u16string StatusText() const override;
-    void ShowStatusNow(const std::u16string& text) override;
-    void ShowStatusFor(const std::u16string& text, int ms) override;
+    // The line list's context menu: its commands from the table, each enabled
+    // when it can do something there; an item's data is its command id.
+    void FillListContextMenu(QMenu& menu);
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -69,7 +73,14 @@ class MainFrame : public QMainWindow, public TextListHost {
     void BuildActions();
     void BuildMenus();
     void BuildMainBar();
-    QAction* AddAction(int id, const QString& text, const QString& prompt, QKeySequence keys = {});
+    QAction* AddAction(const Command& command);
+    CommandState CurrentCommandState(bool inListMenu);
+    void ShowListContextMenu(QPoint globalPos);
+    void ShowBusy(const QString& text);
+    void CopySelection();
+    void ClearRecentFiles();
+    static void OpenWebPage();
+    static void Toggle(bool& setting) { setting = !setting; }
     void LayoutMainBar();
     void RebuildRecentFilesMenu();
     void OpenRecent(int id);
@@ -97,13 +108,14 @@ class MainFrame : public QMainWindow, public TextListHost {
 
     std::unique_ptr<FrameDialogs> dialogs_;
     TextDocument document_;
-    VeView* view_ = nullptr;
-    VeSearchBoxCtrlBase* search_box_ = nullptr;
+    QueryListPane* pane_ = nullptr;
+    SearchBox* search_box_ = nullptr;
     StatusPanes* status_ = nullptr;
     QWidget* main_bar_ = nullptr;
     QToolBar* tool_bar_ = nullptr;
     QMenu* recent_menu_ = nullptr;
     std::map<int, QAction*> actions_;
+    QString status_before_busy_;
     std::u16string pending_open_path_;
     bool placement_restored_ = false;
     bool shown_ = false;

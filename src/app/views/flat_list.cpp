@@ -8,25 +8,14 @@
 
 namespace linesift {
 
-VeFlatList::VeFlatList(QWidget* parent) : QWidget(parent) {
-    setObjectName(QStringLiteral("VeFlatList"));
+FlatList::FlatList(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("FlatList"));
     setFocusPolicy(Qt::NoFocus);
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void VeFlatList::AddListener(FlatListListener* listener) {
-    if (listener != nullptr &&
-        std::find(listeners_.begin(), listeners_.end(), listener) == listeners_.end()) {
-        listeners_.push_back(listener);
-    }
-}
-
-void VeFlatList::RemoveListener(FlatListListener* listener) {
-    std::erase(listeners_, listener);
-}
-
-void VeFlatList::SetItems(const std::vector<std::u16string>& texts) {
+void FlatList::SetItems(const std::vector<std::u16string>& texts) {
     items_.clear();
     items_.reserve(texts.size());
     for (const std::u16string& text : texts) {
@@ -35,12 +24,12 @@ void VeFlatList::SetItems(const std::vector<std::u16string>& texts) {
     update();
 }
 
-int VeFlatList::HotIndex() const {
+int FlatList::HotIndex() const {
     auto it = std::find_if(items_.begin(), items_.end(), [](const auto& i) { return i.hot; });
     return it == items_.end() ? -1 : static_cast<int>(it - items_.begin());
 }
 
-void VeFlatList::SetHot(int index) {
+void FlatList::SetHot(int index) {
     if (index == HotIndex()) {
         return;
     }
@@ -50,7 +39,7 @@ void VeFlatList::SetHot(int index) {
     update();
 }
 
-void VeFlatList::MoveHot(bool down) {
+void FlatList::MoveHot(bool down) {
     if (items_.empty()) {
         return;
     }
@@ -62,12 +51,12 @@ void VeFlatList::MoveHot(bool down) {
     }
 }
 
-int VeFlatList::SelectedIndex() const {
+int FlatList::SelectedIndex() const {
     auto it = std::find_if(items_.begin(), items_.end(), [](const auto& i) { return i.selected; });
     return it == items_.end() ? -1 : static_cast<int>(it - items_.begin());
 }
 
-void VeFlatList::SetSelected(int index) {
+void FlatList::SetSelected(int index) {
     if (index == SelectedIndex()) {
         return;
     }
@@ -75,10 +64,10 @@ void VeFlatList::SetSelected(int index) {
         items_[i].selected = static_cast<int>(i) == index;
     }
     update();
-    Notify(FlatListEvent::SelectionChanged);
+    emit selectionChanged(index);
 }
 
-void VeFlatList::ClearMarks() {
+void FlatList::ClearMarks() {
     for (FlatListItem& item : items_) {
         item.hot = false;
         item.selected = false;
@@ -86,7 +75,7 @@ void VeFlatList::ClearMarks() {
     update();
 }
 
-int VeFlatList::ItemAt(QPoint point) const {
+int FlatList::ItemAt(QPoint point) const {
     if (!rect().contains(point)) {
         return -1;
     }
@@ -94,16 +83,16 @@ int VeFlatList::ItemAt(QPoint point) const {
     return index < Count() ? index : -1;
 }
 
-void VeFlatList::paintEvent(QPaintEvent* /*event*/) {
+void FlatList::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
     PaintFlatList(painter, rect(), kItemHeight, items_);
 }
 
-void VeFlatList::mouseMoveEvent(QMouseEvent* event) {
+void FlatList::mouseMoveEvent(QMouseEvent* event) {
     SetHot(ItemAt(event->position().toPoint()));
 }
 
-void VeFlatList::mousePressEvent(QMouseEvent* event) {
+void FlatList::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) {
         return;
     }
@@ -113,18 +102,8 @@ void VeFlatList::mousePressEvent(QMouseEvent* event) {
     }
 }
 
-void VeFlatList::leaveEvent(QEvent* /*event*/) {
+void FlatList::leaveEvent(QEvent* /*event*/) {
     SetHot(-1);
-}
-
-void VeFlatList::Notify(uint32_t code) {
-    const FlatListEvent event{*this, code};
-    const std::vector<FlatListListener*> listeners = listeners_;
-    for (FlatListListener* listener : listeners) {
-        if (std::find(listeners_.begin(), listeners_.end(), listener) != listeners_.end()) {
-            listener->OnFlatListEvent(event);
-        }
-    }
 }
 
 }  // namespace linesift

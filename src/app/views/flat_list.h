@@ -7,44 +7,22 @@
 
 namespace linesift {
 
-class VeFlatList;
-
-// One row of a VeFlatList.
+// One row of a FlatList.
 struct FlatListItem {
     bool hot = false;       // under the pointer or reached with the arrow keys
     bool selected = false;  // clicked
     std::u16string text;
 };
 
-// What a VeFlatList tells its listeners; valid only during the call.
-struct FlatListEvent {
-    enum Code : uint32_t { SelectionChanged = 1 };
-
-    VeFlatList& list;
-    uint32_t code;
-};
-
-// Receives the events of the flat lists it was added to.
-class FlatListListener {
-  public:
-    virtual ~FlatListListener() = default;
-    virtual void OnFlatListEvent(const FlatListEvent& event) = 0;
-};
-
 // A plain list of one-line texts, 20 pixels a row, without scrolling: the
 // item under the pointer is hot, and a click selects an item. It never takes
 // the focus; the keyboard reaches it through its owner.
-class VeFlatList : public QWidget {
+class FlatList : public QWidget {
     Q_OBJECT
   public:
     static constexpr int kItemHeight = 20;
 
-    explicit VeFlatList(QWidget* parent);
-
-    // Adds a listener once; listener belongs to the caller and stays alive
-    // until it is removed or the list is destroyed.
-    void AddListener(FlatListListener* listener);
-    void RemoveListener(FlatListListener* listener);
+    explicit FlatList(QWidget* parent);
 
     // Replaces the items; none is hot or selected.
     void SetItems(const std::vector<std::u16string>& texts);
@@ -61,12 +39,15 @@ class VeFlatList : public QWidget {
     void MoveHot(bool down);
     // The selected item, or -1.
     int SelectedIndex() const;
-    // Selects index (-1: none); listeners hear of it when it changed.
+    // Selects index (-1: none); emits selectionChanged when it changed.
     void SetSelected(int index);
     // Neither hot nor selected items remain.
     void ClearMarks();
     // The item at a point of the list, or -1.
     int ItemAt(QPoint point) const;
+
+  signals:
+    void selectionChanged(int index);
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -75,10 +56,7 @@ class VeFlatList : public QWidget {
     void leaveEvent(QEvent* event) override;
 
   private:
-    void Notify(uint32_t code);
-
     std::vector<FlatListItem> items_;
-    std::vector<FlatListListener*> listeners_;
 };
 
 }  // namespace linesift

@@ -42,16 +42,14 @@ double DrawTabbedText(QPainter& painter, std::u16string_view text, double x, dou
     return x;
 }
 
-QSizeF DrawMarkup(QPainter& painter, std::u16string_view markup, QRectF& rect, int flags,
+QSizeF DrawMarkup(QPainter& painter, std::u16string_view markup, const QRectF& rect, int flags,
                   const MarkupStyle& style, CharAdvances& advances, double tabOrigin) {
     if (markup.empty() || !(flags & kSingleLine)) {
         return {};
     }
     const QFontMetricsF& metrics = advances.Metrics();
     double height = metrics.height();
-    double top = (flags & kVCenter)  ? rect.top() + (rect.height() - height) / 2
-                 : (flags & kBottom) ? rect.bottom() - height
-                                     : rect.top();
+    double top = (flags & kVCenter) ? rect.top() + (rect.height() - height) / 2 : rect.top();
     double baseline = top + metrics.ascent();
     double x = rect.left();
     for (const MarkupSegment& segment : ParseMarkup(markup)) {
@@ -72,10 +70,6 @@ QSizeF DrawMarkup(QPainter& painter, std::u16string_view markup, QRectF& rect, i
         DrawTabbedText(painter, text, x, baseline, tabOrigin, rect.left(), rect.right(), advances);
         painter.restore();
         x += width;
-    }
-    if (flags & kCalcRect) {
-        rect.setRight(x);
-        rect.setBottom(rect.top() + height);
     }
     return {x - rect.left(), height};
 }

@@ -17,8 +17,6 @@ enum MarkupFlags : int {
     kSingleLine = 1,
     kVCenter = 2,
     kExpandTabs = 4,
-    kCalcRect = 8,
-    kBottom = 16,
 };
 
 // The style outside colour tags.
@@ -30,10 +28,9 @@ struct MarkupStyle {
 
 // Draws the colour markup into rect, left to right, stopping at the right
 // edge. Tabs (with kExpandTabs) advance to stops every 8 average character
-// widths counted from tabOrigin. Nothing is drawn without kSingleLine. With
-// kCalcRect, rect's right becomes the final x and its bottom top + the line
-// height. Returns the advance and the height.
-QSizeF DrawMarkup(QPainter& painter, std::u16string_view markup, QRectF& rect, int flags,
+// widths counted from tabOrigin. Nothing is drawn without kSingleLine.
+// Returns the advance and the height.
+QSizeF DrawMarkup(QPainter& painter, std::u16string_view markup, const QRectF& rect, int flags,
                   const MarkupStyle& style, CharAdvances& advances, double tabOrigin);
 
 // Draws text at x (baseline y) with tabs expanded from tabOrigin, skipping

@@ -13,10 +13,11 @@
 #include "qt_text.h"
 #include "settings/app_settings.h"
 #include "views/clear_button.h"
+#include "views/edit_shortcuts.h"
 #include "views/list_font.h"
 #include "views/search_box_colors.h"
 #include "views/search_box_painter.h"
-#include "views/suggest_flyout.h"
+#include "views/suggest_popup.h"
 
 namespace linesift {
 
@@ -64,24 +65,18 @@ class FitValidator : public QValidator {
     QString prior_;
 };
 
-bool IsKept(const QKeyEvent& key) {
-    const int k = key.key();
-    return (key.modifiers() & Qt::ControlModifier) != 0 &&
-           (k == Qt::Key_C || k == Qt::Key_X || k == Qt::Key_V || k == Qt::Key_Z);
-}
-
 }  // namespace
 
 // The single-line edit inside the box, shown only while it has the focus.
 class SearchEdit : public QLineEdit {
   public:
-    explicit SearchEdit(VeSearchBoxCtrlBase& box) : QLineEdit(&box), box_(box) {
+    explicit SearchEdit(SearchBox& box) : QLineEdit(&box), box_(box) {
         setObjectName(QStringLiteral("SearchEdit"));
         setFrame(false);
         setFont(ListFont());
         setTextMargins(0, 0, 1, 0);
         setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        setMaxLength(VeSearchBoxCtrlBase::kTextLimit);
+        setMaxLength(SearchBox::kTextLimit);
         setValidator(new FitValidator(*this));
         QPalette colors = palette();
         colors.setColor(QPalette::Base, kBoxEditingColor);
@@ -93,11 +88,7 @@ class SearchEdit : public QLineEdit {
   protected:
     bool event(QEvent* event) override {
         if (event->type() == QEvent::ShortcutOverride) {
-            // Only the clipboard and undo keys stay here; every other
-            // shortcut reaches the window's commands.
-            const bool kept = IsKept(*static_cast<QKeyEvent*>(event));
-            event->setAccepted(kept);
-            return kept;
+            return KeepOnlyEditShortcuts(event);
         }
         return QLineEdit::event(event);
     }
@@ -120,45 +111,34 @@ class SearchEdit : public QLineEdit {
     }
 
   private:
-    VeSearchBoxCtrlBase& box_;
+    SearchBox& box_;
 };
 
-VeSearchBoxCtrlBase::VeSearchBoxCtrlBase(QWidget* parent)
+SearchBox::SearchBox(QWidget* parent)
     : QWidget(parent), edit_(new SearchEdit(*this)), clear_(new ClearButton(this)) {
-    setObjectName(QStringLiteral("VeSearchBoxCtrlBase"));
+    setObjectName(QStringLiteral("SearchBox"));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
     setFocusPolicy(Qt::NoFocus);
     clear_->hide();
-    connect(clear_, &QAbstractButton::clicked, this, &VeSearchBoxCtrlBase::OnClearClicked);
-    connect(edit_, &QLineEdit::textChanged, this, &VeSearchBoxCtrlBase::OnTextChanged);
-    flyout_ = new SuggestFlyout(*this, *edit_);
-    AddListener(flyout_);
+    connect(clear_, &QAbstractButton::clicked, this, &SearchBox::OnClearClicked);
+    connect(edit_, &QLineEdit::textChanged, this, &SearchBox::OnTextChanged);
+    popup_ = new SuggestPopup(*this, *edit_);
+    connect(this, &SearchBox::searchEvent, popup_, &SuggestPopup::OnSearchBoxEvent);
     LayOut();
     qApp->installEventFilter(this);
 }
 
-VeSearchBoxCtrlBase::~VeSearchBoxCtrlBase() {
+SearchBox::~SearchBox() {
     qApp->removeEventFilter(this);
-    listeners_.clear();
+    disconnect(this, &SearchBox::searchEvent, nullptr, nullptr);
     disconnect(edit_, nullptr, this, nullptr);
     // Gone before this object's members, so neither calls back into them.
-    delete flyout_;
+    delete popup_;
     delete edit_;
 }
 
-void VeSearchBoxCtrlBase::AddListener(SearchBoxListener* listener) {
-    if (listener != nullptr &&
-        std::find(listeners_.begin(), listeners_.end(), listener) == listeners_.end()) {
-        listeners_.push_back(listener);
-    }
-}
-
-void VeSearchBoxCtrlBase::RemoveListener(SearchBoxListener* listener) {
-    std::erase(listeners_, listener);
-}
-
-void VeSearchBoxCtrlBase::Activate(bool requestSuggestions) {
+void SearchBox::Activate(bool requestSuggestions) {
     if (IsEditing()) {
         edit_->selectAll();
     } else {
@@ -169,64 +149,64 @@ void VeSearchBoxCtrlBase::Activate(bool requestSuggestions) {
         repaint();
         UpdateButtonImage();
     }
-    if (requestSuggestions && AppSettings::Instance().auto_suggest && !flyout_->isVisible()) {
-        flyout_->PlaceUnderAnchor();
+    if (requestSuggestions && AppSettings::Instance().auto_suggest && !popup_->isVisible()) {
+        popup_->PlaceUnderAnchor();
         Notify(SearchBoxEvent::SuggestRequested);
     }
 }
 
-std::u16string VeSearchBoxCtrlBase::Text() const {
+std::u16string SearchBox::Text() const {
     return ToU16(edit_->text());
 }
 
-bool VeSearchBoxCtrlBase::IsEditing() const {
+bool SearchBox::IsEditing() const {
     return !edit_->isHidden();
 }
 
-QLineEdit& VeSearchBoxCtrlBase::Edit() {
+QLineEdit& SearchBox::Edit() {
     return *edit_;
 }
 
-QSize VeSearchBoxCtrlBase::sizeHint() const {
+QSize SearchBox::sizeHint() const {
     return QSize(240, kHeight);
 }
 
-QSize VeSearchBoxCtrlBase::minimumSizeHint() const {
+QSize SearchBox::minimumSizeHint() const {
     return QSize(kMinimumWidth, kHeight);
 }
 
-void VeSearchBoxCtrlBase::paintEvent(QPaintEvent* /*event*/) {
+void SearchBox::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
     PaintSearchBox(
         painter, rect(),
         SearchBoxLook{.editing = IsEditing(), .hovered = hovered_, .text = edit_->text()});
 }
 
-void VeSearchBoxCtrlBase::resizeEvent(QResizeEvent* /*event*/) {
+void SearchBox::resizeEvent(QResizeEvent* /*event*/) {
     LayOut();
 }
 
-void VeSearchBoxCtrlBase::mousePressEvent(QMouseEvent* event) {
+void SearchBox::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && !IsEditing() &&
         SearchBoxLayout::EditRect(rect()).contains(event->position().toPoint())) {
         Activate(true);
     }
 }
 
-void VeSearchBoxCtrlBase::mouseMoveEvent(QMouseEvent* event) {
+void SearchBox::mouseMoveEvent(QMouseEvent* event) {
     const bool overEdit = SearchBoxLayout::EditRect(rect()).contains(event->position().toPoint());
     setCursor(overEdit ? Qt::IBeamCursor : Qt::ArrowCursor);
 }
 
-void VeSearchBoxCtrlBase::enterEvent(QEnterEvent* /*event*/) {
+void SearchBox::enterEvent(QEnterEvent* /*event*/) {
     SetHovered(true);
 }
 
-void VeSearchBoxCtrlBase::leaveEvent(QEvent* /*event*/) {
+void SearchBox::leaveEvent(QEvent* /*event*/) {
     SetHovered(false);
 }
 
-bool VeSearchBoxCtrlBase::eventFilter(QObject* watched, QEvent* event) {
+bool SearchBox::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonDblClick:
@@ -242,8 +222,8 @@ bool VeSearchBoxCtrlBase::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::Resize:
             // The window moved under the popup (its title bar is the window
             // system's, whose presses never reach us).
-            if (watched == window() && flyout_->isVisible()) {
-                flyout_->HideFlyout();
+            if (watched == window() && popup_->isVisible()) {
+                popup_->HidePopup();
             }
             break;
         default:
@@ -252,8 +232,8 @@ bool VeSearchBoxCtrlBase::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-bool VeSearchBoxCtrlBase::OnEditKey(const QKeyEvent& key) {
-    if (flyout_->HandleKey(key)) {
+bool SearchBox::OnEditKey(const QKeyEvent& key) {
+    if (popup_->HandleKey(key)) {
         return true;
     }
     if (key.isAutoRepeat()) {
@@ -272,12 +252,12 @@ bool VeSearchBoxCtrlBase::OnEditKey(const QKeyEvent& key) {
     }
 }
 
-void VeSearchBoxCtrlBase::OnEditFocusIn() {
+void SearchBox::OnEditFocusIn() {
     clear_flag_ = false;
 }
 
-void VeSearchBoxCtrlBase::OnEditFocusLost() {
-    flyout_->HideFlyout();
+void SearchBox::OnEditFocusLost() {
+    popup_->HidePopup();
     edit_->hide();
     UpdateButtonImage();
     update();
@@ -286,7 +266,7 @@ void VeSearchBoxCtrlBase::OnEditFocusLost() {
     }
 }
 
-void VeSearchBoxCtrlBase::OnTextChanged() {
+void SearchBox::OnTextChanged() {
     const bool empty = edit_->text().isEmpty();
     if (empty != clear_->isHidden()) {
         clear_->setVisible(!empty);
@@ -297,11 +277,11 @@ void VeSearchBoxCtrlBase::OnTextChanged() {
     Notify(clear_flag_ ? SearchBoxEvent::TextCleared : SearchBoxEvent::TextChanged);
 }
 
-void VeSearchBoxCtrlBase::OnClearClicked() {
+void SearchBox::OnClearClicked() {
     EmptyText(!edit_->hasFocus());
 }
 
-void VeSearchBoxCtrlBase::EmptyText(bool reportCleared) {
+void SearchBox::EmptyText(bool reportCleared) {
     // The flag marks only the change made here, so typing afterwards is
     // reported as TextChanged again.
     clear_flag_ = reportCleared;
@@ -315,21 +295,21 @@ void VeSearchBoxCtrlBase::EmptyText(bool reportCleared) {
     update();
 }
 
-void VeSearchBoxCtrlBase::OnMousePressAnywhere(QWidget* target, Qt::MouseButton button) {
-    const bool inFlyout = target == flyout_ || flyout_->isAncestorOf(target);
-    if (target != edit_ && !inFlyout) {
-        if (flyout_->isVisible()) {
-            flyout_->HideFlyout();
+void SearchBox::OnMousePressAnywhere(QWidget* target, Qt::MouseButton button) {
+    const bool inPopup = target == popup_ || popup_->isAncestorOf(target);
+    if (target != edit_ && !inPopup) {
+        if (popup_->isVisible()) {
+            popup_->HidePopup();
         }
         return;
     }
-    if (target == edit_ && button == Qt::LeftButton && !flyout_->isVisible()) {
-        flyout_->PlaceUnderAnchor();
+    if (target == edit_ && button == Qt::LeftButton && !popup_->isVisible()) {
+        popup_->PlaceUnderAnchor();
         Notify(SearchBoxEvent::SuggestRequested);
     }
 }
 
-void VeSearchBoxCtrlBase::SetHovered(bool hovered) {
+void SearchBox::SetHovered(bool hovered) {
     if (hovered_ != hovered) {
         hovered_ = hovered;
         update();
@@ -337,12 +317,12 @@ void VeSearchBoxCtrlBase::SetHovered(bool hovered) {
     }
 }
 
-void VeSearchBoxCtrlBase::LayOut() {
+void SearchBox::LayOut() {
     edit_->setGeometry(SearchBoxLayout::EditRect(rect()));
     clear_->setGeometry(SearchBoxLayout::IconRect(rect()));
 }
 
-void VeSearchBoxCtrlBase::UpdateButtonImage() {
+void SearchBox::UpdateButtonImage() {
     if (IsEditing()) {
         clear_->SetNormalImage(ClearButton::kEditing);
     } else {
@@ -350,15 +330,8 @@ void VeSearchBoxCtrlBase::UpdateButtonImage() {
     }
 }
 
-void VeSearchBoxCtrlBase::Notify(uint32_t code) {
-    const std::u16string text = Text();
-    const SearchBoxEvent event{*this, code, text};
-    const std::vector<SearchBoxListener*> listeners = listeners_;
-    for (SearchBoxListener* listener : listeners) {
-        if (std::find(listeners_.begin(), listeners_.end(), listener) != listeners_.end()) {
-            listener->OnSearchBoxEvent(event);
-        }
-    }
+void SearchBox::Notify(uint32_t code) {
+    emit searchEvent(SearchBoxEvent{.code = code, .text = Text()});
 }
 
 }  // namespace linesift

@@ -13,32 +13,27 @@ namespace linesift {
 
 class ClearButton;
 class SearchEdit;
-class SuggestFlyout;
+class SuggestPopup;
 
 // The box the user types the query into. While idle it paints the query
 // itself; while the user types, a single-line edit is shown inside it, which
 // exists on screen only while it has the focus. Every change of the text and
-// every confirmation goes to the listeners as a SearchBoxEvent; the
-// suggestion popup is one of them.
+// every confirmation is emitted as a SearchBoxEvent; the suggestion popup
+// is connected first.
 //
 // Keys in the edit: Enter commits, Escape empties the text (reported as
 // TextCleared); losing the focus commits text that is not empty. Only
 // Ctrl+C, Ctrl+X, Ctrl+V and Ctrl+Z stay with the edit; other shortcuts reach
 // the window.
-class VeSearchBoxCtrlBase : public QWidget {
+class SearchBox : public QWidget {
     Q_OBJECT
   public:
     static constexpr int kHeight = 23;
     static constexpr int kMinimumWidth = 120;
     static constexpr int kTextLimit = 200;
 
-    explicit VeSearchBoxCtrlBase(QWidget* parent);
-    ~VeSearchBoxCtrlBase() override;
-
-    // Adds a listener once (a listener already present is ignored). The
-    // listener belongs to the caller and must be removed before it dies.
-    void AddListener(SearchBoxListener* listener);
-    void RemoveListener(SearchBoxListener* listener);
+    explicit SearchBox(QWidget* parent);
+    ~SearchBox() override;
 
     // Starts editing: shows and focuses the edit with all its text selected.
     // With requestSuggestions, and auto_suggest on, the popup offers the
@@ -50,12 +45,17 @@ class VeSearchBoxCtrlBase : public QWidget {
     // Whether the edit is shown (the user is typing).
     bool IsEditing() const;
     // The auto-suggest popup, for Clear History and its enabled state.
-    SuggestFlyout& Flyout() { return *flyout_; }
+    SuggestPopup& Popup() { return *popup_; }
     // The edit the user types into (hidden while idle).
     QLineEdit& Edit();
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
+
+  signals:
+    // Every change of the text and every confirmation, synchronously; the
+    // suggestion popup hears of it first.
+    void searchEvent(const SearchBoxEvent& event);
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -85,8 +85,7 @@ class VeSearchBoxCtrlBase : public QWidget {
 
     SearchEdit* edit_;
     ClearButton* clear_;
-    SuggestFlyout* flyout_;
-    std::vector<SearchBoxListener*> listeners_;
+    SuggestPopup* popup_;
     bool hovered_ = false;
     bool clear_flag_ = false;  // the change being made empties the box on purpose
 };

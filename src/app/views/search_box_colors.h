@@ -13,6 +13,6 @@ inline const QColor kBoxIdleTextColor{74, 86, 110};
 inline const QColor kSuggestionTextColor{61, 75, 102};
 inline const QColor kSuggestionHotColor{212, 221, 238};
 inline const QColor kSuggestionColor{255, 255, 255};  // other items and the empty area
-inline const QColor kFlyoutBorderColor{143, 155, 179};
+inline const QColor kPopupBorderColor{143, 155, 179};
 
 }  // namespace linesift

@@ -5,10 +5,7 @@
 
 namespace linesift {
 
-class VeSearchBoxCtrlBase;
-
-// What the search box tells its listeners. Passed by reference and valid only
-// during the call.
+// What the search box reports with its searchEvent signal.
 struct SearchBoxEvent {
     enum Code : uint32_t {
         TextChanged = 1,       // the text changed by typing, pasting or a picked suggestion
@@ -17,16 +14,8 @@ struct SearchBoxEvent {
         SuggestRequested = 8,  // the user asked for suggestions without changing the text
     };
 
-    VeSearchBoxCtrlBase& source;
     uint32_t code;
-    const std::u16string& text;  // the whole text of the box
-};
-
-// Receives every event of the search boxes it was added to, synchronously.
-class SearchBoxListener {
-  public:
-    virtual ~SearchBoxListener() = default;
-    virtual void OnSearchBoxEvent(const SearchBoxEvent& event) = 0;
+    std::u16string text;  // the whole text of the box
 };
 
 // Whether an event applies its text as the query: with search as you type,

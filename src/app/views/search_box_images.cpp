@@ -26,7 +26,7 @@ void DrawShadedSquare(QPainter& p, const QColor& top, const QColor& bottom) {
     fill.setColorAt(1, bottom);
     QPainterPath square;
     square.addRoundedRect(QRectF(0.5, 0.5, kSize - 1, kSize - 1), 2.5, 2.5);
-    p.setPen(QPen(kFlyoutBorderColor, 1));
+    p.setPen(QPen(kPopupBorderColor, 1));
     p.setBrush(fill);
     p.drawPath(square);
 }

@@ -1,8 +1,7 @@
-#include "views/text_list.h"
+#include "views/line_list_view.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
-#include <QMenu>
 #include <QScrollBar>
 #include <QWheelEvent>
 #include <algorithm>
@@ -10,19 +9,18 @@
 #include "document/clipboard_text.h"
 #include "qt_text.h"
 #include "views/char_advances.h"
-#include "views/line_edit.h"
-#include "views/text_list_painter.h"
+#include "views/line_list_painter.h"
+#include "views/line_viewer.h"
 #include "views/word_wrap.h"
 
 namespace linesift {
 
-VeTextList::VeTextList(TextDocument& document, TextListHost* host, QWidget* parent)
+LineListView::LineListView(TextDocument& document, QWidget* parent)
     : QAbstractScrollArea(parent),
       document_(document),
-      host_(host),
-      single_viewer_(new VeLineEdit(false, viewport())),
-      multi_viewer_(new VeLineEdit(true, viewport())) {
-    setObjectName(QStringLiteral("VeTextList"));
+      single_viewer_(new LineViewer(false, viewport())),
+      multi_viewer_(new LineViewer(true, viewport())) {
+    setObjectName(QStringLiteral("LineListView"));
     setFocusPolicy(Qt::StrongFocus);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -41,11 +39,11 @@ VeTextList::VeTextList(TextDocument& document, TextListHost* host, QWidget* pare
     UpdateScrollRanges(true);
 }
 
-VeTextList::~VeTextList() = default;
+LineListView::~LineListView() = default;
 
 // Rows
 
-void VeTextList::DropRows() {
+void LineListView::DropRows() {
     HideLineViewers();
     rows_.clear();
     rows_.shrink_to_fit();
@@ -62,7 +60,7 @@ void VeTextList::DropRows() {
     SelectionChanged();
 }
 
-void VeTextList::Rebuild(bool redraw, bool resetScroll) {
+void LineListView::Rebuild(bool redraw, bool resetScroll) {
     DropRows();
     if (!document_.IsEmpty()) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -76,7 +74,7 @@ void VeTextList::Rebuild(bool redraw, bool resetScroll) {
     }
 }
 
-void VeTextList::BuildRows() {
+void LineListView::BuildRows() {
     const size_t lines = document_.LineCount();
     if (!word_wrap_) {
         rows_.resize(lines);
@@ -98,7 +96,7 @@ void VeTextList::BuildRows() {
     }
 }
 
-void VeTextList::Clear(bool redraw) {
+void LineListView::Clear(bool redraw) {
     DropRows();
     UpdateScrollRanges(true);
     if (redraw) {
@@ -106,7 +104,7 @@ void VeTextList::Clear(bool redraw) {
     }
 }
 
-void VeTextList::SetFilter(const FilterRequest& request) {
+void LineListView::SetFilter(const FilterRequest& request) {
     filter_ = request;
     highlight_query_.reset();
     highlights_.clear();
@@ -123,9 +121,11 @@ void VeTextList::SetFilter(const FilterRequest& request) {
         for (TextRow& row : rows_) {
             row.matched = result.matched.Test(row.line);
         }
-        if (result.gave_up && host_ != nullptr) {
-            host_->ShowStatusFor(
-                u"The regular expression backtracks too much: no line counts as matching", 5000);
+        if (result.gave_up) {
+            emit statusMessage(
+                QStringLiteral(
+                    "The regular expression backtracks too much: no line counts as matching"),
+                5000);
         }
     }
     shown_.clear();
@@ -140,7 +140,7 @@ void VeTextList::SetFilter(const FilterRequest& request) {
     viewport()->update();
 }
 
-void VeTextList::BuildShownRows(bool applyModes) {
+void LineListView::BuildShownRows(bool applyModes) {
     if (!applyModes || filter_.filter_mode == FilterMode::ShowAll) {
         return;
     }
@@ -154,7 +154,7 @@ void VeTextList::BuildShownRows(bool applyModes) {
     shown_.shrink_to_fit();
 }
 
-void VeTextList::CountShownLines() {
+void LineListView::CountShownLines() {
     if (!word_wrap_) {
         shown_lines_ = ShownRowCount();
         return;
@@ -166,7 +166,7 @@ void VeTextList::CountShownLines() {
     shown_lines_ = count;
 }
 
-void VeTextList::SetWordWrap(bool on, bool rebuild, bool redraw) {
+void LineListView::SetWordWrap(bool on, bool rebuild, bool redraw) {
     word_wrap_ = on;
     setHorizontalScrollBarPolicy(on ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
     if (rebuild) {
@@ -174,24 +174,24 @@ void VeTextList::SetWordWrap(bool on, bool rebuild, bool redraw) {
     }
 }
 
-double VeTextList::WrapWidth() const {
+double LineListView::WrapWidth() const {
     return std::max(viewport()->width() - kWrapInset, 1) - 8.0;
 }
 
-std::u16string VeTextList::RowLineText(int64_t shownIndex) const {
+std::u16string LineListView::RowLineText(int64_t shownIndex) const {
     const TextRow* row = ShownRow(shownIndex);
     return row != nullptr ? std::u16string(LineOf(*row).text()) : std::u16string();
 }
 
-const TextRow* VeTextList::ShownRow(int64_t shownIndex) const {
+const TextRow* LineListView::ShownRow(int64_t shownIndex) const {
     if (shownIndex < 0 || shownIndex >= ShownRowCount()) {
         return nullptr;
     }
     return &ShownRowRef(shownIndex);
 }
 
-std::u16string_view VeTextList::RowDisplayText(const TextRow& row, int64_t& start,
-                                               int64_t& end) const {
+std::u16string_view LineListView::RowDisplayText(const TextRow& row, int64_t& start,
+                                                 int64_t& end) const {
     std::u16string_view text = LineOf(row).text();
     start = 0;
     end = static_cast<int64_t>(text.size());
@@ -209,21 +209,15 @@ std::u16string_view VeTextList::RowDisplayText(const TextRow& row, int64_t& star
     return text.substr(static_cast<size_t>(start), static_cast<size_t>(end - start));
 }
 
-const DocumentLine* VeTextList::CaretLine() const {
-    return caret_line_ >= 0 && static_cast<size_t>(caret_line_) < document_.LineCount()
-               ? &document_.Line(static_cast<size_t>(caret_line_))
-               : nullptr;
-}
-
 // Scrolling
 
-int VeTextList::VerticalPage() const {
+int LineListView::VerticalPage() const {
     int rows = viewport()->height() / kRowHeight;
     return rows >= 1 ? std::max((rows - 1) * kRowHeight, kRowHeight)
                      : std::max(viewport()->height(), 1);
 }
 
-void VeTextList::UpdateScrollRanges(bool resetPosition) {
+void LineListView::UpdateScrollRanges(bool resetPosition) {
     int64_t height = ShownRowCount() * kRowHeight;
     int maxV = static_cast<int>(
         std::min<int64_t>(std::max<int64_t>(height - viewport()->height(), 0), INT32_MAX));
@@ -239,15 +233,15 @@ void VeTextList::UpdateScrollRanges(bool resetPosition) {
     }
 }
 
-void VeTextList::scrollContentsBy(int, int) {
+void LineListView::scrollContentsBy(int, int) {
     viewport()->update();
 }
 
-void VeTextList::ScrollRows(int rows) {
+void LineListView::ScrollRows(int rows) {
     verticalScrollBar()->setValue(verticalScrollBar()->value() + rows * kRowHeight);
 }
 
-void VeTextList::resizeEvent(QResizeEvent* event) {
+void LineListView::resizeEvent(QResizeEvent* event) {
     QAbstractScrollArea::resizeEvent(event);
     QSize size = viewport()->size();
     if (size == last_size_) {
@@ -255,21 +249,18 @@ void VeTextList::resizeEvent(QResizeEvent* event) {
     }
     if (word_wrap_ && !rows_.empty() && size.width() != last_size_.width() && !reformat_pending_) {
         reformat_pending_ = true;
-        QMetaObject::invokeMethod(this, &VeTextList::Reformat, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &LineListView::Reformat, Qt::QueuedConnection);
     }
     last_size_ = size;
     UpdateScrollRanges(false);
 }
 
-void VeTextList::Reformat() {
+void LineListView::Reformat() {
     if (!reformat_pending_) {
         return;
     }
     reformat_pending_ = false;
-    std::u16string saved = host_ != nullptr ? host_->StatusText() : std::u16string();
-    if (host_ != nullptr) {
-        host_->ShowStatusNow(u"Reformatting...");
-    }
+    emit busy(QStringLiteral("Reformatting..."));
     QApplication::setOverrideCursor(Qt::WaitCursor);
     // Each line keeps its matched mark and, under a filter, its place in it.
     bool wasFiltered = IsFiltered();
@@ -299,12 +290,10 @@ void VeTextList::Reformat() {
     verticalScrollBar()->setValue(scroll);
     viewport()->update();
     QApplication::restoreOverrideCursor();
-    if (host_ != nullptr) {
-        host_->ShowStatusNow(saved);
-    }
+    emit busy(QString());
 }
 
-void VeTextList::keyPressEvent(QKeyEvent* event) {
+void LineListView::keyPressEvent(QKeyEvent* event) {
     QScrollBar* v = verticalScrollBar();
     QScrollBar* h = horizontalScrollBar();
     switch (event->key()) {
@@ -342,7 +331,7 @@ void VeTextList::keyPressEvent(QKeyEvent* event) {
     event->accept();
 }
 
-void VeTextList::wheelEvent(QWheelEvent* event) {
+void LineListView::wheelEvent(QWheelEvent* event) {
     HideLineViewers();
     int delta = event->angleDelta().y() != 0 ? event->angleDelta().y() : event->angleDelta().x();
     if (delta == 0) {
@@ -365,14 +354,14 @@ void VeTextList::wheelEvent(QWheelEvent* event) {
 
 // Painting
 
-bool VeTextList::viewportEvent(QEvent* event) {
+bool LineListView::viewportEvent(QEvent* event) {
     if (event->type() == QEvent::Paint) {
         EnsureHorizontalExtent();
     }
     return QAbstractScrollArea::viewportEvent(event);
 }
 
-void VeTextList::EnsureHorizontalExtent() {
+void LineListView::EnsureHorizontalExtent() {
     if (word_wrap_ || ShownRowCount() == 0) {
         return;
     }
@@ -388,7 +377,7 @@ void VeTextList::EnsureHorizontalExtent() {
     }
 }
 
-int32_t VeTextList::MeasureRowWidth(TextRow& row) {
+int32_t LineListView::MeasureRowWidth(TextRow& row) {
     if (row.width >= 0) {
         return row.width;
     }
@@ -406,16 +395,16 @@ int32_t VeTextList::MeasureRowWidth(TextRow& row) {
     return width;
 }
 
-void VeTextList::paintEvent(QPaintEvent* event) {
-    TextListPainter painter(*this);
+void LineListView::paintEvent(QPaintEvent* event) {
+    LineListPainter painter(*this);
     painter.Paint(event->rect());
 }
 
-QPoint VeTextList::ToDocument(QPoint viewportPoint) const {
+QPoint LineListView::ToDocument(QPoint viewportPoint) const {
     return viewportPoint + QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value());
 }
 
-int64_t VeTextList::RowFromPoint(QPoint p) const {
+int64_t LineListView::RowFromPoint(QPoint p) const {
     int docWidth = word_wrap_ ? viewport()->width() : std::max(content_width_, viewport()->width());
     int64_t height = ShownRowCount() * kRowHeight;
     if (p.x() < 0 || p.x() > docWidth || p.y() < 0 || p.y() >= height) {
@@ -424,7 +413,7 @@ int64_t VeTextList::RowFromPoint(QPoint p) const {
     return p.y() / kRowHeight;
 }
 
-const std::vector<HighlightRange>* VeTextList::HighlightsFor(const TextRow& row) {
+const std::vector<HighlightRange>* LineListView::HighlightsFor(const TextRow& row) {
     if (row.matched == 0 || filter_.text.empty()) {
         return nullptr;
     }
@@ -456,7 +445,7 @@ const std::vector<HighlightRange>* VeTextList::HighlightsFor(const TextRow& row)
 
 // Selection
 
-int64_t VeTextList::SelectedLineCount() const {
+int64_t LineListView::SelectedLineCount() const {
     if (selected_count_ < 0) {
         int64_t count = 0;
         for (int64_t i = 0, n = ShownRowCount(); i < n; ++i) {
@@ -468,7 +457,7 @@ int64_t VeTextList::SelectedLineCount() const {
     return selected_count_;
 }
 
-void VeTextList::SelectAll() {
+void LineListView::SelectAll() {
     bool changed = false;
     for (int64_t i = 0, n = ShownRowCount(); i < n; ++i) {
         DocumentLine& line = LineOf(ShownRowRef(i));
@@ -481,7 +470,7 @@ void VeTextList::SelectAll() {
     }
 }
 
-void VeTextList::SelectInverse() {
+void LineListView::SelectInverse() {
     for (int64_t i = 0, n = ShownRowCount(); i < n; ++i) {
         const TextRow& row = ShownRowRef(i);
         if (row.subRow == 0) {
@@ -495,21 +484,21 @@ void VeTextList::SelectInverse() {
     }
 }
 
-void VeTextList::ClearShownSelection() {
+void LineListView::ClearShownSelection() {
     for (int64_t i = 0, n = ShownRowCount(); i < n; ++i) {
         LineOf(ShownRowRef(i)).selected = 0;
     }
     SelectionChanged();
 }
 
-void VeTextList::Deselect() {
+void LineListView::Deselect() {
     if (HasSelection()) {
         ClearShownSelection();
         viewport()->update();
     }
 }
 
-int64_t VeTextList::CopySelection() {
+int64_t LineListView::CopySelection() {
     if (!HasSelection()) {
         return 0;
     }
@@ -530,7 +519,7 @@ int64_t VeTextList::CopySelection() {
     return ClipboardText::Instance().SetText(text) ? count : 0;
 }
 
-void VeTextList::SelectRange(int64_t a, int64_t b) {
+void LineListView::SelectRange(int64_t a, int64_t b) {
     int64_t n = ShownRowCount();
     if (a < 0 || b < 0 || a >= n || b >= n) {
         return;
@@ -549,7 +538,7 @@ void VeTextList::SelectRange(int64_t a, int64_t b) {
     viewport()->update();
 }
 
-void VeTextList::DragSelectRange(int64_t a, int64_t b) {
+void LineListView::DragSelectRange(int64_t a, int64_t b) {
     int64_t n = ShownRowCount();
     if (a < 0 || b < 0 || a >= n || b >= n) {
         return;
@@ -588,7 +577,7 @@ void VeTextList::DragSelectRange(int64_t a, int64_t b) {
     drag_hi_ = hi;
 }
 
-int64_t VeTextList::ShownIndexOfRow(int64_t rowIndex) const {
+int64_t LineListView::ShownIndexOfRow(int64_t rowIndex) const {
     if (rowIndex < 0) {
         return -1;
     }
@@ -599,7 +588,7 @@ int64_t VeTextList::ShownIndexOfRow(int64_t rowIndex) const {
     return it != shown_.end() && *it == rowIndex ? it - shown_.begin() : -1;
 }
 
-void VeTextList::mousePressEvent(QMouseEvent* event) {
+void LineListView::mousePressEvent(QMouseEvent* event) {
     bool ctrl = event->modifiers() & Qt::ControlModifier;
     bool shift = event->modifiers() & Qt::ShiftModifier;
     QPoint p = event->position().toPoint();
@@ -649,7 +638,7 @@ void VeTextList::mousePressEvent(QMouseEvent* event) {
     viewport()->update();
 }
 
-void VeTextList::mouseMoveEvent(QMouseEvent* event) {
+void LineListView::mouseMoveEvent(QMouseEvent* event) {
     if (!dragging_ || !(event->buttons() & Qt::LeftButton)) {
         return;
     }
@@ -667,7 +656,7 @@ void VeTextList::mouseMoveEvent(QMouseEvent* event) {
     viewport()->repaint();
 }
 
-void VeTextList::mouseReleaseEvent(QMouseEvent* event) {
+void LineListView::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && dragging_) {
         dragging_ = false;
         press_point_ = current_point_ = QPoint();
@@ -675,7 +664,7 @@ void VeTextList::mouseReleaseEvent(QMouseEvent* event) {
     }
 }
 
-void VeTextList::mouseDoubleClickEvent(QMouseEvent* event) {
+void LineListView::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) {
         return;
     }
@@ -685,43 +674,11 @@ void VeTextList::mouseDoubleClickEvent(QMouseEvent* event) {
     }
 }
 
-void VeTextList::FillContextMenu(QMenu& menu) const {
-    struct Item {
-        int id;
-        const char* text;
-        bool enabled;
-    };
-    bool rows = ShownRowCount() > 0;
-    const Item items[] = {
-        {57634, "&Copy\tCtrl+C", HasSelection()},
-        {57637, "&Paste\tCtrl+V", ClipboardText::Instance().IsTextAvailable()},
-        {0, nullptr, false},
-        {33118, "Select &All\tCtrl+A", rows},
-        {33120, "Select &Inverse\tCtrl+I", rows},
-        {0, nullptr, false},
-        {33119, "&Deselect\tCtrl+D", HasSelection()},
-    };
-    for (const Item& item : items) {
-        if (item.text == nullptr) {
-            menu.addSeparator();
-            continue;
-        }
-        QAction* action = menu.addAction(QString::fromUtf8(item.text));
-        action->setEnabled(item.enabled);
-        action->setData(item.id);
-    }
+void LineListView::contextMenuEvent(QContextMenuEvent* event) {
+    emit contextMenuRequested(event->globalPos());
 }
 
-void VeTextList::contextMenuEvent(QContextMenuEvent* event) {
-    QMenu menu(this);
-    FillContextMenu(menu);
-    QAction* chosen = menu.exec(event->globalPos());
-    if (chosen != nullptr) {
-        emit commandRequested(chosen->data().toInt());
-    }
-}
-
-void VeTextList::focusInEvent(QFocusEvent* event) {
+void LineListView::focusInEvent(QFocusEvent* event) {
     QAbstractScrollArea::focusInEvent(event);
     if (caret_line_ < 0 && ShownRowCount() > 0) {
         caret_line_ = ShownRowRef(0).line;
@@ -730,7 +687,7 @@ void VeTextList::focusInEvent(QFocusEvent* event) {
     viewport()->update();
 }
 
-void VeTextList::focusOutEvent(QFocusEvent* event) {
+void LineListView::focusOutEvent(QFocusEvent* event) {
     QAbstractScrollArea::focusOutEvent(event);
     QWidget* next = QApplication::focusWidget();
     if (next != nullptr && next != this && next->window() == window() && !isAncestorOf(next)) {
@@ -741,10 +698,10 @@ void VeTextList::focusOutEvent(QFocusEvent* event) {
 
 // Line viewer
 
-void VeTextList::OpenLineViewer(int64_t shownIndex) {
+void LineListView::OpenLineViewer(int64_t shownIndex) {
     const TextRow& row = ShownRowRef(shownIndex);
     const DocumentLine& line = LineOf(row);
-    VeLineEdit* viewer = word_wrap_ && line.rowCount > 1 ? multi_viewer_ : single_viewer_;
+    LineViewer* viewer = word_wrap_ && line.rowCount > 1 ? multi_viewer_ : single_viewer_;
     int top = static_cast<int>(shownIndex * kRowHeight - verticalScrollBar()->value()) -
               static_cast<int>(row.subRow) * kRowHeight;
     int height = static_cast<int>(line.rowCount) * kRowHeight;
@@ -759,7 +716,7 @@ void VeTextList::OpenLineViewer(int64_t shownIndex) {
     viewer->Open(ToQString(line.text()), rect);
 }
 
-void VeTextList::HideLineViewers() {
+void LineListView::HideLineViewers() {
     single_viewer_->hide();
     multi_viewer_->hide();
 }

@@ -1,4 +1,4 @@
-#include "shell/view_container.h"
+#include "shell/query_list_pane.h"
 
 #include <QPainter>
 
@@ -6,12 +6,12 @@
 
 namespace linesift {
 
-VeView::VeView(TextDocument& document, TextListHost* host, QWidget* parent)
-    : QWidget(parent), document_(document), list_(new VeTextList(document, host, this)) {
-    setObjectName(QStringLiteral("VeView"));
+QueryListPane::QueryListPane(TextDocument& document, QWidget* parent)
+    : QWidget(parent), document_(document), list_(new LineListView(document, this)) {
+    setObjectName(QStringLiteral("QueryListPane"));
 }
 
-void VeView::ApplyQuery(const std::u16string& text) {
+void QueryListPane::ApplyQuery(const std::u16string& text) {
     if (document_.IsEmpty()) {
         return;
     }
@@ -23,17 +23,17 @@ void VeView::ApplyQuery(const std::u16string& text) {
                                    .filter_mode = static_cast<FilterMode>(settings.filter_mode)});
 }
 
-void VeView::OnSearchBoxEvent(const SearchBoxEvent& event) {
+void QueryListPane::OnSearchBoxEvent(const SearchBoxEvent& event) {
     if (AppliesQuery(event.code, AppSettings::Instance().search_as_you_type)) {
         ApplyQuery(event.text);
     }
 }
 
-void VeView::resizeEvent(QResizeEvent*) {
+void QueryListPane::resizeEvent(QResizeEvent*) {
     list_->setGeometry(0, 0, width(), std::max(height() - 1, 0));
 }
 
-void VeView::paintEvent(QPaintEvent*) {
+void QueryListPane::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(0, height() - 1, width(), 1, palette().button());
 }

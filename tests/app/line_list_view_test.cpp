@@ -6,8 +6,8 @@
 #include "../core/test_files.h"
 #include "document/clipboard_text.h"
 #include "document/text_document.h"
-#include "views/line_edit.h"
-#include "views/text_list.h"
+#include "views/line_list_view.h"
+#include "views/line_viewer.h"
 
 using namespace linesift;
 
@@ -33,35 +33,38 @@ class FakeClipboard : public ClipboardBackend {
     bool accepts_;
 };
 
-class StatusRecorder : public TextListHost {
-  public:
-    std::u16string StatusText() const override { return status; }
-    void ShowStatusNow(const std::u16string& text) override {
-        shown.push_back(text);
-        status = text;
-    }
-    void ShowStatusFor(const std::u16string& text, int) override { timed.push_back(text); }
-    std::u16string status = u"Ready";
-    std::vector<std::u16string> shown;
-    std::vector<std::u16string> timed;
+// What the list asked the status bar to show.
+struct StatusRecorder {
+    std::vector<QString> busy;  // an empty text ends a busy step
+    std::vector<QString> timed;
 };
 
 }  // namespace
 
-class TextListTest : public QObject {
+class LineListViewTest : public QObject {
     Q_OBJECT
   private:
     test::TempDir dir_;
     std::unique_ptr<TextDocument> document_;
-    std::unique_ptr<VeTextList> list_;
-    StatusRecorder host_;
+    std::unique_ptr<LineListView> list_;
+    StatusRecorder status_;
     std::u16string clipboard_;
+
+    std::unique_ptr<LineListView> MakeList() {
+        status_ = {};
+        auto list = std::make_unique<LineListView>(*document_);
+        QObject::connect(list.get(), &LineListView::busy, list.get(),
+                         [this](const QString& text) { status_.busy.push_back(text); });
+        QObject::connect(list.get(), &LineListView::statusMessage, list.get(),
+                         [this](const QString& text, int) { status_.timed.push_back(text); });
+        return list;
+    }
 
     void Load(const std::string& text, QSize size = QSize(400, 200)) {
         list_.reset();
         document_ = std::make_unique<TextDocument>();
         QVERIFY(document_->LoadFromFile(FromNativePath(dir_.Write("doc.txt", text))));
-        list_ = std::make_unique<VeTextList>(*document_, &host_);
+        list_ = MakeList();
         list_->resize(size);
         list_->show();
         QVERIFY(QTest::qWaitForWindowExposed(list_.get()));
@@ -72,7 +75,7 @@ class TextListTest : public QObject {
     }
     QPoint RowPoint(int shownIndex) const {
         return QPoint(
-            40, shownIndex * VeTextList::kRowHeight + 10 - list_->verticalScrollBar()->value());
+            40, shownIndex * LineListView::kRowHeight + 10 - list_->verticalScrollBar()->value());
     }
     void Click(int shownIndex, Qt::KeyboardModifiers mods = {}) {
         QTest::mouseClick(list_->viewport(), Qt::LeftButton, mods, RowPoint(shownIndex));
@@ -174,14 +177,14 @@ class TextListTest : public QObject {
         Load(text);
         list_->SetFilter(FilterRequest{.text = u"(a+)+$", .query_mode = QueryMode::Regex});
         QCOMPARE(list_->ShownRowCount(), int64_t{0});
-        QCOMPARE(host_.timed.size(), size_t{1});
-        QVERIFY(host_.timed[0].find(u"backtracks") != std::u16string::npos);
+        QCOMPARE(status_.timed.size(), size_t{1});
+        QVERIFY(status_.timed[0].contains(QStringLiteral("backtracks")));
     }
 
     void emptyDocumentIgnoresFilters() {
         list_.reset();
         document_ = std::make_unique<TextDocument>();
-        list_ = std::make_unique<VeTextList>(*document_, &host_);
+        list_ = MakeList();
         list_->Rebuild(true, true);
         Filter(u"x");
         QCOMPARE(list_->ShownRowCount(), int64_t{0});
@@ -226,9 +229,9 @@ class TextListTest : public QObject {
         Filter(u"match", 1);
         int64_t lines = list_->FilteredLineCount();
         list_->resize(501, 300);
-        QTRY_VERIFY(!host_.shown.empty());
-        QVERIFY(host_.shown.front() == u"Reformatting...");
-        QVERIFY(host_.status == u"Ready");
+        QTRY_VERIFY(!status_.busy.empty());
+        QCOMPARE(status_.busy,
+                 (std::vector<QString>{QStringLiteral("Reformatting..."), QString()}));
         QCOMPARE(list_->FilteredLineCount(), lines);
         QVERIFY(list_->IsFiltered());
         QCOMPARE(list_->ShownRow(0)->matched, 0u);
@@ -240,7 +243,7 @@ class TextListTest : public QObject {
             text += "line " + std::to_string(i) + "\n";
         }
         Load(text, QSize(300, 200));
-        list_->verticalScrollBar()->setValue(10 * VeTextList::kRowHeight);
+        list_->verticalScrollBar()->setValue(10 * LineListView::kRowHeight);
         QPoint start = RowPoint(13);
         QTest::mousePress(list_->viewport(), Qt::LeftButton, {}, start);
         QMouseEvent move(QEvent::MouseMove, QPointF(40, -30),
@@ -283,31 +286,6 @@ class TextListTest : public QObject {
         QTest::mouseRelease(list_->viewport(), Qt::LeftButton, {}, RowPoint(6));
     }
 
-    void contextMenuEnablesWhatCanBeDone() {
-        auto enabled = [this] {
-            QMenu menu;
-            list_->FillContextMenu(menu);
-            QString states;
-            for (QAction* a : menu.actions()) {
-                states += a->isSeparator() ? QStringLiteral("|")
-                          : a->isEnabled() ? QStringLiteral("1")
-                                           : QStringLiteral("0");
-            }
-            return states;
-        };
-        list_.reset();
-        document_ = std::make_unique<TextDocument>();
-        list_ = std::make_unique<VeTextList>(*document_, &host_);
-        list_->Rebuild(false, true);
-        clipboard_.clear();
-        QCOMPARE(enabled(), QStringLiteral("00|00|0"));  // empty document, empty clipboard
-        Load("a\nb");
-        clipboard_ = u"text";
-        QCOMPARE(enabled(), QStringLiteral("01|11|0"));
-        Click(0);
-        QCOMPARE(enabled(), QStringLiteral("11|11|1"));
-    }
-
     void marqueeScreenshot() {
         std::string text;
         for (int i = 0; i < 12; ++i) {
@@ -338,7 +316,7 @@ class TextListTest : public QObject {
         }
         Load(text, QSize(300, 200));
         int view = list_->viewport()->height();
-        QCOMPARE(list_->verticalScrollBar()->maximum(), 101 * VeTextList::kRowHeight - view);
+        QCOMPARE(list_->verticalScrollBar()->maximum(), 101 * LineListView::kRowHeight - view);
         QCOMPARE(list_->verticalScrollBar()->pageStep(), (view / 20 - 1) * 20);
         QTest::keyClick(list_.get(), Qt::Key_End);
         QCOMPARE(list_->verticalScrollBar()->value(), list_->verticalScrollBar()->maximum());
@@ -352,9 +330,9 @@ class TextListTest : public QObject {
     void doubleClickOpensTheViewerAndEscapeClosesIt() {
         Load("first\nsecond line");
         QTest::mouseDClick(list_->viewport(), Qt::LeftButton, {}, RowPoint(1));
-        auto viewers = list_->viewport()->findChildren<VeLineEdit*>();
-        VeLineEdit* open = nullptr;
-        for (VeLineEdit* v : viewers) {
+        auto viewers = list_->viewport()->findChildren<LineViewer*>();
+        LineViewer* open = nullptr;
+        for (LineViewer* v : viewers) {
             if (v->isVisible()) {
                 open = v;
             }
@@ -363,7 +341,7 @@ class TextListTest : public QObject {
         QCOMPARE(open->toPlainText(), QStringLiteral("second line"));
         QTest::keyClick(open, Qt::Key_Escape);
         QVERIFY(!open->isVisible());
-        QCOMPARE(open->LastCloseReason(), int(VeLineEdit::kCancel));
+        QCOMPARE(open->LastCloseReason(), int(LineViewer::kCancel));
     }
 
     void screenshot() {
@@ -390,5 +368,5 @@ class TextListTest : public QObject {
     }
 };
 
-QTEST_MAIN(TextListTest)
-#include "text_list_test.moc"
+QTEST_MAIN(LineListViewTest)
+#include "line_list_view_test.moc"

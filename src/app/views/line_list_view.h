@@ -18,9 +18,8 @@ namespace linesift {
 
 class CharAdvances;
 }  // namespace linesift
-class QMenu;
 namespace linesift {
-class VeLineEdit;
+class LineViewer;
 
 // One visual row: a document line, or one piece of a wrapped line.
 // 16 bytes; rows are kept in one array, never allocated one by one.
@@ -32,32 +31,20 @@ struct TextRow {
 };
 static_assert(sizeof(TextRow) == 16);
 
-// What the list needs from the window around it.
-class TextListHost {
-  public:
-    virtual ~TextListHost() = default;
-    // The text of the first status pane, and a way to show one at once
-    // (repainting the status bar without processing events).
-    virtual std::u16string StatusText() const = 0;
-    virtual void ShowStatusNow(const std::u16string& text) = 0;
-    // Shows text in the first status pane for a while.
-    virtual void ShowStatusFor(const std::u16string& text, int ms) { (void)text, (void)ms; }
-};
-
 // The line list: the document as rows of 20 pixels, filtered by the current
 // query, with the matches highlighted, lines selected with the mouse and
 // copied. The selection lives in the document lines, so it survives
 // filtering. All of it runs on the user-interface thread.
-class VeTextList : public QAbstractScrollArea {
+class LineListView : public QAbstractScrollArea {
     Q_OBJECT
   public:
     static constexpr int kRowHeight = 20;
     static constexpr int kHorizontalStep = 30;
     static constexpr int kWrapInset = 10;
 
-    // document and host belong to the caller and outlive the list; host may be null.
-    VeTextList(TextDocument& document, TextListHost* host, QWidget* parent = nullptr);
-    ~VeTextList() override;
+    // document belongs to the caller and outlives the list.
+    explicit LineListView(TextDocument& document, QWidget* parent = nullptr);
+    ~LineListView() override;
 
     // Builds the rows from the document; the filter is not applied again.
     void Rebuild(bool redraw, bool resetScroll);
@@ -68,8 +55,6 @@ class VeTextList : public QAbstractScrollArea {
     void SetFilter(const FilterRequest& request);
     // Word wrap on or off; rebuilds when asked (the caller applies the query again).
     void SetWordWrap(bool on, bool rebuild, bool redraw);
-    bool WordWrap() const { return word_wrap_; }
-    const FilterRequest& Filter() const { return filter_; }
     // The background of highlighted matches, as 0xRRGGBB.
     void SetHighlightColor(uint32_t rgb) {
         highlight_color_ = rgb;
@@ -96,20 +81,19 @@ class VeTextList : public QAbstractScrollArea {
     bool HasSelection() const { return SelectedLineCount() > 0; }
     // Whether the list had the keyboard focus last (the frame returns it there).
     bool HadFocus() const { return had_focus_; }
-    const DocumentLine* CaretLine() const;
 
     // The text and the character range of the line that a shown row shows.
     std::u16string_view RowDisplayText(const TextRow& row, int64_t& start, int64_t& end) const;
 
-    // The line list's context menu: Copy, Paste, Select All, Select Inverse
-    // and Deselect, each enabled when it can do something; an item's data is
-    // its command id.
-    void FillContextMenu(QMenu& menu) const;
-
   signals:
-    // A command chosen in the context menu (Copy 57634, Paste 57637,
-    // Select All 33118, Select Inverse 33120, Deselect 33119).
-    void commandRequested(int id);
+    // The user asked for the context menu at a point of the screen; the
+    // window around the list offers its commands there.
+    void contextMenuRequested(QPoint globalPos);
+    // A message for the status bar, shown for ms milliseconds.
+    void statusMessage(const QString& text, int ms);
+    // A long step starts (text says which, to be shown at once) or ends
+    // (text is empty: the earlier message comes back).
+    void busy(const QString& text);
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -127,7 +111,7 @@ class VeTextList : public QAbstractScrollArea {
     void scrollContentsBy(int dx, int dy) override;
 
   private:
-    friend class TextListPainter;
+    friend class LineListPainter;
 
     const TextRow& ShownRowRef(int64_t i) const {
         return filtered_ ? rows_[shown_[static_cast<size_t>(i)]] : rows_[static_cast<size_t>(i)];
@@ -163,7 +147,6 @@ class VeTextList : public QAbstractScrollArea {
     const std::vector<HighlightRange>* HighlightsFor(const TextRow& row);
 
     TextDocument& document_;
-    TextListHost* host_;
     FilterRequest filter_;
     std::vector<TextRow> rows_;    // every row, in document order
     std::vector<uint32_t> shown_;  // indices into rows_ while filtered_
@@ -188,8 +171,8 @@ class VeTextList : public QAbstractScrollArea {
     LineGeometryCache geometry_;
     std::unordered_map<uint32_t, std::vector<HighlightRange>> highlights_;
     size_t highlights_size_ = 0;
-    VeLineEdit* single_viewer_;
-    VeLineEdit* multi_viewer_;
+    LineViewer* single_viewer_;
+    LineViewer* multi_viewer_;
 };
 
 }  // namespace linesift

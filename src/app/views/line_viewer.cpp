@@ -1,16 +1,16 @@
-#include "views/line_edit.h"
+#include "views/line_viewer.h"
 
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPointer>
 
+#include "views/edit_shortcuts.h"
 #include "views/list_font.h"
 
 namespace linesift {
 
-VeLineEdit::VeLineEdit(bool multiLine, QWidget* parent)
-    : QPlainTextEdit(parent), multi_line_(multiLine) {
+LineViewer::LineViewer(bool multiLine, QWidget* parent) : QPlainTextEdit(parent) {
     setReadOnly(true);
     setFont(ListFont());
     setLineWrapMode(multiLine ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
@@ -18,14 +18,14 @@ VeLineEdit::VeLineEdit(bool multiLine, QWidget* parent)
     setVerticalScrollBarPolicy(multiLine ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
     setFrameStyle(QFrame::NoFrame);
     document()->setDocumentMargin(1);
-    setStyleSheet(
-        QStringLiteral("VeLineEdit { background: rgb(230,230,230); color: palette(window-text);"
-                       " border: 1px solid black; padding: 0px; }"));
+    setStyleSheet(QStringLiteral(
+        "linesift--LineViewer { background: rgb(230,230,230); color: palette(window-text);"
+        " border: 1px solid black; padding: 0px; }"));
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     hide();
 }
 
-void VeLineEdit::Open(const QString& text, const QRect& rect) {
+void LineViewer::Open(const QString& text, const QRect& rect) {
     previous_focus_ = QApplication::focusWidget();
     setPlainText(text);
     setGeometry(rect);
@@ -37,7 +37,7 @@ void VeLineEdit::Open(const QString& text, const QRect& rect) {
     qApp->installEventFilter(this);
 }
 
-void VeLineEdit::CloseWith(CloseReason reason) {
+void LineViewer::CloseWith(CloseReason reason) {
     if (closing_ || isHidden()) {
         return;
     }
@@ -53,24 +53,14 @@ void VeLineEdit::CloseWith(CloseReason reason) {
     closing_ = false;
 }
 
-bool VeLineEdit::event(QEvent* event) {
+bool LineViewer::event(QEvent* event) {
     if (event->type() == QEvent::ShortcutOverride) {
-        // Only the clipboard and undo keys stay here; every other shortcut
-        // reaches the window's commands.
-        auto* key = static_cast<QKeyEvent*>(event);
-        bool ctrl = (key->modifiers() & Qt::ControlModifier) != 0;
-        int k = key->key();
-        if (ctrl && (k == Qt::Key_C || k == Qt::Key_X || k == Qt::Key_V || k == Qt::Key_Z)) {
-            event->accept();
-            return true;
-        }
-        event->ignore();
-        return false;
+        return KeepOnlyEditShortcuts(event);
     }
     return QPlainTextEdit::event(event);
 }
 
-void VeLineEdit::keyPressEvent(QKeyEvent* event) {
+void LineViewer::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
@@ -84,7 +74,7 @@ void VeLineEdit::keyPressEvent(QKeyEvent* event) {
     }
 }
 
-void VeLineEdit::focusOutEvent(QFocusEvent* event) {
+void LineViewer::focusOutEvent(QFocusEvent* event) {
     QPlainTextEdit::focusOutEvent(event);
     if (event->reason() == Qt::PopupFocusReason) {
         return;  // our own context menu
@@ -93,7 +83,7 @@ void VeLineEdit::focusOutEvent(QFocusEvent* event) {
     CloseWith(top != nullptr && top->isMinimized() ? kCancel : kFocusLost);
 }
 
-bool VeLineEdit::eventFilter(QObject* watched, QEvent* event) {
+bool LineViewer::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonPress && isVisible()) {
         auto* widget = qobject_cast<QWidget*>(watched);
         if (widget != nullptr && widget != this && !isAncestorOf(widget) &&

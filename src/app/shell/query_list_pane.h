@@ -4,28 +4,28 @@
 #include <string>
 
 #include "document/text_document.h"
+#include "views/line_list_view.h"
 #include "views/search_box_event.h"
-#include "views/text_list.h"
 
 namespace linesift {
 
 // The area under the main bar: it holds the line list (all but the bottom
 // pixel row) and applies queries to it from the search box's events and
 // the query options in AppSettings.
-class VeView : public QWidget, public SearchBoxListener {
+class QueryListPane : public QWidget {
     Q_OBJECT
   public:
-    // document and host belong to the caller and outlive the view.
-    VeView(TextDocument& document, TextListHost* host, QWidget* parent);
+    // document belongs to the caller and outlives the pane.
+    QueryListPane(TextDocument& document, QWidget* parent);
 
-    VeTextList& List() { return *list_; }
+    LineListView& List() { return *list_; }
 
     // Filters the list by text with the current options, when the document
     // has lines.
     void ApplyQuery(const std::u16string& text);
     // A search-box event: with search-as-you-type on, typing and clearing
     // apply the text; with it off, clearing and committing do.
-    void OnSearchBoxEvent(const SearchBoxEvent& event) override;
+    void OnSearchBoxEvent(const SearchBoxEvent& event);
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -33,7 +33,7 @@ class VeView : public QWidget, public SearchBoxListener {
 
   private:
     TextDocument& document_;
-    VeTextList* list_;
+    LineListView* list_;
 };
 
 }  // namespace linesift

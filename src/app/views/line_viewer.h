@@ -9,19 +9,18 @@ namespace linesift {
 // (scrolling sideways) or multi-line (wrapping). It closes when it loses the
 // focus, on Enter, Ctrl+Enter or Escape, and on a mouse press anywhere
 // outside it in the application.
-class VeLineEdit : public QPlainTextEdit {
+class LineViewer : public QPlainTextEdit {
     Q_OBJECT
   public:
     enum CloseReason { kFocusLost = 0, kEnter = 1, kCtrlEnter = 2, kCancel = 16 };
 
-    VeLineEdit(bool multiLine, QWidget* parent);
+    LineViewer(bool multiLine, QWidget* parent);
 
     // Shows text over rect, focused, all selected.
     void Open(const QString& text, const QRect& rect);
     // Hides the viewer, returning the focus on Enter and Escape.
     void CloseWith(CloseReason reason);
     int LastCloseReason() const { return last_reason_; }
-    bool IsMultiLine() const { return multi_line_; }
 
   protected:
     bool event(QEvent* event) override;
@@ -30,7 +29,6 @@ class VeLineEdit : public QPlainTextEdit {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    bool multi_line_;
     bool closing_ = false;
     int last_reason_ = kFocusLost;
     QWidget* previous_focus_ = nullptr;

@@ -8,17 +8,17 @@
 
 namespace linesift {
 
-class VeTextList;
+class LineListView;
 struct TextRow;
 
-// Draws the rows of a VeTextList that intersect the view: selection
+// Draws the rows of a LineListView that intersect the view: selection
 // shading, separators, the focus rectangle around the caret line, the drag
 // marquee, and the row text with the query's matches highlighted. Only the
 // characters that can be seen are measured and drawn, so lines of
 // megabytes paint as fast as short ones.
-class TextListPainter {
+class LineListPainter {
   public:
-    explicit TextListPainter(VeTextList& list) : list_(list) {}
+    explicit LineListPainter(LineListView& list) : list_(list) {}
 
     // Paints the dirty part of the list's viewport.
     void Paint(const QRect& dirty);
@@ -28,7 +28,7 @@ class TextListPainter {
     void DrawRowText(QPainter& painter, const TextRow& row, const QRectF& textRect);
     void DrawMarquee(QPainter& painter);
 
-    VeTextList& list_;
+    LineListView& list_;
 };
 
 }  // namespace linesift

@@ -1,11 +1,11 @@
-#include "views/text_list_painter.h"
+#include "views/line_list_painter.h"
 
 #include <QScrollBar>
 
 #include "views/char_advances.h"
+#include "views/line_list_view.h"
 #include "views/list_font.h"
 #include "views/markup_painter.h"
-#include "views/text_list.h"
 
 namespace linesift {
 namespace {
@@ -18,7 +18,7 @@ const QColor kMarqueeTint(76, 96, 190, 36);
 
 }  // namespace
 
-void TextListPainter::Paint(const QRect& dirty) {
+void LineListPainter::Paint(const QRect& dirty) {
     QPainter painter(list_.viewport());
     painter.fillRect(dirty, kBackground);
     painter.setFont(ListFont());
@@ -29,10 +29,10 @@ void TextListPainter::Paint(const QRect& dirty) {
     painter.translate(-hx, -vy);
     const QRect view = dirty.translated(hx, vy);
     const int64_t rows = list_.ShownRowCount();
-    for (int64_t i = view.top() / VeTextList::kRowHeight;
-         i < rows && i * VeTextList::kRowHeight <= view.bottom(); ++i) {
-        QRect rowRect(0, static_cast<int>(i * VeTextList::kRowHeight), docWidth,
-                      VeTextList::kRowHeight);
+    for (int64_t i = view.top() / LineListView::kRowHeight;
+         i < rows && i * LineListView::kRowHeight <= view.bottom(); ++i) {
+        QRect rowRect(0, static_cast<int>(i * LineListView::kRowHeight), docWidth,
+                      LineListView::kRowHeight);
         if (rowRect.intersects(view)) {
             PaintRow(painter, i, rowRect);
         }
@@ -40,7 +40,7 @@ void TextListPainter::Paint(const QRect& dirty) {
     DrawMarquee(painter);
 }
 
-void TextListPainter::PaintRow(QPainter& painter, int64_t shownIndex, const QRect& r) {
+void LineListPainter::PaintRow(QPainter& painter, int64_t shownIndex, const QRect& r) {
     const TextRow& row = list_.ShownRowRef(shownIndex);
     const DocumentLine& line = list_.LineOf(row);
     const QRect background = r.adjusted(6, 0, 0, 0);
@@ -57,8 +57,8 @@ void TextListPainter::PaintRow(QPainter& painter, int64_t shownIndex, const QRec
     const int rowCount = list_.word_wrap_ ? static_cast<int>(line.rowCount) : 1;
     const int subRow = list_.word_wrap_ ? static_cast<int>(row.subRow) : 0;
     if (list_.hasFocus() && list_.caret_line_ == static_cast<int64_t>(row.line)) {
-        QRect lineRect(background.left(), r.top() - subRow * VeTextList::kRowHeight,
-                       background.width(), rowCount * VeTextList::kRowHeight);
+        QRect lineRect(background.left(), r.top() - subRow * LineListView::kRowHeight,
+                       background.width(), rowCount * LineListView::kRowHeight);
         painter.save();
         painter.setClipRect(background);
         QPen pen(Qt::black, 1, Qt::DotLine);
@@ -74,7 +74,7 @@ void TextListPainter::PaintRow(QPainter& painter, int64_t shownIndex, const QRec
                      kSeparator);
 }
 
-void TextListPainter::DrawRowText(QPainter& painter, const TextRow& row, const QRectF& t) {
+void LineListPainter::DrawRowText(QPainter& painter, const TextRow& row, const QRectF& t) {
     int64_t start = 0;
     int64_t end = 0;
     if (list_.RowDisplayText(row, start, end).empty()) {
@@ -131,7 +131,7 @@ void TextListPainter::DrawRowText(QPainter& painter, const TextRow& row, const Q
                t.left());
 }
 
-void TextListPainter::DrawMarquee(QPainter& painter) {
+void LineListPainter::DrawMarquee(QPainter& painter) {
     if (!list_.dragging_ || list_.press_point_ == list_.current_point_) {
         return;
     }
