@@ -110,5 +110,8 @@ int main(int argc, char** argv) {
         best_zcat.wall, best_zcat.cpu, best.total, best.cpu,
         static_cast<unsigned long long>(best.text_size), best.total / best_zcat.wall,
         best.cpu / best_zcat.cpu);
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    std::printf("peak resident memory of this program: %.1f MiB\n", usage.ru_maxrss / 1024.0);
     return 0;
 }

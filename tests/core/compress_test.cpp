@@ -400,11 +400,12 @@ TEST_P(CompressTest, StreamingReaderDecodesFromAPipe) {
 
 // --- Input that is not compressed, and failures ----------------------------
 
-class PlainInputTest : public CompressTest {};
-INSTANTIATE_TEST_SUITE_P(Plain, PlainInputTest, ::testing::Values(kFormats[0]),
-                         [](const auto&) { return std::string("Plain"); });
+// Cases that do not vary by format, with the same checks afterwards.
+class SingleRunTest : public CompressTest {};
+INSTANTIATE_TEST_SUITE_P(Once, SingleRunTest, ::testing::Values(kFormats[0]),
+                         [](const auto&) { return std::string("Once"); });
 
-TEST_P(PlainInputTest, UncompressedInputIsCopiedUnchanged) {
+TEST_P(SingleRunTest, UncompressedInputIsCopiedUnchanged) {
     const std::string rows[] = {"", "x", "BZh5 is a model number\n", SampleText()};
     for (const std::string& input : rows) {
         DecompressResult result = DecompressBytes(input);
@@ -414,7 +415,19 @@ TEST_P(PlainInputTest, UncompressedInputIsCopiedUnchanged) {
     }
 }
 
-TEST_P(PlainInputTest, UnreadableInputIsAReadError) {
+TEST_P(SingleRunTest, ZstdSkippableFramesAreSkipped) {
+    // Magic 0x184D2A5A, a 3-byte payload, then an ordinary frame and another skippable one.
+    const std::string skippable(
+        "\x5a\x2a\x4d\x18\x03\x00\x00\x00"
+        "abc",
+        11);
+    DecompressResult result = DecompressBytes(skippable + Zstd("text\n") + skippable);
+    EXPECT_TRUE(result.IsComplete()) << result.error_text;
+    EXPECT_EQ(result.format, Compression::Zstd);
+    EXPECT_EQ(TextOf(result), "text\n");
+}
+
+TEST_P(SingleRunTest, UnreadableInputIsAReadError) {
     int fd = ::open(input_.Path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     DecompressResult result = DecompressToCacheFile(fd);
     ::close(fd);
@@ -422,7 +435,7 @@ TEST_P(PlainInputTest, UnreadableInputIsAReadError) {
     EXPECT_NE(result.error_text.find("Could not read"), std::string::npos) << result.error_text;
 }
 
-TEST_P(PlainInputTest, UnusableCacheFolderIsAWriteError) {
+TEST_P(SingleRunTest, UnusableCacheFolderIsAWriteError) {
     const std::string file = input_.Write("a-file", "x");
     DecompressOptions options;
     options.folder = file + "/cache";
@@ -432,7 +445,7 @@ TEST_P(PlainInputTest, UnusableCacheFolderIsAWriteError) {
     EXPECT_NE(result.error_text.find(file), std::string::npos) << result.error_text;
 }
 
-TEST_P(PlainInputTest, CacheFolderIsCreatedPrivate) {
+TEST_P(SingleRunTest, CacheFolderIsCreatedPrivate) {
     DecompressResult result = DecompressBytes(Gzip("text"));
     EXPECT_TRUE(result.IsComplete());
     struct stat st {};

@@ -73,6 +73,8 @@ DecompressResult DecompressToCacheFile(int compressed_fd, const DecompressOption
             result.error_text = "Could not store the text in " + folder + " after " +
                                 GroupedNumber(result.text_size) + " bytes (" +
                                 std::strerror(errno) + ").";
+            // Drop a partly written chunk, so the file holds text_size bytes.
+            static_cast<void>(::ftruncate(result.text.Get(), static_cast<off_t>(result.text_size)));
             break;
         }
         result.text_size += got;
