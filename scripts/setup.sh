@@ -7,6 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl-dev
   libboost-regex-dev libicu-dev libtinyxml2-dev
+  zlib1g-dev libbz2-dev liblzma-dev libzstd-dev  # compressed files (gzip, bzip2, xz, zstd)
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-format
   desktop-file-utils dpkg-dev file
