@@ -161,20 +161,32 @@ bool UseColor(const BatchOptions& options, std::FILE* out) {
     return options.color == ColorWhen::Always || ::isatty(::fileno(out)) == 1;
 }
 
-void WriteShown(const BatchOptions& options, const TextDocument& document,
-                const FilterResult& result, std::FILE* out, OutputWriter& writer) {
+ReadStatus WriteShown(const BatchOptions& options, const TextDocument& document,
+                      const FilterResult& result, std::FILE* out, OutputWriter& writer) {
     if (options.count) {
-        writer.Append(std::to_string(result.shown_lines.size()));
+        writer.Append(std::to_string(result.shown.size()));
         writer.Append("\n");
-        return;
+        return ReadStatus::Ok;
     }
     LinePrinter printer(options, UseColor(options, out), writer);
-    for (size_t index : result.shown_lines) {
-        if (writer.Failed()) {
-            return;
-        }
-        printer.Print(index, document.Line(index).text(), result.matched.Test(index));
-    }
+    LineBatch batch;
+    ReadStatus status = ReadStatus::Ok;
+    const ShownLines& shown = result.shown;
+    ForEachRun(
+        shown.WordCount(), [&shown](size_t w) { return shown.Word(w); },
+        [&](size_t begin, size_t end) {
+            if (status != ReadStatus::Ok) {
+                return;
+            }
+            status = document.ReadLines(begin, end, batch, [&](const LineBatch& lines) {
+                for (size_t k = 0; k < lines.size() && !writer.Failed(); ++k) {
+                    size_t index = lines.FirstLine() + k;
+                    printer.Print(index, lines.Line(k), result.matched.Test(index));
+                }
+                return !writer.Failed();
+            });
+        });
+    return status;
 }
 
 }  // namespace
@@ -185,7 +197,8 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err) {
     }
     TextDocument document;
     int64_t start = MonotonicMs();
-    if (!document.LoadFromFile(FromNativePath(options.file))) {
+    // Like other line tools, the batch mode reads pipes and devices too.
+    if (!document.LoadFromFile(FromNativePath(options.file), LoadOptions{.allow_streams = true})) {
         std::fprintf(err, "linesift: %s: %s\n", options.file.c_str(), document.LastError().c_str());
         return 2;
     }
@@ -193,14 +206,23 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err) {
 
     FilterResult result;
     start = MonotonicMs();
-    if (!RunFilterPass(options.request, document.Lines(), result)) {
-        std::fprintf(err, "linesift: not enough memory to filter the lines\n");
+    FilterStatus filtered = RunFilterPass(options.request, document, result);
+    if (filtered != FilterStatus::Done) {
+        std::fprintf(err, "linesift: %s: %s\n", options.file.c_str(),
+                     filtered == FilterStatus::FileChanged
+                         ? ReadStatusText(ReadStatus::FileChanged)
+                         : "not enough memory to filter the lines");
         return 2;
     }
     int64_t filterMs = MonotonicMs() - start;
 
     OutputWriter writer(out);
-    WriteShown(options, document, result, out, writer);
+    ReadStatus read = WriteShown(options, document, result, out, writer);
+    if (read != ReadStatus::Ok) {
+        writer.Flush();
+        std::fprintf(err, "linesift: %s: %s\n", options.file.c_str(), ReadStatusText(read));
+        return 2;
+    }
     if (!writer.Flush()) {
         std::fprintf(err, "linesift: could not write the output\n");
         return 2;
@@ -222,7 +244,7 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err) {
     if (result.undecided_lines > 0) {
         return 2;
     }
-    return result.shown_lines.empty() ? 1 : 0;
+    return result.shown.empty() ? 1 : 0;
 }
 
 }  // namespace linesift

@@ -40,8 +40,9 @@ class FakeClipboard : public ClipboardBackend {
 
 std::vector<std::u16string> LinesOf(const TextDocument& document) {
     std::vector<std::u16string> lines;
+    std::u16string buffer;
     for (size_t i = 0; i < document.LineCount(); ++i) {
-        lines.emplace_back(document.Line(i).text());
+        lines.emplace_back(document.LineText(i, buffer));
     }
     return lines;
 }
@@ -91,12 +92,13 @@ TEST_F(TextDocumentTest, LoadsLinesWithEveryKindOfBreak) {
     }
 }
 
-TEST_F(TextDocumentTest, RecordsAreSmallAndStartUnselected) {
-    std::string path = dir_.Write("f", "x\ny");
+// The index takes 4 bytes a line; the text stays in the file.
+TEST_F(TextDocumentTest, IndexTakesFourBytesALine) {
+    const size_t lines = 3 * LineIndex::kBlockLines + 5;
+    std::string path = dir_.Write("f", std::string(lines - 1, '\n'));
     ASSERT_TRUE(document_.LoadFromFile(FromNativePath(path)));
-    EXPECT_EQ(sizeof(DocumentLine), 16u);
-    EXPECT_EQ(document_.Line(1).rowCount, 1u);
-    EXPECT_EQ(document_.Line(1).selected, 0u);
+    ASSERT_EQ(document_.LineCount(), lines);
+    EXPECT_LE(document_.IndexBytes(), 4 * (lines + LineIndex::kBlockLines) + 1024);
 }
 
 TEST_F(TextDocumentTest, FailedLoadLeavesTheDocumentEmptyAndUnmodified) {
