@@ -193,15 +193,17 @@ long AddressSpaceBytes() {
 
 // Memory that runs out while indexing is an error of the load: with the
 // address space limited, an index that does not fit fails the load cleanly.
+// The index (4 bytes a line) needs far more than the room left, so that
+// address space reserved but unused by earlier tests cannot make it fit.
 TEST_F(DocumentFaultsTest, RunningOutOfMemoryFailsTheLoad) {
 #ifndef LINESIFT_ADDRESS_LIMIT_WORKS
     GTEST_SKIP() << "address sanitizer reserves the address space";
 #else
-    std::string path = dir_.Write("newlines", std::string(24 << 20, '\n'));
+    std::string path = dir_.Write("newlines", std::string(96 << 20, '\n'));
     struct rlimit saved;
     ASSERT_EQ(::getrlimit(RLIMIT_AS, &saved), 0);
     struct rlimit small = saved;
-    small.rlim_cur = static_cast<rlim_t>(AddressSpaceBytes()) + (64 << 20);
+    small.rlim_cur = static_cast<rlim_t>(AddressSpaceBytes()) + (160 << 20);
     ASSERT_EQ(::setrlimit(RLIMIT_AS, &small), 0);
     bool loaded = document_.LoadFromFile(FromNativePath(path));
     std::string error = document_.LastError();
@@ -209,8 +211,8 @@ TEST_F(DocumentFaultsTest, RunningOutOfMemoryFailsTheLoad) {
     EXPECT_FALSE(loaded);
     EXPECT_NE(error.find("memory"), std::string::npos) << error;
     EXPECT_TRUE(document_.IsEmpty());
-    ASSERT_TRUE(document_.LoadFromFile(FromNativePath(path)));
-    EXPECT_EQ(document_.LineCount(), (size_t{24} << 20) + 1);
+    ASSERT_TRUE(document_.LoadFromFile(FromNativePath(dir_.Write("small", "a\nb"))));
+    EXPECT_EQ(document_.LineCount(), 2u);
 #endif
 }
 

@@ -5,7 +5,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <emmintrin.h>
+
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -51,6 +54,10 @@ constexpr uint64_t kBatchBytes = 1 << 20;
 // ReadLines asks the system whether the file shrank after this many batches.
 constexpr size_t kBatchesPerCheck = 64;
 
+// Pages of a mapped file are brought in this many bytes at a time ahead of
+// the scan, in one system call instead of a fault per few pages.
+constexpr uint64_t kPopulateBytes = 4 << 20;
+
 enum class PartError { None, BusError, OutOfMemory };
 
 // One independently readable range of the data and the index of its lines.
@@ -64,19 +71,104 @@ struct IndexPart {
     LineIndex* starts;
     const TextDocument::ProgressHandler* progress;  // reports for the whole load; null for none
     uint64_t scale;                                 // bytes of the whole load per byte of this part
+    bool mapped;                                    // data is a mapping worth populating
     PartError error = PartError::None;
 };
+
+// Asks the system to read in the pages of [from, from + kPopulateBytes) of
+// the mapping; a failure only means the scan faults them in itself.
+void Populate(const IndexPart& part, uint64_t from) {
+    const uint64_t page = 4096;
+    uint64_t begin = from / page * page;
+    uint64_t end = std::min(part.limit, from + kPopulateBytes);
+    if (end > begin) {
+        ::madvise(const_cast<uint8_t*>(part.data) + begin, end - begin, MADV_POPULATE_READ);
+    }
+}
+
+// A line begins after every CR, LF or CR LF at offsets [from, to) of 8-bit
+// text, when that is before limit; skip is the offset of an LF that belongs
+// to a CR LF already seen. The same lines as NextLine, without its per-line
+// work.
+void IndexBreaks8(const uint8_t* data, uint64_t size, uint64_t from, uint64_t to, uint64_t limit,
+                  uint64_t& skip, LineIndex& starts) {
+    auto take = [&](uint64_t i) {
+        if (i == skip) {
+            return;
+        }
+        uint64_t after = i + 1;
+        if (data[i] == '\r' && after < size && data[after] == '\n') {
+            skip = after++;
+        }
+        if (after < limit) {
+            starts.Append(after);
+        }
+    };
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i cr = _mm_set1_epi8('\r');
+    uint64_t at = from;
+    for (; at + 64 <= to; at += 64) {
+        uint64_t mask = 0;
+        for (int k = 0; k < 4; ++k) {
+            __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at + 16 * k));
+            __m128i hit = _mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr));
+            mask |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(hit)))
+                    << (16 * k);
+        }
+        for (; mask != 0; mask &= mask - 1) {
+            take(at + static_cast<uint64_t>(std::countr_zero(mask)));
+        }
+    }
+    for (; at < to; ++at) {
+        if (data[at] == '\n' || data[at] == '\r') {
+            take(at);
+        }
+    }
+}
+
+// IndexPartLines for 8-bit encodings, a stretch of kPopulateBytes at a time.
+void IndexPartLines8(IndexPart& part) {
+    if (part.begin < part.limit) {
+        part.starts->Append(part.begin);
+    }
+    uint64_t skip = UINT64_MAX;
+    for (uint64_t at = part.begin; at < part.limit; at += kPopulateBytes) {
+        uint64_t to = std::min(part.limit, at + kPopulateBytes);
+        if (part.mapped && to < part.limit) {
+            Populate(part, to);
+        }
+        IndexBreaks8(part.data, part.size, at, to, part.limit, skip, *part.starts);
+        if (part.progress != nullptr && (to - part.begin) >> 25 != (at - part.begin) >> 25) {
+            (*part.progress)((to - part.begin) * part.scale, part.size);
+        }
+    }
+}
 
 void IndexPartLines(IndexPart& part) {
     auto body = [&part] {
         try {
+            if (!IsUtf16(part.encoding)) {
+                if (part.mapped) {
+                    Populate(part, part.begin);
+                }
+                IndexPartLines8(part);
+                if (part.last && EndsWithLineBreakAt(part.data, part.size, part.encoding)) {
+                    part.starts->Append(part.size);
+                }
+                return;
+            }
             uint64_t pos = part.begin;
             uint64_t b = 0;
             uint64_t e = 0;
+            uint64_t populated = part.begin;
             LineStep step;
             while ((step = NextLine(part.data, part.size, part.limit, part.encoding, pos, b, e)) ==
                    LineStep::Line) {
                 part.starts->Append(b);
+                while (part.mapped && populated < part.limit && pos + kPopulateBytes > populated) {
+                    Populate(part, populated);
+                    populated += kPopulateBytes;
+                }
                 if (part.progress != nullptr &&
                     (pos - part.begin) >> 25 != (b - part.begin) >> 25) {
                     (*part.progress)((pos - part.begin) * part.scale, part.size);
@@ -284,7 +376,8 @@ bool TextDocument::IndexLines() {
                     .last = split == 0,
                     .starts = &starts_,
                     .progress = progress,
-                    .scale = split ? 2u : 1u};
+                    .scale = split ? 2u : 1u,
+                    .mapped = mapping_ != nullptr};
     IndexPart second{.data = data_,
                      .size = size_,
                      .begin = split,
@@ -293,7 +386,8 @@ bool TextDocument::IndexLines() {
                      .last = true,
                      .starts = &secondStarts,
                      .progress = nullptr,
-                     .scale = 1};
+                     .scale = 1,
+                     .mapped = mapping_ != nullptr};
     if (split != 0) {
         std::thread worker;
         try {
