@@ -227,11 +227,14 @@ void MainFrame::Export(bool selectedOnly) {
     }
     WaitCursor wait;
     auto writeLines = [&](TextFileStream& stream) {
+        std::u16string buffer;
         for (int64_t i = 0, n = list.ShownRowCount(); i < n; ++i) {
             const TextRow* row = list.ShownRow(i);
-            const DocumentLine& line = document_.Line(row->line);
-            if (row->subRow == 0 && (!selectedOnly || line.selected) &&
-                !stream.WriteLine(line.text(), true)) {
+            if (row->subRow != 0 || (selectedOnly && !list.IsLineSelected(row->line))) {
+                continue;
+            }
+            std::u16string_view text = document_.LineText(row->line, buffer);
+            if (document_.FileChanged() || !stream.WriteLine(text, true)) {
                 return false;
             }
         }

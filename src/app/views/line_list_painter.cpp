@@ -42,19 +42,18 @@ void LineListPainter::Paint(const QRect& dirty) {
 
 void LineListPainter::PaintRow(QPainter& painter, int64_t shownIndex, const QRect& r) {
     const TextRow& row = list_.ShownRowRef(shownIndex);
-    const DocumentLine& line = list_.LineOf(row);
     const QRect background = r.adjusted(6, 0, 0, 0);
     if (background.isEmpty()) {
         return;
     }
-    if (line.selected) {
+    if (list_.IsSelected(row)) {
         painter.fillRect(background, kSelected);
     }
     const QRectF text(r.left() + 8, r.top(), r.width() - 10, r.height());
     if (!text.isEmpty()) {
         DrawRowText(painter, row, text);
     }
-    const int rowCount = list_.word_wrap_ ? static_cast<int>(line.rowCount) : 1;
+    const int rowCount = list_.word_wrap_ ? static_cast<int>(row.rowCount) : 1;
     const int subRow = list_.word_wrap_ ? static_cast<int>(row.subRow) : 0;
     if (list_.hasFocus() && list_.caret_line_ == static_cast<int64_t>(row.line)) {
         QRect lineRect(background.left(), r.top() - subRow * LineListView::kRowHeight,
@@ -86,7 +85,7 @@ void LineListPainter::DrawRowText(QPainter& painter, const TextRow& row, const Q
     const double clipLeft =
         std::max(t.left(), static_cast<double>(list_.horizontalScrollBar()->value()));
     const double clipRight = std::min(t.right(), clipLeft + list_.viewport()->width() + 1);
-    std::u16string_view line = list_.LineOf(row).text();
+    std::u16string_view line = list_.LineText(row.line);
     auto isTrail = [&line](int64_t i) {
         return line[static_cast<size_t>(i)] >= 0xDC00 && line[static_cast<size_t>(i)] <= 0xDFFF;
     };

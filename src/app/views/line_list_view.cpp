@@ -55,6 +55,8 @@ void LineListView::DropRows() {
     anchor_index_ = -1;
     content_width_ = 1;
     geometry_.Clear();
+    lines_.Reset(document_.LineCount());
+    buffered_line_ = -1;
     highlights_.clear();
     highlights_size_ = 0;
     SelectionChanged();
@@ -79,7 +81,7 @@ void LineListView::BuildRows() {
     if (!word_wrap_) {
         rows_.resize(lines);
         for (size_t i = 0; i < lines; ++i) {
-            rows_[i] = TextRow{static_cast<uint32_t>(i), 0, -1, 0};
+            rows_[i] = TextRow{static_cast<uint32_t>(i), 0, -1, 0, 1};
         }
         return;
     }
@@ -87,11 +89,10 @@ void LineListView::BuildRows() {
     CharAdvances& advances = ListFontAdvances();
     rows_.reserve(lines * 2);
     for (size_t i = 0; i < lines; ++i) {
-        DocumentLine& line = document_.Line(i);
-        uint32_t count = line.length >= 2 ? CountWrappedRows(line.text(), width, advances) : 1;
-        line.rowCount = count;
+        std::u16string_view text = LineText(static_cast<uint32_t>(i));
+        uint32_t count = text.size() >= 2 ? CountWrappedRows(text, width, advances) : 1;
         for (uint32_t sub = 0; sub < count; ++sub) {
-            rows_.push_back(TextRow{static_cast<uint32_t>(i), sub, -1, 0});
+            rows_.push_back(TextRow{static_cast<uint32_t>(i), sub, -1, 0, count});
         }
     }
 }
@@ -114,8 +115,12 @@ void LineListView::SetFilter(const FilterRequest& request) {
     }
     if (!request.text.empty()) {
         FilterResult result;
-        if (!RunFilterPass(request, document_.Lines(), result) ||
-            result.matched.size() != document_.LineCount()) {
+        FilterStatus status = RunFilterPass(request, document_, result);
+        if (status != FilterStatus::Done || result.matched.size() != document_.LineCount()) {
+            if (status == FilterStatus::FileChanged) {
+                emit statusMessage(
+                    QStringLiteral("The file changed on disk: reload it to filter it"), 5000);
+            }
             return;
         }
         for (TextRow& row : rows_) {
@@ -127,6 +132,7 @@ void LineListView::SetFilter(const FilterRequest& request) {
                     "The regular expression backtracks too much: no line counts as matching"),
                 5000);
         }
+        lines_.Apply(std::move(result));
     }
     shown_.clear();
     filtered_ = false;
@@ -180,7 +186,7 @@ double LineListView::WrapWidth() const {
 
 std::u16string LineListView::RowLineText(int64_t shownIndex) const {
     const TextRow* row = ShownRow(shownIndex);
-    return row != nullptr ? std::u16string(LineOf(*row).text()) : std::u16string();
+    return row != nullptr ? std::u16string(LineText(row->line)) : std::u16string();
 }
 
 const TextRow* LineListView::ShownRow(int64_t shownIndex) const {
@@ -192,10 +198,10 @@ const TextRow* LineListView::ShownRow(int64_t shownIndex) const {
 
 std::u16string_view LineListView::RowDisplayText(const TextRow& row, int64_t& start,
                                                  int64_t& end) const {
-    std::u16string_view text = LineOf(row).text();
+    std::u16string_view text = LineText(row.line);
     start = 0;
     end = static_cast<int64_t>(text.size());
-    if (!word_wrap_ || LineOf(row).rowCount <= 1) {
+    if (!word_wrap_ || row.rowCount <= 1) {
         return text;
     }
     static thread_local std::vector<uint32_t> starts;
@@ -207,6 +213,26 @@ std::u16string_view LineListView::RowDisplayText(const TextRow& row, int64_t& st
     start = starts[row.subRow];
     end = row.subRow + 1 < starts.size() ? starts[row.subRow + 1] : end;
     return text.substr(static_cast<size_t>(start), static_cast<size_t>(end - start));
+}
+
+std::u16string_view LineListView::LineText(uint32_t line) const {
+    if (buffered_line_ == static_cast<int64_t>(line)) {
+        return line_buffer_;
+    }
+    std::u16string_view text = document_.LineText(line, line_buffer_);
+    if (text.data() != line_buffer_.data()) {
+        line_buffer_.assign(text);  // text the document holds itself
+    } else {
+        line_buffer_.resize(text.size());
+    }
+    buffered_line_ = line;
+    return line_buffer_;
+}
+
+int64_t LineListView::LineRowCount(size_t line) const {
+    auto it = std::lower_bound(rows_.begin(), rows_.end(), line,
+                               [](const TextRow& row, size_t l) { return row.line < l; });
+    return it != rows_.end() && it->line == line ? it->rowCount : 0;
 }
 
 // Scrolling
@@ -431,7 +457,7 @@ const std::vector<HighlightRange>* LineListView::HighlightsFor(const TextRow& ro
         }
         std::vector<MatchSpan> spans;
         std::vector<HighlightRange> ranges;
-        if (highlight_query_->FindSpans(LineOf(row).text(), spans)) {
+        if (highlight_query_->FindSpans(LineText(row.line), spans)) {
             ranges.reserve(spans.size());
             for (const MatchSpan& span : spans) {
                 ranges.push_back({span.start, span.end});
@@ -450,7 +476,7 @@ int64_t LineListView::SelectedLineCount() const {
         int64_t count = 0;
         for (int64_t i = 0, n = ShownRowCount(); i < n; ++i) {
             const TextRow& row = ShownRowRef(i);
-            count += row.subRow == 0 && LineOf(row).selected;
+            count += row.subRow == 0 && IsSelected(row);
         }
         selected_count_ = count;
     }
@@ -460,9 +486,9 @@ int64_t LineListView::SelectedLineCount() const {
 void LineListView::SelectAll() {
     bool changed = false;
     for (int64_t i = 0, n = ShownRowCount(); i < n; ++i) {
-        DocumentLine& line = LineOf(ShownRowRef(i));
-        changed |= !line.selected;
-        line.selected = 1;
+        const TextRow& row = ShownRowRef(i);
+        changed |= !IsSelected(row);
+        SetSelected(row, true);
     }
     if (changed) {
         SelectionChanged();
@@ -474,8 +500,7 @@ void LineListView::SelectInverse() {
     for (int64_t i = 0, n = ShownRowCount(); i < n; ++i) {
         const TextRow& row = ShownRowRef(i);
         if (row.subRow == 0) {
-            DocumentLine& line = LineOf(row);
-            line.selected = !line.selected;
+            SetSelected(row, !IsSelected(row));
         }
     }
     SelectionChanged();
@@ -486,7 +511,7 @@ void LineListView::SelectInverse() {
 
 void LineListView::ClearShownSelection() {
     for (int64_t i = 0, n = ShownRowCount(); i < n; ++i) {
-        LineOf(ShownRowRef(i)).selected = 0;
+        SetSelected(ShownRowRef(i), false);
     }
     SelectionChanged();
 }
@@ -506,14 +531,19 @@ int64_t LineListView::CopySelection() {
     int64_t count = 0;
     for (int64_t i = 0, n = ShownRowCount(); i < n; ++i) {
         const TextRow& row = ShownRowRef(i);
-        const DocumentLine& line = LineOf(row);
-        if (row.subRow != 0 || !line.selected) {
+        if (row.subRow != 0 || !IsSelected(row)) {
             continue;
+        }
+        std::u16string_view line = LineText(row.line);
+        if (document_.FileChanged()) {
+            emit statusMessage(QStringLiteral("The file changed on disk: nothing was copied"),
+                               5000);
+            return 0;
         }
         if (!text.empty()) {
             text.push_back(u'\n');
         }
-        text.append(line.text());
+        text.append(line);
         ++count;
     }
     return ClipboardText::Instance().SetText(text) ? count : 0;
@@ -529,9 +559,9 @@ void LineListView::SelectRange(int64_t a, int64_t b) {
     for (int64_t i = 0; i < n; ++i) {
         const TextRow& row = ShownRowRef(i);
         if (i >= lo && i <= hi) {
-            LineOf(row).selected = 1;
+            SetSelected(row, true);
         } else if (row.subRow == 0) {
-            LineOf(row).selected = 0;
+            SetSelected(row, false);
         }
     }
     SelectionChanged();
@@ -557,13 +587,13 @@ void LineListView::DragSelectRange(int64_t a, int64_t b) {
             for (int64_t i = from; i <= to; ++i) {
                 uint32_t line = ShownRowRef(i).line;
                 if (line < lineLo || line > lineHi) {
-                    document_.Line(line).selected = 0;
+                    lines_.SetSelected(line, false);
                 }
             }
         };
         auto select = [&](int64_t from, int64_t to) {
             for (int64_t i = from; i <= to; ++i) {
-                LineOf(ShownRowRef(i)).selected = 1;
+                SetSelected(ShownRowRef(i), true);
             }
         };
         clear(drag_lo_, std::min(drag_hi_, lo - 1));
@@ -597,9 +627,9 @@ void LineListView::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::RightButton) {
         if (hit >= 0) {
             caret_line_ = ShownRowRef(hit).line;
-            if (!ctrl && !shift && !LineOf(ShownRowRef(hit)).selected) {
+            if (!ctrl && !shift && !IsSelected(ShownRowRef(hit))) {
                 ClearShownSelection();
-                LineOf(ShownRowRef(hit)).selected = 1;
+                SetSelected(ShownRowRef(hit), true);
             }
         } else if (ShownRowCount() > 0 && !ctrl && !shift) {
             ClearShownSelection();
@@ -618,14 +648,14 @@ void LineListView::mousePressEvent(QMouseEvent* event) {
         const TextRow& row = ShownRowRef(hit);
         caret_line_ = row.line;
         if (ctrl) {
-            LineOf(row).selected = !LineOf(row).selected;
+            SetSelected(row, !IsSelected(row));
         } else if (shift) {
             int64_t anchor = anchor_index_ < 0 ? 0 : ShownIndexOfRow(anchor_index_);
             SelectRange(anchor, hit);
         } else {
             anchor_index_ = filtered_ ? shown_[static_cast<size_t>(hit)] : hit;
             ClearShownSelection();
-            LineOf(row).selected = 1;
+            SetSelected(row, true);
             // Exactly the lines of [hit, hit] are selected: a drag goes on from there.
             drag_lo_ = drag_hi_ = hit;
         }
@@ -700,11 +730,10 @@ void LineListView::focusOutEvent(QFocusEvent* event) {
 
 void LineListView::OpenLineViewer(int64_t shownIndex) {
     const TextRow& row = ShownRowRef(shownIndex);
-    const DocumentLine& line = LineOf(row);
-    LineViewer* viewer = word_wrap_ && line.rowCount > 1 ? multi_viewer_ : single_viewer_;
+    LineViewer* viewer = word_wrap_ && row.rowCount > 1 ? multi_viewer_ : single_viewer_;
     int top = static_cast<int>(shownIndex * kRowHeight - verticalScrollBar()->value()) -
               static_cast<int>(row.subRow) * kRowHeight;
-    int height = static_cast<int>(line.rowCount) * kRowHeight;
+    int height = static_cast<int>(row.rowCount) * kRowHeight;
     if (!word_wrap_) {
         height = kRowHeight;
     }
@@ -713,7 +742,7 @@ void LineListView::OpenLineViewer(int64_t shownIndex) {
     if (rect.isEmpty()) {
         return;
     }
-    viewer->Open(ToQString(line.text()), rect);
+    viewer->Open(ToQString(LineText(row.line)), rect);
 }
 
 void LineListView::HideLineViewers() {
