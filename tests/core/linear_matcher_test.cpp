@@ -361,5 +361,17 @@ TEST(LinearMatcherTest, DecidesWhatTheEngineGivesUpOn) {
     }
 }
 
+// The time is linear in the line, but a large automaton over a long line
+// would still take long: past a budget the line stays undecided.
+TEST(LinearMatcherTest, LeavesTooMuchWorkUndecided) {
+    std::unique_ptr<LinearMatcher> linear =
+        LinearMatcher::Create(CodePoints(u"(?:a{1,400}){50}x"), false);
+    ASSERT_NE(linear, nullptr);
+    EXPECT_EQ(linear->Decide(CodePoints(std::u16string(100, u'a') + u"x")),
+              LinearMatcher::Verdict::Match);
+    EXPECT_EQ(linear->Decide(CodePoints(std::u16string(20000, u'a'))),
+              LinearMatcher::Verdict::Undecided);
+}
+
 }  // namespace
 }  // namespace linesift

@@ -24,6 +24,9 @@ constexpr size_t kMaxStates = size_t{1} << 16;
 constexpr int kMaxRepeat = 1000;
 constexpr int kMaxDepth = 100;
 constexpr size_t kMaxCachedPoints = size_t{1} << 16;
+// The states one text may visit, a few tenths of a second at most: the time
+// is linear, but a large automaton over a long line still takes long.
+constexpr size_t kMaxSteps = size_t{1} << 25;
 
 bool IsDigit(int32_t c) {
     return c >= '0' && c <= '9';
@@ -657,14 +660,19 @@ struct LinearMatcher::State {
     }
 
     // Runs every start at once: a match may begin at each position.
-    bool Run() {
+    Verdict Run() {
         matched = false;
         current.Reset(nfa.size());
         next.Reset(nfa.size());
+        size_t steps = 0;
         for (size_t pos = 0;; ++pos) {
             AddClosure(current, start, pos);
             if (matched || pos == symbols.size()) {
-                return matched;
+                return matched ? Verdict::Match : Verdict::NoMatch;
+            }
+            steps += current.size();
+            if (steps > kMaxSteps) {
+                return Verdict::Undecided;
             }
             next.Clear();
             const uint32_t symbol = symbols[pos];
@@ -714,7 +722,7 @@ LinearMatcher::Verdict LinearMatcher::Decide(std::span<const int32_t> text) {
         for (size_t i = 0; i < text.size(); ++i) {
             s.symbols[i] = s.SymbolOf(text[i]);
         }
-        return s.Run() ? Verdict::Match : Verdict::NoMatch;
+        return s.Run();
     } catch (const std::exception&) {
         return Verdict::Undecided;
     }

@@ -7,14 +7,15 @@
 namespace linesift {
 
 // Decides whether a Perl-syntax regular expression matches anywhere in a
-// text without backtracking, in time linear in the text's length, for the
-// patterns whose meaning it reproduces exactly: single-character items
-// (literals, sets, class escapes, the dot), groups, alternation, greedy and
-// lazy repeats, "^" and "$" (at the ends of the text only), \A, \z, \b and \B.
+// text without backtracking, in time linear in the text's length (a Thompson
+// automaton run over all starts at once), for the patterns whose meaning it
+// reproduces exactly: single-character items (literals, sets, class escapes,
+// the dot), groups, alternation, greedy and lazy repeats, "^" and "$" (at the
+// ends of the text only), \A, \z, \b and \B.
 // Which characters each single-character item matches is asked of the
 // backtracking engine itself, with the same options, one character at a time;
 // only the structure runs on the automaton. So both engines give the same
-// answer on every text both decide.
+// answer on every text both decide (checked on a randomized corpus).
 // Texts are code points as the backtracking engine reads them (a lone
 // surrogate stands for itself). Keeps scratch space: one thread at a time.
 class LinearMatcher {
@@ -30,8 +31,9 @@ class LinearMatcher {
     LinearMatcher(const LinearMatcher&) = delete;
     LinearMatcher& operator=(const LinearMatcher&) = delete;
 
-    // Whether the pattern matches anywhere in text. Undecided when the
-    // automaton hit one of its limits or memory ran out.
+    // Whether the pattern matches anywhere in text. Undecided when memory
+    // ran out or the text would take too long (its length times the size of
+    // the pattern, with repeats unrolled, is very large).
     Verdict Decide(std::span<const int32_t> text);
 
   private:
