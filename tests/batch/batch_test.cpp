@@ -250,7 +250,7 @@ TEST_F(BatchTest, CountsUndecidedLinesAndFails) {
         for (int i = 0; i < row.hardLines; ++i) {
             text += hard;
         }
-        BatchRun r = RunArgs({"--filter", "(a+)+$", "--query-mode", "regex", "--filter-mode",
+        BatchRun r = RunArgs({"--filter", "(a+)+\\1$", "--query-mode", "regex", "--filter-mode",
                               row.mode, "--count", dir_.Write("hard", text)});
         EXPECT_EQ(r.out, row.out);
         EXPECT_EQ(r.status, 2);
