@@ -8,9 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "../core/test_files.h"
+#include "document/text_document.h"
 #include "qt_text.h"
 #include "views/char_advances.h"
 #include "views/line_geometry.h"
+#include "views/line_list_view.h"
 #include "views/list_font.h"
 #include "views/row_painter.h"
 #include "views/word_wrap.h"
@@ -176,6 +179,8 @@ class RowPainterTest : public QObject {
         QTest::newRow("beyond the end") << "a" << 20000 << 1e9 << 19456 << 194560.0;
         QTest::newRow("wide characters") << "W" << 20000 << 30000.0 << 1024 << 20480.0;
         QTest::newRow("tabs") << "a\t" << 20000 << 50000.0 << 1024 << 40960.0;
+        QTest::newRow("tab stops across remembered positions")
+            << "ab\tcd" << 20000 << 50000.0 << 3072 << 49160.0;
     }
     void longLinePositions() {
         QFETCH(QString, piece);
@@ -366,6 +371,49 @@ class RowPainterTest : public QObject {
             QVERIFY2(std::abs(got.pixels - want.pixels) <= want.pixels / 10,
                      highlighted ? "lit" : "plain");
         }
+    }
+
+    // The list hands each row of a wrapped line its own piece, with the
+    // runs moved to the piece's offsets.
+    void aWrappedMatchIsHighlightedInItsOwnRow() {
+        std::string line;
+        for (int i = 0; i < 30; ++i) {
+            line += "word ";
+        }
+        line += "needle end\n";
+        test::TempDir dir;
+        TextDocument document;
+        QVERIFY(document.LoadFromFile(FromNativePath(dir.Write("wrapped.txt", line))));
+        LineListView list(document);
+        list.resize(300, 200);
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        list.SetWordWrap(true, true, true);
+        list.SetFilter({.text = u"needle", .filter_mode = FilterMode::ShowAll});
+        QVERIFY(list.ShownRowCount() > 1);
+        const QImage shot = list.viewport()->grab().toImage();
+        const QFontMetricsF metrics(ListFont());
+        int lit = 0;
+        for (int64_t i = 0; i < list.ShownRowCount(); ++i) {
+            int64_t start = 0;
+            int64_t end = 0;
+            const QString piece = ToQString(list.RowDisplayText(*list.ShownRow(i), start, end));
+            const int y = static_cast<int>(i) * LineListView::kRowHeight + 1;
+            const qsizetype at = piece.indexOf(QStringLiteral("needle"));
+            const double from = 8 + metrics.horizontalAdvance(piece.left(at));
+            const double to = from + metrics.horizontalAdvance(QStringLiteral("needle"));
+            for (int x = 0; x < shot.width(); ++x) {
+                const bool yellow = shot.pixelColor(x, y) == kYellow;
+                const QString where = QStringLiteral("row %1 x %2").arg(i).arg(x);
+                if (at >= 0 && x > from + 1 && x < to - 1) {
+                    QVERIFY2(yellow, qPrintable(where));
+                } else if (at < 0 || x < from - 2 || x > to + 2) {
+                    QVERIFY2(!yellow, qPrintable(where));
+                }
+                lit += yellow;
+            }
+        }
+        QVERIFY(lit > 0);
     }
 };
 
