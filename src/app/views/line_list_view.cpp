@@ -9,8 +9,9 @@
 #include "document/clipboard_text.h"
 #include "qt_text.h"
 #include "views/char_advances.h"
-#include "views/line_list_painter.h"
 #include "views/line_viewer.h"
+#include "views/list_font.h"
+#include "views/row_painter.h"
 #include "views/word_wrap.h"
 
 namespace linesift {
@@ -396,8 +397,69 @@ int32_t LineListView::MeasureRowWidth(TextRow& row) {
 }
 
 void LineListView::paintEvent(QPaintEvent* event) {
-    LineListPainter painter(*this);
-    painter.Paint(event->rect());
+    QPainter painter(viewport());
+    painter.fillRect(event->rect(), kListBackground);
+    painter.setFont(ListFont());
+    const QPoint scroll(horizontalScrollBar()->value(), verticalScrollBar()->value());
+    const int docWidth =
+        word_wrap_ ? viewport()->width() : std::max(content_width_, viewport()->width());
+    painter.translate(-scroll);
+    const QRect view = event->rect().translated(scroll);
+    std::vector<HighlightRun> runs;
+    for (int64_t i = view.top() / kRowHeight;
+         i < ShownRowCount() && i * kRowHeight <= view.bottom(); ++i) {
+        const QRect rowRect(0, static_cast<int>(i * kRowHeight), docWidth, kRowHeight);
+        if (rowRect.intersects(view)) {
+            PaintRow(painter, RowPaintInputOf(i, rowRect, runs));
+        }
+    }
+    if (dragging_ && press_point_ != current_point_) {
+        PaintMarquee(painter, QRect(press_point_, current_point_).normalized().translated(scroll));
+    }
+}
+
+RowPaintInput LineListView::RowPaintInputOf(int64_t shownIndex, const QRect& rowRect,
+                                            std::vector<HighlightRun>& runs) {
+    const TextRow& row = ShownRowRef(shownIndex);
+    const DocumentLine& line = LineOf(row);
+    int64_t start = 0;
+    int64_t end = 0;
+    const std::u16string_view text = RowDisplayText(row, start, end);
+    const int scrollX = horizontalScrollBar()->value();
+    CharAdvances& advances = ListFontAdvances();
+    RowPaintInput input{
+        .text = text,
+        .rect = rowRect,
+        .visible_left = static_cast<double>(scrollX),
+        .visible_width = static_cast<double>(viewport()->width()),
+        .selected = line.selected != 0,
+        .caret_frame = hasFocus() && caret_line_ == static_cast<int64_t>(row.line),
+        .sub_row = word_wrap_ ? static_cast<int>(row.subRow) : 0,
+        .row_count = word_wrap_ ? static_cast<int>(line.rowCount) : 1,
+        .advances = &advances,
+    };
+    if (!word_wrap_ && !text.empty()) {
+        auto [offset, x] =
+            geometry_.Seek(row.line, text, scrollX - (rowRect.left() + kRowTextInset), advances);
+        input.anchor = {offset, x};
+    }
+    runs.clear();
+    const std::vector<HighlightRange>* ranges = text.empty() ? nullptr : HighlightsFor(row);
+    if (ranges != nullptr) {
+        std::vector<HighlightRange> lit;
+        for (const HighlightRange& r : *ranges) {
+            if (std::max(r.start, start) < std::min(r.end, end)) {
+                lit.push_back({std::max(r.start, start) - start, std::min(r.end, end) - start});
+            }
+        }
+        MergeHighlightRanges(lit);
+        const QColor color = QColor::fromRgb(highlight_color_);
+        for (const HighlightRange& r : lit) {
+            runs.push_back({r.start, r.end, color});
+        }
+    }
+    input.runs = runs;
+    return input;
 }
 
 QPoint LineListView::ToDocument(QPoint viewportPoint) const {

@@ -17,6 +17,8 @@
 namespace linesift {
 
 class CharAdvances;
+struct HighlightRun;
+struct RowPaintInput;
 }  // namespace linesift
 namespace linesift {
 class LineViewer;
@@ -111,8 +113,6 @@ class LineListView : public QAbstractScrollArea {
     void scrollContentsBy(int dx, int dy) override;
 
   private:
-    friend class LineListPainter;
-
     const TextRow& ShownRowRef(int64_t i) const {
         return filtered_ ? rows_[shown_[static_cast<size_t>(i)]] : rows_[static_cast<size_t>(i)];
     }
@@ -145,6 +145,9 @@ class LineListView : public QAbstractScrollArea {
     // The highlight ranges of a row's line under the current filter, or null
     // when it has none; cached per line until the filter or rows change.
     const std::vector<HighlightRange>* HighlightsFor(const TextRow& row);
+    // What a shown row is painted from; runs receives its highlight runs.
+    RowPaintInput RowPaintInputOf(int64_t shownIndex, const QRect& rowRect,
+                                  std::vector<HighlightRun>& runs);
 
     TextDocument& document_;
     FilterRequest filter_;
