@@ -28,6 +28,11 @@ Batch mode:
   With any of the options below Linesift opens no window: it loads FILE
   exactly as the window does (FILE '-' is standard input), filters its lines
   and writes the shown lines to standard output in UTF-8, each ending in LF.
+  A file or standard input compressed with gzip, bzip2, xz or zstd is read
+  as the text inside it, whatever its name; the text is decoded into an
+  unnamed file in the cache folder. Of a truncated or corrupt archive the
+  readable lines are shown, the reason goes to standard error and the exit
+  status is 2.
 
 Output:
       --print              print the shown lines (the default output)
@@ -80,12 +85,15 @@ Examples:
       print the lines with the word WARN in capitals, as JSON with spans
   dmesg | linesift --print --query-mode smart --filter usb -
       filter standard input: lines with a word that starts with "usb"
+  linesift --count --filter 'error' app.log.3.gz
+      count the lines with "error" in the text of a gzip file
 
 Exit status:
   0  at least one line was printed or counted
   1  no line was printed or counted
-  2  an error: a bad option, a file that could not be read, a regular
-     expression that does not compile, or output that could not be written
+  2  an error: a bad option, a file that could not be read, a truncated or
+     corrupt archive, a regular expression that does not compile, or output
+     that could not be written
   The desktop program exits with 0 after a normal close.
 
 Files:
@@ -96,8 +104,13 @@ Files:
                 $XDG_CONFIG_HOME/Quellora/Linesift/, or in
                 ~/.config/Quellora/Linesift/ when XDG_CONFIG_HOME is unset.
 
+  Text of compressed files is decoded into $XDG_CACHE_HOME/Quellora/Linesift/
+  (~/.cache/Quellora/Linesift/ when XDG_CACHE_HOME is unset), in files with
+  no name that vanish when the program ends.
+
 Environment:
   LINESIFT_DATA_DIR  the folder of Settings.xml, in place of the above
+  XDG_CACHE_HOME     the per-user cache folder, ~/.cache when unset
 )";
 
 // Options whose value is the next argument when it is not joined with '='.

@@ -6,6 +6,7 @@
 #include <cinttypes>
 #include <utility>
 
+#include "batch_input.h"
 #include "document/file_handle.h"
 #include "document/text_document.h"
 #include "line_printer.h"
@@ -161,6 +162,13 @@ bool UseColor(const BatchOptions& options, std::FILE* out) {
     return options.color == ColorWhen::Always || ::isatty(::fileno(out)) == 1;
 }
 
+// The text of the document's line at index. The one place the batch mode
+// reads a document's lines; buffer is scratch space the text may live in.
+std::u16string_view LineTextOf(const TextDocument& document, size_t index, std::u16string& buffer) {
+    (void)buffer;
+    return document.Line(index).text();
+}
+
 void WriteShown(const BatchOptions& options, const TextDocument& document,
                 const FilterResult& result, std::FILE* out, OutputWriter& writer) {
     if (options.count) {
@@ -169,11 +177,12 @@ void WriteShown(const BatchOptions& options, const TextDocument& document,
         return;
     }
     LinePrinter printer(options, UseColor(options, out), writer);
+    std::u16string buffer;
     for (size_t index : result.shown_lines) {
         if (writer.Failed()) {
             return;
         }
-        printer.Print(index, document.Line(index).text(), result.matched.Test(index));
+        printer.Print(index, LineTextOf(document, index, buffer), result.matched.Test(index));
     }
 }
 
@@ -185,8 +194,10 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err) {
     }
     TextDocument document;
     int64_t start = MonotonicMs();
-    if (!document.LoadFromFile(FromNativePath(options.file))) {
-        std::fprintf(err, "linesift: %s: %s\n", options.file.c_str(), document.LastError().c_str());
+    std::string error;
+    std::string incomplete;
+    if (!LoadBatchInput(options.file, document, error, incomplete)) {
+        std::fprintf(err, "linesift: %s: %s\n", options.file.c_str(), error.c_str());
         return 2;
     }
     int64_t loadMs = MonotonicMs() - start;
@@ -219,7 +230,10 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err) {
                      loadMs, filterMs, document.LineCount(),
                      static_cast<uint64_t>(GetFileSizeByPath(options.file)), PeakRssMb());
     }
-    if (result.undecided_lines > 0) {
+    if (!incomplete.empty()) {
+        std::fprintf(err, "linesift: %s: %s\n", options.file.c_str(), incomplete.c_str());
+    }
+    if (result.undecided_lines > 0 || !incomplete.empty()) {
         return 2;
     }
     return result.shown_lines.empty() ? 1 : 0;
