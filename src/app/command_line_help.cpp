@@ -44,6 +44,14 @@ Output:
                            line that does not match
       --count              print only the number of shown lines
   -n, --line-number        put the line number and a colon before each line
+                           (a hyphen before a context line)
+  -A, --after-context=N    also print N lines after each shown line
+  -B, --before-context=N   also print N lines before each shown line
+  -C, --context=N          also print N lines before and after each shown
+                           line; -A and -B win over it. As grep prints them:
+                           "--" between groups that do not touch. Only with
+                           the filter mode hide-unmatched; --count ignores
+                           them; in JSON a context line has "context": true
       --color=WHEN         mark the matches with colours: auto (when standard
                            output is a terminal; the default), always, never
       --stats              afterwards print timings, counts and peak memory
@@ -81,6 +89,8 @@ Examples:
       print the lines that start with a year and month, numbered, in colour
   linesift --print --filter-mode hide-matched --filter 'debug trace' app.log
       print every line except those that have both "debug" and "trace"
+  linesift -n -C 2 --filter 'timeout' server.log
+      print the lines with "timeout" and two lines around each, numbered
   linesift --json --match-case --whole-word --filter WARN app.log
       print the lines with the word WARN in capitals, as JSON with spans
   dmesg | linesift --print --query-mode smart --filter usb -
@@ -114,8 +124,9 @@ Environment:
 )";
 
 // Options whose value is the next argument when it is not joined with '='.
-constexpr std::array<std::string_view, 3> kOptionsWithValue = {"--filter", "--query-mode",
-                                                               "--filter-mode"};
+constexpr std::array<std::string_view, 9> kOptionsWithValue = {
+    "--filter", "--query-mode",    "--filter-mode",    "-A",       "-B",
+    "-C",       "--after-context", "--before-context", "--context"};
 
 bool TakesValue(std::string_view arg) {
     for (std::string_view option : kOptionsWithValue) {

@@ -36,6 +36,9 @@ INSTANTIATE_TEST_SUITE_P(
                 InfoRequest::None},
         InfoRow{
             "ModeValueIsNotAnOption", {"--filter-mode", "--version", "--help"}, InfoRequest::Help},
+        InfoRow{"ContextCountIsNotAnOption", {"-A", "--help", "f"}, InfoRequest::None},
+        InfoRow{
+            "LongContextCountIsNotAnOption", {"--context", "--version", "f"}, InfoRequest::None},
         InfoRow{"JoinedValueTakesNoNextArgument",
                 {"--color=always", "--version"},
                 InfoRequest::Version}),
@@ -71,7 +74,10 @@ TEST(HelpTextTest, DocumentsEveryOption) {
                                "LINESIFT_DATA_DIR",
                                "XDG_CONFIG_HOME",
                                "XDG_CACHE_HOME",
-                               "gzip, bzip2, xz or zstd"}) {
+                               "gzip, bzip2, xz or zstd",
+                               "-A, --after-context=N",
+                               "-B, --before-context=N",
+                               "-C, --context=N"}) {
         EXPECT_NE(help.find(option), std::string::npos) << option;
     }
 }
