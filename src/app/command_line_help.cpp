@@ -10,6 +10,7 @@ namespace {
 // Kept in step with doc/linesift.1, which says the same in manual-page form.
 constexpr std::string_view kHelp = R"(Usage: linesift [FILE]
   or:  linesift --print|--json|--count [OPTION]... FILE
+  or:  linesift --follow [OPTION]... FILE
   or:  linesift --help|--version
 
 Linesift reads large plain-text files by filtering their lines.
@@ -57,6 +58,19 @@ Output:
       --stats              afterwards print timings, counts and peak memory
                            to standard error
 
+Following:
+      --follow             print the shown lines, then keep printing those of
+                           the lines appended to FILE as they arrive, until
+                           SIGINT or SIGTERM arrives or the output is closed
+                           (exit status 0). A line is printed once its line
+                           break arrives. Rotation is followed: a FILE renamed
+                           away and created anew is read from the new file's
+                           start, one that shrinks (copied and truncated) from
+                           its start again, and the unfinished last line of
+                           the old one is printed then. The encoding is taken
+                           from the first line. Not with --count, --stats,
+                           -A, -B, -C, standard input or a compressed file
+
 Filtering:
       --filter QUERY       the query; without it every line is shown
       --query-mode MODE    how QUERY is read:
@@ -91,6 +105,8 @@ Examples:
       print every line except those that have both "debug" and "trace"
   linesift -n -C 2 --filter 'timeout' server.log
       print the lines with "timeout" and two lines around each, numbered
+  linesift --follow -n --filter 'error -debug' /var/log/app.log
+      print the lines with "error" and not "debug", then new ones as they come
   linesift --json --match-case --whole-word --filter WARN app.log
       print the lines with the word WARN in capitals, as JSON with spans
   dmesg | linesift --print --query-mode smart --filter usb -
@@ -99,7 +115,8 @@ Examples:
       count the lines with "error" in the text of a gzip file
 
 Exit status:
-  0  at least one line was printed or counted
+  0  at least one line was printed or counted; with --follow, the following
+     ended by SIGINT, SIGTERM or a closed output
   1  no line was printed or counted
   2  an error: a bad option, a file that could not be read, a truncated or
      corrupt archive, a regular expression that does not compile, or output

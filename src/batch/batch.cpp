@@ -10,6 +10,7 @@
 #include "batch_input.h"
 #include "document/file_handle.h"
 #include "document/text_document.h"
+#include "follow.h"
 #include "line_printer.h"
 #include "output_writer.h"
 #include "platform/clock.h"
@@ -44,6 +45,7 @@ bool ReadFlag(const std::string& name, BatchOptions& o) {
                  : name == "--json"                        ? &o.json
                  : name == "--count"                       ? &o.count
                  : name == "--stats"                       ? &o.stats
+                 : name == "--follow"                      ? &o.follow
                  : name == "--match-case"                  ? &o.request.match_case
                  : name == "--whole-word"                  ? &o.request.whole_word
                  : name == "-n" || name == "--line-number" ? &o.line_number
@@ -163,6 +165,14 @@ BatchParse ParseBatchArguments(const std::vector<std::string>& args, BatchOption
         error = files.empty() ? "no file given" : "more than one file given";
         return BatchParse::Error;
     }
+    if (options.follow && (options.count || options.stats || options.HasContext())) {
+        error = "--follow cannot be combined with --count, --stats, -A, -B or -C";
+        return BatchParse::Error;
+    }
+    if (options.follow && files.front() == "-") {
+        error = "--follow needs a file, not standard input";
+        return BatchParse::Error;
+    }
     options.file = files.front() == "-" ? "/dev/stdin" : files.front();
     return BatchParse::Batch;
 }
@@ -261,6 +271,9 @@ void WriteShown(const BatchOptions& options, const TextDocument& document,
 int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err) {
     if (!CheckRequest(options.request, err)) {
         return 2;
+    }
+    if (options.follow) {
+        return RunFollow(options, UseColor(options, out), out, err);
     }
     TextDocument document;
     int64_t start = MonotonicMs();

@@ -22,6 +22,7 @@ struct BatchOptions {
     bool json = false;
     bool count = false;
     bool stats = false;
+    bool follow = false;    // keep printing lines as they are appended
     bool filter = false;    // --filter was given (possibly with an empty query)
     FilterRequest request;  // the query, its switches and the filter mode
     bool line_number = false;

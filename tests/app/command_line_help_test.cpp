@@ -77,7 +77,9 @@ TEST(HelpTextTest, DocumentsEveryOption) {
                                "gzip, bzip2, xz or zstd",
                                "-A, --after-context=N",
                                "-B, --before-context=N",
-                               "-C, --context=N"}) {
+                               "-C, --context=N",
+                               "--follow",
+                               "Following:"}) {
         EXPECT_NE(help.find(option), std::string::npos) << option;
     }
 }
