@@ -87,7 +87,8 @@ class Follower {
     int Run(std::FILE* out);
 
   private:
-    bool Open();
+    // Follows fd, the file at the path, from its start.
+    void Adopt(OwnedFd fd, const struct stat& st);
     bool IsCompressed();
     // Reads what was appended since the last look. Returns whether any bytes came.
     bool ReadAppended();
@@ -117,19 +118,23 @@ class Follower {
     LineSplitter::LineVisitor visit_ = [this](std::u16string_view text) { OnLine(text); };
 };
 
-bool Follower::Open() {
-    OwnedFd fd(::open(options_.file.c_str(), O_RDONLY | O_CLOEXEC));
-    struct stat st = {};
-    if (!fd.IsValid() || ::fstat(fd.Get(), &st) != 0) {
-        return false;
+// The file now at the path, open for reading, and its identity; invalid when
+// it cannot be opened.
+OwnedFd OpenAtPath(const std::string& path, struct stat& st) {
+    OwnedFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.IsValid() && ::fstat(fd.Get(), &st) != 0) {
+        fd.Reset();
     }
+    return fd;
+}
+
+void Follower::Adopt(OwnedFd fd, const struct stat& st) {
     fd_ = std::move(fd);
     identity_ = st;
     offset_ = 0;
     line_ = 0;
     head_.clear();
     splitter_.reset();
-    return true;
 }
 
 bool Follower::IsCompressed() {
@@ -213,19 +218,25 @@ void Follower::FollowRotation() {
         (st.st_ino == identity_.st_ino && st.st_dev == identity_.st_dev)) {
         return;  // gone (it may come back) or still the same file
     }
+    OwnedFd fresh = OpenAtPath(options_.file, st);
+    if (!fresh.IsValid()) {
+        return;  // not readable yet: the old file stays followed, and the path is tried again
+    }
     while (ReadAppended()) {
     }
     StartOver();
-    if (Open()) {
-        Note("replaced; following the new file");
-    }
+    Adopt(std::move(fresh), st);
+    Note("replaced; following the new file");
 }
 
 int Follower::Run(std::FILE* out) {
-    if (!Open()) {
+    struct stat st = {};
+    OwnedFd fd = OpenAtPath(options_.file, st);
+    if (!fd.IsValid()) {
         std::fprintf(err_, "linesift: %s: %s\n", options_.file.c_str(), std::strerror(errno));
         return 2;
     }
+    Adopt(std::move(fd), st);
     if (IsCompressed()) {
         Note("a compressed file cannot be followed");
         return 2;
