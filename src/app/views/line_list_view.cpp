@@ -172,6 +172,8 @@ void LineListView::StartPartialRows() {
     ResetShownRows();
     filtered_ = filter_.filter_mode != FilterMode::ShowAll;
     shown_lines_ = filtered_ ? 0 : static_cast<int64_t>(document_.LineCount());
+    // Counted as the chunks add rows, so that no chunk recounts them all.
+    selected_count_ = filtered_ ? 0 : -1;
 }
 
 void LineListView::ApplyFilterChunk(size_t begin, size_t end, const std::vector<uint64_t>& words) {
@@ -192,10 +194,12 @@ void LineListView::ApplyFilterChunk(size_t begin, size_t end, const std::vector<
         if (filtered_ && matched == wantMatched) {
             shown_.push_back(static_cast<uint32_t>(partial_row_));
             shown_lines_ += row.subRow == 0;
+            if (selected_count_ >= 0) {
+                selected_count_ += row.subRow == 0 && LineOf(row).selected;
+            }
         }
     }
     partial_line_ = end;
-    SelectionChanged();
     UpdateScrollRanges(first);
     viewport()->update();
 }
