@@ -1,10 +1,12 @@
 // Long work off the window's thread, through the real window: the filter's
 // rows that arrive in steps end as one pass would leave them, a new
 // keystroke replaces the running pass, Escape stops it without leaving a
-// partial result that looks final; a file loads while the window answers.
+// partial result that looks final; a file loads, and a save or an export is
+// written, while the window answers.
 #include <QLineEdit>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -38,6 +40,32 @@ std::string Document() {
     return text;
 }
 
+// Answers every save dialog with the next path; every question with Yes.
+class SavePathDialogs : public FrameDialogs {
+  public:
+    explicit SavePathDialogs(std::vector<QString>* paths) : paths_(paths) {}
+    QString AskOpenPath(QWidget*) override { return {}; }
+    QString AskSavePath(QWidget*, const QString&) override {
+        if (paths_->empty()) {
+            return {};
+        }
+        QString path = paths_->front();
+        paths_->erase(paths_->begin());
+        return path;
+    }
+    QMessageBox::StandardButton ShowMessage(QWidget*, const QString&, QMessageBox::StandardButtons,
+                                            QMessageBox::Icon) override {
+        return QMessageBox::Yes;
+    }
+
+  private:
+    std::vector<QString>* paths_;
+};
+
+size_t CountLines(const std::string& bytes) {
+    return static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '\n'));
+}
+
 }  // namespace
 
 class BackgroundFilterTest : public QObject {
@@ -46,6 +74,7 @@ class BackgroundFilterTest : public QObject {
     test::TempDir dir_;
     std::string path_;
     std::unique_ptr<MainFrame> frame_;
+    std::vector<QString> save_paths_;
 
     QueryListPane& Pane() { return frame_->Pane(); }
     LineListView& List() { return Pane().List(); }
@@ -68,7 +97,7 @@ class BackgroundFilterTest : public QObject {
     void initTestCase() { path_ = dir_.Write("big.log", Document()); }
     void init() {
         AppSettings::Instance() = AppSettings{};
-        frame_ = std::make_unique<MainFrame>();
+        frame_ = std::make_unique<MainFrame>(std::make_unique<SavePathDialogs>(&save_paths_));
         frame_->resize(700, 500);
         frame_->ShowFirstTime();
         QVERIFY(QTest::qWaitForWindowExposed(frame_.get()));
@@ -204,6 +233,31 @@ class BackgroundFilterTest : public QObject {
         // The next open loads as usual.
         QVERIFY(frame_->OpenFile(FromNativePath(path_), false));
         QCOMPARE(frame_->Document().LineCount(), kLines + 1);
+    }
+
+    void exportAndSaveAsRunWhileTheWindowAnswers_data() {
+        QTest::addColumn<int>("command");
+        QTest::addColumn<size_t>("lines");
+        QTest::newRow("export filter results")
+            << int(cmd::kExportFilterResults) << (kLines + 6) / 7;
+        QTest::newRow("save as") << int(cmd::kSaveAs) << kLines;
+    }
+    void exportAndSaveAsRunWhileTheWindowAnswers() {
+        QFETCH(int, command);
+        QFETCH(size_t, lines);
+        QTest::keyClicks(&Edit(), QStringLiteral("error"));
+        WaitForPass();
+        test::TempDir out;
+        const QString path = QString::fromStdString(out.Path() + "/written.txt");
+        save_paths_ = {path};
+        QTimer probe;
+        int ticks = 0;
+        connect(&probe, &QTimer::timeout, [&] { ++ticks; });
+        probe.start(1);
+        QVERIFY(frame_->RunCommand(command));
+        QVERIFY(ticks > 0);
+        QVERIFY(!frame_->IsWriting());
+        QCOMPARE(CountLines(test::ReadFileBytes(path.toStdString())), lines);
     }
 };
 

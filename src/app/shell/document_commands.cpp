@@ -7,6 +7,8 @@
 #include <QLineEdit>
 #include <QTimer>
 #include <atomic>
+#include <functional>
+#include <mutex>
 
 #include "document/clipboard_text.h"
 #include "document/text_file_stream.h"
@@ -55,6 +57,7 @@ class WaitCursor {
 
 void MainFrame::ClearDocument() {
     CancelLoad();
+    WaitForWrite();
     pane_->StopFilter();
     pane_->List().Clear(true);
     document_.Reset();
@@ -163,8 +166,8 @@ bool MainFrame::OpenFile(const std::u16string& rawPath, bool addToRecent) {
     QApplication::setOverrideCursor(Qt::BusyCursor);
     LoadOutcome outcome = LoadInBackground(path, document_);
     QApplication::restoreOverrideCursor();
-    if (close_after_load_) {
-        close_after_load_ = false;
+    if (close_after_work_) {
+        close_after_work_ = false;
         QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
     }
     if (outcome == LoadOutcome::Cancelled) {
@@ -291,9 +294,49 @@ QString MainFrame::AskSaveName(const QString& initialName) {
     return path;
 }
 
+bool MainFrame::WriteWhileAnswering(const QString& text, const std::function<bool()>& write) {
+    if (write_done_ != nullptr) {
+        return false;
+    }
+    QString previous = status_->MessageText();
+    status_->ShowNow(text);
+    std::atomic<bool> done{false};
+    bool result = false;
+    write_done_ = &done;
+    std::thread thread([&] {
+        std::lock_guard<std::mutex> lock(write_mutex_);
+        result = write();
+        done = true;
+    });
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    QEventLoop loop;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done) {
+            loop.quit();
+        }
+    });
+    poll.start(10);
+    loop.exec();
+    thread.join();
+    write_done_ = nullptr;
+    QApplication::restoreOverrideCursor();
+    status_->SetMessage(previous);
+    if (close_after_work_) {
+        close_after_work_ = false;
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    }
+    UpdateCommandUi();
+    return result;
+}
+
+void MainFrame::WaitForWrite() {
+    std::lock_guard<std::mutex> lock(write_mutex_);
+}
+
 bool MainFrame::SaveDocument() {
-    WaitCursor wait;
-    bool saved = document_.SaveToFile(u"");
+    bool saved = WriteWhileAnswering(QStringLiteral("Saving..."),
+                                     [this] { return document_.SaveToFile(u""); });
     if (saved) {
         if (AppSettings::Instance().save_file_history) {
             AddRecentFile(document_.GetPath());
@@ -316,20 +359,26 @@ void MainFrame::Export(bool selectedOnly) {
     if (path.isEmpty()) {
         return;
     }
-    WaitCursor wait;
+    // The lines are taken now: the list may change while they are written.
+    std::vector<uint32_t> lines;
+    for (int64_t i = 0, n = list.ShownRowCount(); i < n; ++i) {
+        const TextRow* row = list.ShownRow(i);
+        if (row->subRow == 0 && (!selectedOnly || document_.Line(row->line).selected)) {
+            lines.push_back(row->line);
+        }
+    }
     auto writeLines = [&](TextFileStream& stream) {
-        for (int64_t i = 0, n = list.ShownRowCount(); i < n; ++i) {
-            const TextRow* row = list.ShownRow(i);
-            const DocumentLine& line = document_.Line(row->line);
-            if (row->subRow == 0 && (!selectedOnly || line.selected) &&
-                !stream.WriteLine(line.text(), true)) {
+        for (uint32_t line : lines) {
+            if (!stream.WriteLine(document_.Line(line).text(), true)) {
                 return false;
             }
         }
         return true;
     };
     std::string error;
-    if (!WriteTextFileReplacing(ToNativePath(ToU16(path)), writeLines, error)) {
+    const std::string native = ToNativePath(ToU16(path));
+    if (!WriteWhileAnswering(QStringLiteral("Exporting..."),
+                             [&] { return WriteTextFileReplacing(native, writeLines, error); })) {
         ShowError(QStringLiteral("Error exporting file \"%1\"!").arg(path));
     }
 }
@@ -353,6 +402,9 @@ void MainFrame::ImportClipboard(bool withPrompt) {
 }
 
 void MainFrame::CheckOutsideChange() {
+    if (IsWriting()) {
+        return;
+    }
     if (!document_.HasChangedOnDisk()) {
         return;
     }

@@ -277,6 +277,9 @@ CommandState MainFrame::CurrentCommandState(bool inListMenu) {
 }
 
 void MainFrame::UpdateCommandUi() {
+    if (IsWriting()) {
+        return;  // the document is being written on another thread
+    }
     const CommandState state = CurrentCommandState(false);
     for (const Command& command : Commands()) {
         QAction* action = actions_[command.id];
@@ -429,9 +432,9 @@ void MainFrame::RecordPlacement() {
 }
 
 void MainFrame::closeEvent(QCloseEvent* event) {
-    if (CancelLoad()) {
-        // The window closes once its OpenFile has returned.
-        close_after_load_ = true;
+    if (CancelLoad() || IsWriting()) {
+        // The window closes once the load or write has returned.
+        close_after_work_ = true;
         event->ignore();
         return;
     }

@@ -4,8 +4,11 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QToolBar>
+#include <atomic>
+#include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <span>
 #include <string>
 #include <thread>
@@ -57,6 +60,8 @@ class MainFrame : public QMainWindow {
     // document stays empty.
     bool CancelLoad();
     bool IsLoading() const { return cancel_load_ != nullptr; }
+    // A save or an export runs (the window answers meanwhile).
+    bool IsWriting() const { return write_done_ != nullptr; }
     bool ReloadDocument();
     bool PromptSaveChanges();
     void AddRecentFile(const std::u16string& path);
@@ -83,6 +88,12 @@ class MainFrame : public QMainWindow {
 
     // Loads path into loaded on a load thread, running the event loop meanwhile.
     LoadOutcome LoadInBackground(const std::u16string& path, TextDocument& loaded);
+    // Runs write on a thread of its own while the window answers, with text
+    // in the status bar; its result, or false when a write already runs. The
+    // document must not change meanwhile: ClearDocument waits for it.
+    bool WriteWhileAnswering(const QString& text, const std::function<bool()>& write);
+    // Returns once no write runs.
+    void WaitForWrite();
     // Joins the load threads that ended; with wait, all of them.
     void ReapLoadThreads(bool wait = false);
 
@@ -138,7 +149,9 @@ class MainFrame : public QMainWindow {
     bool force_close_ = false;
     // The running load's cancel flag (on its OpenFile's stack); null when none runs.
     bool* cancel_load_ = nullptr;
-    bool close_after_load_ = false;
+    bool close_after_work_ = false;            // or after the write
+    std::atomic<bool>* write_done_ = nullptr;  // the running write's flag, on its stack
+    std::mutex write_mutex_;                   // held by the thread of a write
     std::vector<std::pair<std::thread, std::shared_ptr<LoadJob>>> load_threads_;
 };
 
