@@ -149,14 +149,21 @@ TEST(FilterChunksTest, InvalidRequestIsNotRun) {
 TEST(FilterChunksTest, PassThatGivesUpReportsNoMatch) {
     // Lines the engine gives up on, past the limit: the chunks reported before
     // the pass stopped are overruled by its result.
-    std::vector<std::u16string> lines(300, std::u16string(40, u'a') + u"!");
-    lines[0] = u"a";
+    std::vector<std::u16string> lines(300, std::u16string(40, u'a') + u"b");
+    lines[0] = u"aaa";
     test::TestLines store(lines, true);
     FilterResult result;
-    ASSERT_EQ(RunFilterPass(FilterRequest{.text = u"(a+)+$", .query_mode = QueryMode::Regex},
+    bool reportedMatch = false;
+    ASSERT_EQ(RunFilterPass(FilterRequest{.text = u"(a+)+\\1$", .query_mode = QueryMode::Regex},
                             store.Store(), result,
-                            {.on_chunk = nullptr, .first_chunk_lines = 64, .chunk_ms = 0}),
+                            {.on_chunk =
+                                 [&](const FilterChunk& c) {
+                                     reportedMatch = reportedMatch || c.matched.Test(0);
+                                 },
+                             .first_chunk_lines = 64,
+                             .chunk_ms = 0}),
               FilterStatus::Done);
+    EXPECT_TRUE(reportedMatch);
     EXPECT_TRUE(result.gave_up);
     EXPECT_TRUE(result.shown_lines.empty());
     EXPECT_EQ(result.undecided_lines, lines.size());
