@@ -70,6 +70,9 @@ MainFrame::MainFrame(std::unique_ptr<FrameDialogs> dialogs, QWidget* parent)
     connect(list, &LineListView::statusMessage, status_, &StatusPanes::ShowTimed);
     connect(list, &LineListView::busy, this, &MainFrame::ShowBusy);
     connect(search_box_, &SearchBox::searchEvent, pane_, &QueryListPane::OnSearchBoxEvent);
+    connect(pane_, &QueryListPane::filterStatus, status_, [this](const QString& text) {
+        status_->SetMessage(text.isEmpty() ? QStringLiteral("Ready") : text);
+    });
     connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
             &MainFrame::UpdateCommandUi);
     connect(qApp, &QGuiApplication::applicationStateChanged, this,
@@ -86,6 +89,10 @@ MainFrame::~MainFrame() {
     // The children outlive this body: nothing they do while they are torn
     // down may reach the frame any more.
     qApp->removeEventFilter(this);
+    // The filter's worker reads the document, which goes before the children.
+    pane_->StopFilter();
+    CancelLoad();
+    ReapLoadThreads(true);
     disconnect(search_box_, nullptr, pane_, nullptr);
     QObject::disconnect(QAbstractEventDispatcher::instance(), nullptr, this, nullptr);
     QObject::disconnect(qApp, nullptr, this, nullptr);
@@ -270,6 +277,9 @@ CommandState MainFrame::CurrentCommandState(bool inListMenu) {
 }
 
 void MainFrame::UpdateCommandUi() {
+    if (IsWriting()) {
+        return;  // the document is being written on another thread
+    }
     const CommandState state = CurrentCommandState(false);
     for (const Command& command : Commands()) {
         QAction* action = actions_[command.id];
@@ -422,6 +432,12 @@ void MainFrame::RecordPlacement() {
 }
 
 void MainFrame::closeEvent(QCloseEvent* event) {
+    if (CancelLoad() || IsWriting()) {
+        // The window closes once the load or write has returned.
+        close_after_work_ = true;
+        event->ignore();
+        return;
+    }
     if (!force_close_ && !PromptSaveChanges()) {
         event->ignore();
         return;
@@ -459,6 +475,12 @@ bool MainFrame::eventFilter(QObject* watched, QEvent* event) {
     }
     if (watched == centralWidget() && event->type() == QEvent::Drop) {
         Drop(static_cast<QDropEvent*>(event));
+        return true;
+    }
+    if (event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
+        (watched == &search_box_->Edit() || watched == &pane_->List()) &&
+        (CancelLoad() || pane_->CancelFilter())) {
         return true;
     }
     if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Tab &&

@@ -46,6 +46,7 @@ LineListView::~LineListView() = default;
 
 void LineListView::DropRows() {
     HideLineViewers();
+    partial_ = false;
     rows_.clear();
     rows_.shrink_to_fit();
     shown_.clear();
@@ -106,6 +107,8 @@ void LineListView::Clear(bool redraw) {
 }
 
 void LineListView::SetFilter(const FilterRequest& request) {
+    pending_filter_.reset();
+    partial_ = false;
     filter_ = request;
     highlight_query_.reset();
     highlights_.clear();
@@ -113,10 +116,16 @@ void LineListView::SetFilter(const FilterRequest& request) {
     if (!request.text.empty() && (!ValidateFilterRequest(request) || rows_.empty())) {
         return;
     }
-    if (!request.text.empty()) {
-        FilterResult result;
-        if (!RunFilterPass(request, document_.Lines(), result) ||
-            result.matched.size() != document_.LineCount()) {
+    FilterResult result;
+    if (!request.text.empty() && !RunFilterPass(request, document_.Lines(), result)) {
+        return;
+    }
+    ApplyFilterResult(result);
+}
+
+void LineListView::ApplyFilterResult(const FilterResult& result) {
+    if (!filter_.text.empty()) {
+        if (result.matched.size() != document_.LineCount()) {
             return;
         }
         for (TextRow& row : rows_) {
@@ -129,15 +138,94 @@ void LineListView::SetFilter(const FilterRequest& request) {
                 5000);
         }
     }
-    shown_.clear();
-    filtered_ = false;
-    if (!request.text.empty()) {
+    ResetShownRows();
+    if (!filter_.text.empty()) {
         BuildShownRows(true);
     }
     CountShownLines();
+    UpdateScrollRanges(true);
+    viewport()->update();
+}
+
+void LineListView::ResetShownRows() {
+    shown_.clear();
+    filtered_ = false;
+    shown_lines_ = 0;
     SelectionChanged();
     content_width_ = 1;
-    UpdateScrollRanges(true);
+}
+
+void LineListView::BeginFilter(const FilterRequest& request) {
+    pending_filter_ = request;
+    partial_ = false;
+}
+
+void LineListView::StartPartialRows() {
+    filter_ = *pending_filter_;
+    pending_filter_.reset();
+    highlight_query_.reset();
+    highlights_.clear();
+    highlights_size_ = 0;
+    partial_ = true;
+    partial_line_ = 0;
+    partial_row_ = 0;
+    ResetShownRows();
+    filtered_ = filter_.filter_mode != FilterMode::ShowAll;
+    shown_lines_ = filtered_ ? 0 : static_cast<int64_t>(document_.LineCount());
+    // Counted as the chunks add rows, so that no chunk recounts them all.
+    selected_count_ = filtered_ ? 0 : -1;
+}
+
+void LineListView::ApplyFilterChunk(size_t begin, size_t end, const std::vector<uint64_t>& words) {
+    const bool first = pending_filter_.has_value();
+    if (first) {
+        StartPartialRows();
+    }
+    if (!partial_ || begin != partial_line_ || end > document_.LineCount()) {
+        partial_ = false;
+        return;
+    }
+    const bool wantMatched = filter_.filter_mode == FilterMode::HideUnmatched;
+    for (; partial_row_ < rows_.size() && rows_[partial_row_].line < end; ++partial_row_) {
+        TextRow& row = rows_[partial_row_];
+        const size_t bit = row.line - begin;
+        const bool matched = (words[bit >> 6] >> (bit & 63)) & 1;
+        row.matched = matched;
+        if (filtered_ && matched == wantMatched) {
+            shown_.push_back(static_cast<uint32_t>(partial_row_));
+            shown_lines_ += row.subRow == 0;
+            if (selected_count_ >= 0) {
+                selected_count_ += row.subRow == 0 && LineOf(row).selected;
+            }
+        }
+    }
+    partial_line_ = end;
+    UpdateScrollRanges(first);
+    viewport()->update();
+}
+
+void LineListView::CancelFilter() {
+    if (pending_filter_) {
+        StartPartialRows();
+        UpdateScrollRanges(true);
+        viewport()->update();
+    }
+}
+
+void LineListView::FinishFilter(const FilterResult& result) {
+    if (pending_filter_) {
+        StartPartialRows();
+        partial_ = false;
+    }
+    const bool complete = partial_ && partial_line_ == document_.LineCount() &&
+                          partial_row_ == rows_.size() && !result.gave_up;
+    partial_ = false;
+    if (!complete) {
+        ApplyFilterResult(result);
+        return;
+    }
+    CountShownLines();
+    UpdateScrollRanges(false);
     viewport()->update();
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace linesift {
@@ -31,6 +32,15 @@ class TextArena {
     ~TextArena();
     TextArena(const TextArena&) = delete;
     TextArena& operator=(const TextArena&) = delete;
+    // The regions move with the arena; the moved-from arena is empty.
+    TextArena(TextArena&& other) noexcept : regions_(std::exchange(other.regions_, {})) {}
+    TextArena& operator=(TextArena&& other) noexcept {
+        if (this != &other) {
+            Clear();
+            regions_ = std::exchange(other.regions_, {});
+        }
+        return *this;
+    }
 
     // Reserves room for units UTF-16 units; null when the address space is exhausted.
     char16_t* Reserve(size_t units);
@@ -51,6 +61,15 @@ class TextArena {
 // and records never move.
 class LineStore {
   public:
+    LineStore() = default;
+    // The records move with the store; the moved-from store is empty.
+    LineStore(LineStore&& other) noexcept
+        : blocks_(std::move(other.blocks_)), size_(std::exchange(other.size_, 0)) {}
+    LineStore& operator=(LineStore&& other) noexcept {
+        blocks_ = std::move(other.blocks_);
+        size_ = std::exchange(other.size_, 0);
+        return *this;
+    }
     static constexpr size_t kBlockShift = 16;
     static constexpr size_t kBlockSize = size_t{1} << kBlockShift;
 

@@ -21,6 +21,9 @@ class TextDocument {
     TextDocument() = default;
     TextDocument(const TextDocument&) = delete;
     TextDocument& operator=(const TextDocument&) = delete;
+    // A document loaded elsewhere (on another thread) takes this one's place.
+    TextDocument(TextDocument&&) = default;
+    TextDocument& operator=(TextDocument&&) = default;
 
     // Replaces the document by the lines of the file at path (read-only; the
     // file is never changed). On failure the document is empty, not modified,

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <bit>
+#include <chrono>
 #include <functional>
 #include <new>
 #include <numeric>
@@ -119,12 +120,13 @@ void EvaluateRange(CompiledQuery& query, const LineStore& lines, size_t begin, s
 // Splits the lines into one range per thread, each starting at a multiple of
 // 64 so that no two threads write the same word of bits. Each thread has its
 // own copy of the query.
-void EvaluateLines(CompiledQuery& query, const LineStore& lines, LineBits& bits,
-                   GiveUpBudget& budget) {
-    const size_t n = lines.size();
+// Evaluates lines [begin, end); begin is a multiple of 64.
+void EvaluateLines(CompiledQuery& query, const LineStore& lines, size_t begin, size_t end,
+                   LineBits& bits, GiveUpBudget& budget) {
+    const size_t n = end - begin;
     size_t threads = std::min<size_t>(std::thread::hardware_concurrency(), kMaxThreads);
     if (n < g_parallel_threshold.load() || threads < 2) {
-        EvaluateRange(query, lines, 0, n, bits, budget);
+        EvaluateRange(query, lines, begin, end, bits, budget);
         return;
     }
     const size_t step = ((n + threads - 1) / threads + 63) & ~size_t{63};
@@ -133,7 +135,8 @@ void EvaluateLines(CompiledQuery& query, const LineStore& lines, LineBits& bits,
     std::atomic<bool> failed{false};
     auto guarded = [&](CompiledQuery& own, size_t t) {
         try {
-            EvaluateRange(own, lines, t * step, std::min(n, (t + 1) * step), bits, budget);
+            EvaluateRange(own, lines, begin + t * step, std::min(end, begin + (t + 1) * step), bits,
+                          budget);
         } catch (...) {
             failed = true;
         }
@@ -152,6 +155,42 @@ void EvaluateLines(CompiledQuery& query, const LineStore& lines, LineBits& bits,
     if (failed) {
         throw std::bad_alloc();
     }
+}
+
+bool Cancelled(const FilterPassOptions& options) {
+    return options.cancel != nullptr && options.cancel->load(std::memory_order_relaxed);
+}
+
+// The lines of the chunk after one of lines that took ms: toward target_ms,
+// at most four times larger or half as large, a multiple of 64.
+size_t NextChunkLines(size_t lines, double ms, int target_ms) {
+    double factor = ms > 0 ? target_ms / ms : 4.0;
+    factor = std::clamp(factor, 0.5, 4.0);
+    size_t next = static_cast<size_t>(static_cast<double>(lines) * factor);
+    return std::max<size_t>(next, 4096) & ~size_t{63};
+}
+
+// Evaluates the lines chunk by chunk, reporting each; false when cancelled.
+bool EvaluateInChunks(CompiledQuery& query, const LineStore& lines, LineBits& bits,
+                      GiveUpBudget& budget, const FilterPassOptions& options) {
+    using Clock = std::chrono::steady_clock;
+    const size_t n = lines.size();
+    size_t chunk = std::max<size_t>((options.first_chunk_lines + 63) & ~size_t{63}, 64);
+    for (size_t begin = 0; begin < n && !budget.Exhausted();) {
+        if (Cancelled(options)) {
+            return false;
+        }
+        const size_t end = std::min(n, begin + chunk);
+        const Clock::time_point start = Clock::now();
+        EvaluateLines(query, lines, begin, end, bits, budget);
+        const std::chrono::duration<double, std::milli> took = Clock::now() - start;
+        if (options.on_chunk && !budget.Exhausted()) {
+            options.on_chunk(FilterChunk{.begin = begin, .end = end, .total = n, .matched = bits});
+        }
+        chunk = NextChunkLines(end - begin, took.count(), options.chunk_ms);
+        begin = end;
+    }
+    return !Cancelled(options);
 }
 
 void CollectShown(FilterMode mode, FilterResult& result) {
@@ -239,7 +278,7 @@ bool RunFilterPass(const FilterRequest& request, const LineStore& lines, FilterR
                                                .whole_word = request.whole_word,
                                                .query_mode = request.query_mode});
             GiveUpBudget budget;
-            EvaluateLines(query, lines, result.matched, budget);
+            EvaluateLines(query, lines, 0, lines.size(), result.matched, budget);
             result.gave_up = budget.Exhausted();
             result.undecided_lines = budget.used.load();
             if (result.gave_up) {
@@ -253,6 +292,51 @@ bool RunFilterPass(const FilterRequest& request, const LineStore& lines, FilterR
         result.matched = LineBits();
         result.shown_lines = std::vector<size_t>();
         return false;
+    }
+}
+
+FilterStatus RunFilterPass(const FilterRequest& request, const LineStore& lines,
+                           FilterResult& result, const FilterPassOptions& options) {
+    if (!request.text.empty() && !ValidateFilterRequest(request)) {
+        return FilterStatus::Invalid;
+    }
+    try {
+        FilterResult pass;
+        pass.matched.Reset(lines.size());
+        if (!request.text.empty()) {
+            CompiledQuery query(request.text, {.match_case = request.match_case,
+                                               .whole_word = request.whole_word,
+                                               .query_mode = request.query_mode});
+            GiveUpBudget budget;
+            if (!EvaluateInChunks(query, lines, pass.matched, budget, options)) {
+                return FilterStatus::Cancelled;
+            }
+            pass.gave_up = budget.Exhausted();
+            pass.undecided_lines = budget.used.load();
+            if (pass.gave_up) {
+                pass.matched.Reset(lines.size());
+                pass.undecided_lines = lines.size();
+            }
+        }
+        CollectShown(request.text.empty() ? FilterMode::ShowAll : request.filter_mode, pass);
+        if (Cancelled(options)) {
+            return FilterStatus::Cancelled;
+        }
+        result = std::move(pass);
+        return FilterStatus::Done;
+    } catch (const std::bad_alloc&) {
+        result = FilterResult();
+        return FilterStatus::OutOfMemory;
+    }
+}
+
+void AppendShownLines(FilterMode mode, const LineBits& matched, size_t begin, size_t end,
+                      std::vector<size_t>& out) {
+    for (size_t line = begin; line < end; ++line) {
+        if (mode == FilterMode::ShowAll ||
+            matched.Test(line) == (mode == FilterMode::HideUnmatched)) {
+            out.push_back(line);
+        }
     }
 }
 
