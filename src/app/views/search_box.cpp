@@ -105,8 +105,12 @@ class SearchEdit : public QLineEdit {
     }
     void focusOutEvent(QFocusEvent* event) override {
         QLineEdit::focusOutEvent(event);
-        if (event->reason() != Qt::PopupFocusReason) {  // not for the edit's own menu
-            box_.OnEditFocusLost();
+        // A menu, a dialog or another window takes the focus only for a
+        // while: the edit stays, so the focus can come back to it.
+        const Qt::FocusReason reason = event->reason();
+        if (reason != Qt::PopupFocusReason) {  // not for the edit's own menu
+            box_.OnEditFocusLost(reason != Qt::MenuBarFocusReason &&
+                                 reason != Qt::ActiveWindowFocusReason);
         }
     }
 
@@ -256,9 +260,11 @@ void SearchBox::OnEditFocusIn() {
     clear_flag_ = false;
 }
 
-void SearchBox::OnEditFocusLost() {
+void SearchBox::OnEditFocusLost(bool hideEdit) {
     popup_->HidePopup();
-    edit_->hide();
+    if (hideEdit) {
+        edit_->hide();
+    }
     UpdateButtonImage();
     update();
     if (!edit_->text().isEmpty()) {

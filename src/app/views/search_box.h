@@ -17,9 +17,9 @@ class SuggestPopup;
 
 // The box the user types the query into. While idle it paints the query
 // itself; while the user types, a single-line edit is shown inside it, which
-// exists on screen only while it has the focus. Every change of the text and
-// every confirmation is emitted as a SearchBoxEvent; the suggestion popup
-// is connected first.
+// exists on screen while it has the focus or lent it to a menu, a dialog or
+// another window. Every change of the text and every confirmation is emitted
+// as a SearchBoxEvent; the suggestion popup is connected first.
 //
 // Keys in the edit: Enter commits, Escape empties the text (reported as
 // TextCleared); losing the focus commits text that is not empty. Only
@@ -72,7 +72,8 @@ class SearchBox : public QWidget {
     // Calls from the edit.
     bool OnEditKey(const QKeyEvent& key);
     void OnEditFocusIn();
-    void OnEditFocusLost();
+    // hideEdit: false while a menu, a dialog or another window has the focus.
+    void OnEditFocusLost(bool hideEdit);
 
     void OnTextChanged();
     void OnClearClicked();

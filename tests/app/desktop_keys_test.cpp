@@ -1,0 +1,190 @@
+// The window as a desktop user drives it: menus by mnemonic from anywhere,
+// the focus back where it was after a menu or a dialog, the search box's
+// text exactly what was typed, dialogs and help.
+#include <QMenuBar>
+#include <QtTest>
+#include <deque>
+#include <memory>
+
+#include <QLineEdit>
+#include "../core/test_files.h"
+#include "document/clipboard_text.h"
+#include "settings/app_settings.h"
+#include "shell/command_ids.h"
+#include "shell/main_frame.h"
+#include "shell/query_list_pane.h"
+#include "shell/status_panes.h"
+#include "views/flat_list.h"
+#include "views/search_box.h"
+#include "views/suggest_popup.h"
+
+using namespace linesift;
+
+namespace {
+
+// Answers the frame's dialogs from queues the test fills.
+class ScriptedDialogs : public FrameDialogs {
+  public:
+    std::deque<QString> open_paths;
+    std::deque<QMessageBox::StandardButton> answers;
+    std::vector<QString> messages;
+
+    QString AskOpenPath(QWidget*) override { return Pop(open_paths, QString()); }
+    QString AskSavePath(QWidget*, const QString&) override { return QString(); }
+    QMessageBox::StandardButton ShowMessage(QWidget*, const QString& text,
+                                            QMessageBox::StandardButtons,
+                                            QMessageBox::Icon) override {
+        messages.push_back(text);
+        return Pop(answers, QMessageBox::Cancel);
+    }
+
+  private:
+    template <typename T>
+    static T Pop(std::deque<T>& queue, T fallback) {
+        if (queue.empty()) {
+            return fallback;
+        }
+        T value = queue.front();
+        queue.pop_front();
+        return value;
+    }
+};
+
+class FakeClipboard : public ClipboardBackend {
+  public:
+    explicit FakeClipboard(std::u16string* text) : text_(text) {}
+    bool IsTextAvailable() override { return !text_->empty(); }
+    bool GetText(std::u16string& out) override {
+        out = *text_;
+        return true;
+    }
+    bool SetText(std::u16string_view text) override {
+        *text_ = text;
+        return true;
+    }
+
+  private:
+    std::u16string* text_;
+};
+
+}  // namespace
+
+class DesktopKeysTest : public QObject {
+    Q_OBJECT
+  private:
+    test::TempDir dir_;
+    std::unique_ptr<MainFrame> frame_;
+    ScriptedDialogs* dialogs_ = nullptr;
+    std::u16string clipboard_;
+
+    std::string Path(const std::string& name) const { return dir_.Path() + "/" + name; }
+    QLineEdit& Edit() { return frame_->SearchField().Edit(); }
+    LineListView& List() { return frame_->Pane().List(); }
+    // Keys go where a keyboard would send them: the open menu, else the focus.
+    static QWidget* KeyTarget() {
+        if (QWidget* popup = QApplication::activePopupWidget()) {
+            return popup;
+        }
+        return QApplication::focusWidget();
+    }
+    static void Press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QWidget* target = KeyTarget();
+        QVERIFY(target != nullptr);
+        QTest::keyClick(target, key, modifiers);
+    }
+    static void Type(const QString& text) {
+        for (QChar c : text) {
+            QWidget* target = KeyTarget();
+            QVERIFY(target != nullptr);
+            QTest::keyClicks(target, QString(c));
+        }
+    }
+    QMenu* OpenMenu() const { return qobject_cast<QMenu*>(QApplication::activePopupWidget()); }
+    void CloseMenus() {
+        while (QApplication::activePopupWidget() != nullptr) {
+            QApplication::activePopupWidget()->close();
+        }
+    }
+
+  private slots:
+    void init() {
+        AppSettings::Instance() = AppSettings{};
+        clipboard_.clear();
+        ClipboardText::Instance().SetBackend(std::make_unique<FakeClipboard>(&clipboard_));
+        auto dialogs = std::make_unique<ScriptedDialogs>();
+        dialogs_ = dialogs.get();
+        frame_ = std::make_unique<MainFrame>(std::move(dialogs));
+        frame_->resize(700, 500);
+        frame_->ShowFirstTime();
+        QVERIFY(QTest::qWaitForWindowExposed(frame_.get()));
+        frame_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(frame_.get()));
+    }
+    void cleanup() {
+        CloseMenus();
+        frame_.reset();
+        ClipboardText::Instance().SetBackend(nullptr);
+    }
+
+    void altLetterOpensEveryMenuFromTheSearchBoxAndTypesNothing() {
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(&Edit()));
+        for (QAction* top : frame_->menuBar()->actions()) {
+            const QKeySequence mnemonic = QKeySequence::mnemonic(top->text());
+            QVERIFY2(!mnemonic.isEmpty(), qPrintable(top->text()));
+            const auto key = static_cast<Qt::Key>(mnemonic[0].key());
+            Edit().setFocus();
+            QTest::keyClick(&Edit(), key, Qt::AltModifier);
+            QVERIFY2(Edit().text().isEmpty(),
+                     qPrintable(top->text() + QLatin1String(": ") + Edit().text()));
+            QMenu* open = OpenMenu();
+            QVERIFY2(open != nullptr && open == top->menu(), qPrintable(top->text()));
+            CloseMenus();
+        }
+    }
+
+    void altLetterOpensTheMenuFromTheList() {
+        dir_.Write("log.txt", "a\nb");
+        QVERIFY(frame_->OpenFile(FromNativePath(Path("log.txt")), true));
+        List().setFocus();
+        QTest::keyClick(&List(), Qt::Key_V, Qt::AltModifier);
+        QVERIFY(OpenMenu() != nullptr);
+    }
+
+    void focusReturnsToTheSearchBoxAfterAMenuChosenByKeyboard() {
+        QTest::mouseClick(&frame_->SearchField(), Qt::LeftButton, {}, QPoint(30, 10));
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(&Edit()));
+        Type(QStringLiteral("x"));
+        Press(Qt::Key_S, Qt::AltModifier);
+        QVERIFY(OpenMenu() != nullptr);
+        Press(Qt::Key_C);
+        QVERIFY(AppSettings::Instance().match_case);
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(&Edit()));
+        Type(QStringLiteral("fx"));
+        QCOMPARE(Edit().text(), QStringLiteral("xfx"));
+        QVERIFY(frame_->isVisible());
+    }
+
+    void focusReturnsToWhereItWasAfterADialog_data() {
+        QTest::addColumn<bool>("inList");
+        QTest::newRow("search box") << false;
+        QTest::newRow("list") << true;
+    }
+    void focusReturnsToWhereItWasAfterADialog() {
+        QFETCH(bool, inList);
+        dir_.Write("log.txt", "a\nb");
+        QVERIFY(frame_->OpenFile(FromNativePath(Path("log.txt")), true));
+        QWidget* had = inList ? static_cast<QWidget*>(&List()) : &Edit();
+        had->setFocus();
+        QTimer::singleShot(50, [] {
+            if (QWidget* dialog = QApplication::activeModalWidget()) {
+                dialog->close();
+            }
+        });
+        QVERIFY(frame_->RunCommand(cmd::kAbout));
+        frame_->activateWindow();  // as the window manager does once the dialog is gone
+        QTRY_COMPARE(QApplication::focusWidget(), had);
+    }
+};
+
+QTEST_MAIN(DesktopKeysTest)
+#include "desktop_keys_test.moc"
