@@ -184,6 +184,18 @@ class DesktopKeysTest : public QObject {
         frame_->activateWindow();  // as the window manager does once the dialog is gone
         QTRY_COMPARE(QApplication::focusWidget(), had);
     }
+
+    void theQueryIsExactlyWhatWasTypedUpTo200Characters() {
+        frame_->resize(450, 500);
+        QTest::qWait(20);
+        const QString typed =
+            QStringLiteral("connection reset by peer while reading response header");
+        Type(typed);
+        QCOMPARE(Edit().text(), typed);
+        Type(QString(200, QLatin1Char('W')));
+        QCOMPARE(Edit().text().size(), SearchBox::kTextLimit);
+        QVERIFY(Edit().text().startsWith(typed));
+    }
 };
 
 QTEST_MAIN(DesktopKeysTest)

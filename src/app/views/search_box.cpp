@@ -6,9 +6,6 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QTextLayout>
-#include <QValidator>
-#include <algorithm>
 
 #include "qt_text.h"
 #include "settings/app_settings.h"
@@ -21,52 +18,6 @@
 
 namespace linesift {
 
-namespace {
-
-// Refuses a longer text that no longer fits the edit, so typing stops when
-// the field is full instead of scrolling it. A text that overflows already
-// (a long suggestion put in) may still grow.
-class FitValidator : public QValidator {
-  public:
-    explicit FitValidator(QLineEdit& edit) : QValidator(&edit), edit_(edit) {
-        connect(&edit, &QLineEdit::textChanged, this,
-                [this](const QString& text) { prior_ = text; });
-    }
-
-    State validate(QString& input, int& /*pos*/) const override {
-        if (input.size() <= prior_.size() || Fits(input) || !Fits(prior_)) {
-            return Acceptable;
-        }
-        return Invalid;
-    }
-
-  private:
-    // The edit scrolls once the natural width of its text layout, its
-    // bearings and the caret need more than its contents less the text
-    // margins and its own 2-pixel margins; this measures the same way.
-    bool Fits(const QString& text) const {
-        QTextLayout layout(text, edit_.font());
-        QTextOption option = layout.textOption();
-        option.setFlags(QTextOption::IncludeTrailingSpaces);
-        layout.setTextOption(option);
-        layout.beginLayout();
-        const QTextLine line = layout.createLine();
-        layout.endLayout();
-        const QFontMetrics metrics(edit_.font());
-        const int bearings =
-            std::max(0, -metrics.minLeftBearing()) + std::max(0, -metrics.minRightBearing());
-        const QMargins margins = edit_.textMargins();
-        const int room = edit_.contentsRect().width() - margins.left() - margins.right() -
-                         2 * SearchBoxLayout::kTextInset;
-        return qRound(line.naturalTextWidth()) + 1 + bearings <= room;
-    }
-
-    QLineEdit& edit_;
-    QString prior_;
-};
-
-}  // namespace
-
 // The single-line edit inside the box, shown only while it has the focus.
 class SearchEdit : public QLineEdit {
   public:
@@ -77,7 +28,6 @@ class SearchEdit : public QLineEdit {
         setTextMargins(0, 0, 1, 0);
         setAlignment(Qt::AlignLeft | Qt::AlignTop);
         setMaxLength(SearchBox::kTextLimit);
-        setValidator(new FitValidator(*this));
         QPalette colors = palette();
         colors.setColor(QPalette::Base, kBoxEditingColor);
         colors.setColor(QPalette::Text, Qt::black);
