@@ -196,6 +196,25 @@ class DesktopKeysTest : public QObject {
         QCOMPARE(Edit().text().size(), SearchBox::kTextLimit);
         QVERIFY(Edit().text().startsWith(typed));
     }
+
+    void suggestionsAlwaysFitTheTextInTheBox() {
+        AppSettings::Instance().auto_suggest = true;
+        frame_->SearchField().Popup().SetOpenDuration(0);
+        Type(QStringLiteral("kq1"));
+        Press(Qt::Key_Return);
+        Press(Qt::Key_Backspace);
+        Type(QStringLiteral("xy"));
+        Press(Qt::Key_Return);
+        Press(Qt::Key_Backspace);
+        QCOMPARE(Edit().text(), QStringLiteral("kqx"));
+        SuggestPopup& popup = frame_->SearchField().Popup();
+        QVERIFY(popup.isVisible());
+        QVERIFY(popup.List().Count() >= 1);
+        for (int i = 0; i < popup.List().Count(); ++i) {
+            const QString item = QString::fromStdU16String(popup.List().Item(i).text);
+            QVERIFY2(item.startsWith(QStringLiteral("kqx")), qPrintable(item));
+        }
+    }
 };
 
 QTEST_MAIN(DesktopKeysTest)
