@@ -67,6 +67,21 @@ class FakeClipboard : public ClipboardBackend {
     std::u16string* text_;
 };
 
+// Collects the region a widget paints.
+class PaintRecorder : public QObject {
+  public:
+    explicit PaintRecorder(QWidget* widget) { widget->installEventFilter(this); }
+    QRegion painted;
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            painted += static_cast<QPaintEvent*>(event)->region();
+        }
+        return false;
+    }
+};
+
 }  // namespace
 
 class DesktopKeysTest : public QObject {
@@ -213,6 +228,24 @@ class DesktopKeysTest : public QObject {
         for (int i = 0; i < popup.List().Count(); ++i) {
             const QString item = QString::fromStdU16String(popup.List().Item(i).text);
             QVERIFY2(item.startsWith(QStringLiteral("kqx")), qPrintable(item));
+        }
+    }
+
+    void wordWrapByKeyboardRepaintsEveryRow() {
+        dir_.Write("log.txt", std::string(400, 'w') + "\nshort\n");
+        QVERIFY(frame_->OpenFile(FromNativePath(Path("log.txt")), true));
+        QVERIFY(frame_->RunCommand(cmd::kWordWrap));
+        QVERIFY(List().ShownRowCount() > 3);
+        QTest::qWait(50);
+        for (bool wrapped : {false, true}) {
+            frame_->activateWindow();  // the offscreen platform leaves it to us after a menu
+            QTRY_VERIFY(QApplication::focusWidget() != nullptr);
+            PaintRecorder recorder(List().viewport());
+            Press(Qt::Key_V, Qt::AltModifier);
+            QVERIFY(OpenMenu() != nullptr);
+            Press(Qt::Key_W);
+            QCOMPARE(AppSettings::Instance().word_wrap, wrapped);
+            QTRY_VERIFY(recorder.painted.contains(List().viewport()->rect()));
         }
     }
 };

@@ -229,7 +229,7 @@ std::span<const Command> MainFrame::Commands() {
              [](MainFrame& f) {
                  AppSettings& settings = AppSettings::Instance();
                  Toggle(settings.word_wrap);
-                 f.pane_->List().SetWordWrap(settings.word_wrap, true, false);
+                 f.pane_->List().SetWordWrap(settings.word_wrap, true, true);
                  f.ReapplyQuery();
              },
          .checked = [](S s) { return s.settings.word_wrap; }},
