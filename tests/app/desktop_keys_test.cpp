@@ -2,6 +2,8 @@
 // the focus back where it was after a menu or a dialog, the search box's
 // text exactly what was typed, dialogs and help.
 #include <QMenuBar>
+#include <QScrollBar>
+#include <QWheelEvent>
 #include <QtTest>
 #include <deque>
 #include <memory>
@@ -247,6 +249,39 @@ class DesktopKeysTest : public QObject {
             QCOMPARE(AppSettings::Instance().word_wrap, wrapped);
             QTRY_VERIFY(recorder.painted.contains(List().viewport()->rect()));
         }
+    }
+
+    void wheelsScrollTheirOwnWay_data() {
+        QTest::addColumn<QPoint>("angle");
+        QTest::addColumn<bool>("shift");
+        QTest::addColumn<int>("down");
+        QTest::addColumn<bool>("right");
+        QTest::newRow("wheel notch down") << QPoint(0, -120) << false << 4 << false;
+        QTest::newRow("sideways wheel") << QPoint(-120, 0) << false << 0 << true;
+        QTest::newRow("shift and wheel") << QPoint(0, -120) << true << 0 << true;
+        QTest::newRow("touchpad swipe mostly sideways") << QPoint(-120, 10) << false << 0 << true;
+    }
+    void wheelsScrollTheirOwnWay() {
+        QFETCH(QPoint, angle);
+        QFETCH(bool, shift);
+        QFETCH(int, down);
+        QFETCH(bool, right);
+        std::string text;
+        for (int i = 0; i < 200; ++i) {
+            text += std::to_string(i) + std::string(300, 'x') + "\n";
+        }
+        dir_.Write("log.txt", text);
+        QVERIFY(frame_->OpenFile(FromNativePath(Path("log.txt")), true));
+        List().grab();  // lays out the width of the rows
+        QApplication::setWheelScrollLines(4);
+        QWidget* viewport = List().viewport();
+        const QPointF at(viewport->width() / 2.0, viewport->height() / 2.0);
+        QWheelEvent wheel(at, viewport->mapToGlobal(at), QPoint(), angle, Qt::NoButton,
+                          shift ? Qt::ShiftModifier : Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(viewport, &wheel);
+        QCOMPARE(List().verticalScrollBar()->value(), down * LineListView::kRowHeight);
+        QCOMPARE(List().horizontalScrollBar()->value() > 0, right);
+        QApplication::setWheelScrollLines(3);
     }
 };
 
