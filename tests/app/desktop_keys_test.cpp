@@ -283,6 +283,21 @@ class DesktopKeysTest : public QObject {
         QCOMPARE(List().horizontalScrollBar()->value() > 0, right);
         QApplication::setWheelScrollLines(3);
     }
+
+    void ctrlCInTheSearchBoxCopiesTheLinesWhenNoTextIsSelected() {
+        dir_.Write("log.txt", "one\ntwo");
+        QVERIFY(frame_->OpenFile(FromNativePath(Path("log.txt")), true));
+        Type(QStringLiteral("o"));
+        QTest::keyClick(&Edit(), Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(List().SelectedLineCount(), int64_t{2});
+        QVERIFY(!Edit().hasSelectedText());
+        QTest::keyClick(&Edit(), Qt::Key_C, Qt::ControlModifier);
+        QVERIFY(clipboard_ == u"one\ntwo");
+        clipboard_.clear();
+        Edit().selectAll();
+        QTest::keyClick(&Edit(), Qt::Key_C, Qt::ControlModifier);
+        QVERIFY(clipboard_.empty());  // the edit copied its own text
+    }
 };
 
 QTEST_MAIN(DesktopKeysTest)

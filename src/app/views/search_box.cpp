@@ -38,6 +38,13 @@ class SearchEdit : public QLineEdit {
   protected:
     bool event(QEvent* event) override {
         if (event->type() == QEvent::ShortcutOverride) {
+            // Without selected text here, Ctrl+C copies the selected lines.
+            const auto* key = static_cast<const QKeyEvent*>(event);
+            if (key->key() == Qt::Key_C && key->modifiers() == Qt::ControlModifier &&
+                !hasSelectedText()) {
+                event->ignore();
+                return false;
+            }
             return KeepOnlyEditShortcuts(event);
         }
         return QLineEdit::event(event);
