@@ -258,15 +258,19 @@ class MainFrameTest : public QObject {
         QCOMPARE(test::ReadFileBytes(Path("selected.txt")), std::string("error b\r\n"));
     }
 
-    void filterModeWaitsForTheNextQuery() {
+    void filterModeAppliesAtOnce() {
         dir_.Write("log.txt", "a1\nb\na2");
         QVERIFY(frame_->OpenFile(FromNativePath(Path("log.txt")), true));
         TypeQuery(QStringLiteral("a"));
         QCOMPARE(List().ShownRowCount(), int64_t{2});
         QVERIFY(frame_->RunCommand(cmd::kHideMatched));
+        QCOMPARE(List().ShownRowCount(), int64_t{1});
+        QVERIFY(frame_->RunCommand(cmd::kShowAll));
+        QCOMPARE(List().ShownRowCount(), int64_t{3});
+        QVERIFY(frame_->RunCommand(cmd::kHideUnmatched));
         QCOMPARE(List().ShownRowCount(), int64_t{2});
         QVERIFY(frame_->RunCommand(cmd::kMatchCase));
-        QCOMPARE(List().ShownRowCount(), int64_t{1});
+        QCOMPARE(List().ShownRowCount(), int64_t{2});
         QVERIFY(frame_->RunCommand(cmd::kSmartQuery));
         frame_->UpdateCommandUi();
         QVERIFY(!frame_->Action(cmd::kMatchWholeWord)->isEnabled());

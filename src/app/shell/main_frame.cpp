@@ -249,6 +249,11 @@ void MainFrame::SetQueryMode(int mode) {
     ReapplyQuery();
 }
 
+void MainFrame::SetFilterMode(int mode) {
+    AppSettings::Instance().filter_mode = mode;
+    ReapplyQuery();
+}
+
 void MainFrame::ReapplyQuery() {
     std::u16string text = search_box_->Text();
     if (!document_.IsEmpty() && !text.empty()) {

@@ -97,6 +97,7 @@ class MainFrame : public QMainWindow {
     void UpdateTitle();
     void ReapplyQuery();
     void SetQueryMode(int mode);
+    void SetFilterMode(int mode);
     void ShowOptions();
     void ShowAbout();
     void OpenHelp();
