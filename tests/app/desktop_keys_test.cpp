@@ -298,6 +298,22 @@ class DesktopKeysTest : public QObject {
         QTest::keyClick(&Edit(), Qt::Key_C, Qt::ControlModifier);
         QVERIFY(clipboard_.empty());  // the edit copied its own text
     }
+
+    void anInvalidRegexTurnsTheBoxRedAndShowsTheEnginesMessage() {
+        dir_.Write("log.txt", "ab\ncd");
+        QVERIFY(frame_->OpenFile(FromNativePath(Path("log.txt")), true));
+        QVERIFY(frame_->RunCommand(cmd::kRegexQuery));
+        const QColor normal = Edit().palette().color(QPalette::Base);
+        Type(QStringLiteral("a("));
+        QCOMPARE(Edit().palette().color(QPalette::Base), QColor(255, 220, 220));
+        const QString message = frame_->Status().MessageText();
+        QVERIFY2(message.contains(QStringLiteral("parenthes"), Qt::CaseInsensitive),
+                 qPrintable(message));
+        Type(QStringLiteral("b)"));
+        QCOMPARE(Edit().palette().color(QPalette::Base), normal);
+        QVERIFY(frame_->Status().MessageText() != message);
+        QCOMPARE(List().ShownRowCount(), int64_t{1});
+    }
 };
 
 QTEST_MAIN(DesktopKeysTest)

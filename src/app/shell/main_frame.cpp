@@ -70,6 +70,7 @@ MainFrame::MainFrame(std::unique_ptr<FrameDialogs> dialogs, QWidget* parent)
     connect(list, &LineListView::statusMessage, status_, &StatusPanes::ShowTimed);
     connect(list, &LineListView::busy, this, &MainFrame::ShowBusy);
     connect(search_box_, &SearchBox::searchEvent, pane_, &QueryListPane::OnSearchBoxEvent);
+    connect(pane_, &QueryListPane::queryChecked, this, &MainFrame::ShowQueryError);
     connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
             &MainFrame::UpdateCommandUi);
     connect(qApp, &QGuiApplication::applicationStateChanged, this,
@@ -87,6 +88,7 @@ MainFrame::~MainFrame() {
     // down may reach the frame any more.
     qApp->removeEventFilter(this);
     disconnect(search_box_, nullptr, pane_, nullptr);
+    disconnect(pane_, nullptr, this, nullptr);
     QObject::disconnect(QAbstractEventDispatcher::instance(), nullptr, this, nullptr);
     QObject::disconnect(qApp, nullptr, this, nullptr);
     disconnect(&pane_->List(), nullptr, this, nullptr);
@@ -493,6 +495,17 @@ void MainFrame::changeEvent(QEvent* event) {
                 search_box_->Activate(false);
             }
         }
+    }
+}
+
+void MainFrame::ShowQueryError(const QString& error) {
+    const bool wasInvalid = !query_error_.isEmpty();
+    query_error_ = error;
+    search_box_->SetInvalid(!error.isEmpty());
+    if (!error.isEmpty()) {
+        status_->SetMessage(error);
+    } else if (wasInvalid) {
+        status_->SetMessage(QStringLiteral("Ready"));
     }
 }
 

@@ -104,6 +104,8 @@ class MainFrame : public QMainWindow {
     void RestorePlacement();
     void RecordPlacement();
     void ShowError(const QString& text);
+    // error: why the query does not compile; empty once it does.
+    void ShowQueryError(const QString& error);
     void DragEnter(QDragEnterEvent* event);
     void Drop(QDropEvent* event);
 
@@ -117,6 +119,7 @@ class MainFrame : public QMainWindow {
     QMenu* recent_menu_ = nullptr;
     std::map<int, QAction*> actions_;
     QString status_before_busy_;
+    QString query_error_;  // the status shows it while the query does not compile
     std::u16string pending_open_path_;
     bool placement_restored_ = false;
     bool shown_ = false;

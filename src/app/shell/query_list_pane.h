@@ -27,6 +27,11 @@ class QueryListPane : public QWidget {
     // apply the text; with it off, clearing and committing do.
     void OnSearchBoxEvent(const SearchBoxEvent& event);
 
+  signals:
+    // Each applied query: the engine's message when it does not compile (an
+    // invalid regular expression), empty when it does.
+    void queryChecked(const QString& error);
+
   protected:
     void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;

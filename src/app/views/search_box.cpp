@@ -116,6 +116,17 @@ void SearchBox::Activate(bool requestSuggestions) {
     }
 }
 
+void SearchBox::SetInvalid(bool invalid) {
+    if (invalid_ == invalid) {
+        return;
+    }
+    invalid_ = invalid;
+    QPalette colors = edit_->palette();
+    colors.setColor(QPalette::Base, invalid ? kBoxInvalidColor : kBoxEditingColor);
+    edit_->setPalette(colors);
+    update();
+}
+
 std::u16string SearchBox::Text() const {
     return ToU16(edit_->text());
 }
@@ -138,9 +149,11 @@ QSize SearchBox::minimumSizeHint() const {
 
 void SearchBox::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
-    PaintSearchBox(
-        painter, rect(),
-        SearchBoxLook{.editing = IsEditing(), .hovered = hovered_, .text = edit_->text()});
+    PaintSearchBox(painter, rect(),
+                   SearchBoxLook{.editing = IsEditing(),
+                                 .hovered = hovered_,
+                                 .invalid = invalid_,
+                                 .text = edit_->text()});
 }
 
 void SearchBox::resizeEvent(QResizeEvent* /*event*/) {

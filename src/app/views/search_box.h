@@ -40,6 +40,9 @@ class SearchBox : public QWidget {
     // suggestions for the current text.
     void Activate(bool requestSuggestions);
 
+    // Marks the query as one that does not compile: the box turns light red.
+    void SetInvalid(bool invalid);
+
     // The current query text.
     std::u16string Text() const;
     // Whether the edit is shown (the user is typing).
@@ -88,6 +91,7 @@ class SearchBox : public QWidget {
     ClearButton* clear_;
     SuggestPopup* popup_;
     bool hovered_ = false;
+    bool invalid_ = false;
     bool clear_flag_ = false;  // the change being made empties the box on purpose
 };
 
