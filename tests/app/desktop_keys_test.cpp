@@ -171,10 +171,11 @@ class DesktopKeysTest : public QObject {
         QTest::mouseClick(&frame_->SearchField(), Qt::LeftButton, {}, QPoint(30, 10));
         QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(&Edit()));
         Type(QStringLiteral("x"));
+        const bool matchCase = AppSettings::Instance().match_case;
         Press(Qt::Key_S, Qt::AltModifier);
         QVERIFY(OpenMenu() != nullptr);
         Press(Qt::Key_C);
-        QVERIFY(AppSettings::Instance().match_case);
+        QCOMPARE(AppSettings::Instance().match_case, !matchCase);
         QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(&Edit()));
         Type(QStringLiteral("fx"));
         QCOMPARE(Edit().text(), QStringLiteral("xfx"));
