@@ -1,6 +1,7 @@
 // The window as a desktop user drives it: menus by mnemonic from anywhere,
 // the focus back where it was after a menu or a dialog, the search box's
 // text exactly what was typed, dialogs and help.
+#include <QFileDialog>
 #include <QMenuBar>
 #include <QScrollBar>
 #include <QWheelEvent>
@@ -28,11 +29,12 @@ namespace {
 class ScriptedDialogs : public FrameDialogs {
   public:
     std::deque<QString> open_paths;
+    std::deque<QString> save_paths;
     std::deque<QMessageBox::StandardButton> answers;
     std::vector<QString> messages;
 
     QString AskOpenPath(QWidget*) override { return Pop(open_paths, QString()); }
-    QString AskSavePath(QWidget*, const QString&) override { return QString(); }
+    QString AskSavePath(QWidget*, const QString&) override { return Pop(save_paths, QString()); }
     QMessageBox::StandardButton ShowMessage(QWidget*, const QString& text,
                                             QMessageBox::StandardButtons,
                                             QMessageBox::Icon) override {
@@ -314,6 +316,57 @@ class DesktopKeysTest : public QObject {
         QCOMPARE(Edit().palette().color(QPalette::Base), normal);
         QVERIFY(frame_->Status().MessageText() != message);
         QCOMPARE(List().ShownRowCount(), int64_t{1});
+    }
+
+    void fileDialogsOfferLogFilesFirst() {
+        QtFrameDialogs dialogs;
+        QStringList filters;
+        // Reads the filters of the next file dialog once it is up, and cancels it.
+        QTimer poll;
+        poll.setInterval(20);
+        connect(&poll, &QTimer::timeout, this, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (dialog == nullptr || !dialog->isVisible()) {
+                return;
+            }
+            poll.stop();
+            filters = dialog->nameFilters();
+            QTest::keyClick(dialog, Qt::Key_Escape);
+        });
+        const QStringList expected = {
+            QStringLiteral("Log and Text Files (*.log *.txt *.out *.csv *.json *.xml)"),
+            QStringLiteral("Text Files (*.txt)"), QStringLiteral("All Files (*)")};
+        poll.start();
+        QVERIFY(dialogs.AskOpenPath(frame_.get()).isEmpty());
+        QCOMPARE(filters, expected);
+        filters.clear();
+        poll.start();
+        QVERIFY(dialogs.AskSavePath(frame_.get(), QStringLiteral("Filter Results")).isEmpty());
+        QCOMPARE(filters, expected);
+    }
+
+    void saveAsAddsTxtOnlyToANameWithoutExtension_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("saved");
+        QTest::newRow("log stays log") << "app.log"
+                                       << "app.log";
+        QTest::newRow("no extension gets txt") << "notes"
+                                               << "notes.txt";
+        QTest::newRow("txt stays txt") << "a.TXT"
+                                       << "a.TXT";
+    }
+    void saveAsAddsTxtOnlyToANameWithoutExtension() {
+        QFETCH(QString, typed);
+        QFETCH(QString, saved);
+        clipboard_ = u"x";
+        QVERIFY(frame_->RunCommand(cmd::kPaste));
+        const QString dir = QString::fromStdString(dir_.Path()) + QLatin1Char('/');
+        QFile::remove(dir + saved);
+        dialogs_->save_paths.push_back(dir + typed);
+        QVERIFY(frame_->RunCommand(cmd::kSaveAs));
+        QVERIFY(QFileInfo::exists(dir + saved));
+        QVERIFY(dialogs_->messages.empty());
+        QFile::remove(dir + saved);
     }
 };
 

@@ -184,12 +184,12 @@ class MainFrameTest : public QObject {
     void saveAsAppendsTxtAndAsksBeforeReplacingTheResultingFile() {
         clipboard_ = u"x\ny";
         QVERIFY(frame_->RunCommand(cmd::kPaste));
-        dialogs_->save_paths.push_back(QPath("report.log"));
+        dialogs_->save_paths.push_back(QPath("report"));
         QVERIFY(frame_->RunCommand(cmd::kSaveAs));
-        QCOMPARE(test::ReadFileBytes(Path("report.log.txt")), std::string("x\r\ny"));
+        QCOMPARE(test::ReadFileBytes(Path("report.txt")), std::string("x\r\ny"));
         QVERIFY(!frame_->Document().IsModified());
         // The name with ".txt" added exists now: the user is asked.
-        dialogs_->save_paths.push_back(QPath("report.log"));
+        dialogs_->save_paths.push_back(QPath("report"));
         dialogs_->answers.push_back(QMessageBox::No);
         QVERIFY(frame_->RunCommand(cmd::kSaveAs));
         QCOMPARE(dialogs_->messages.size(), size_t{1});

@@ -36,8 +36,10 @@ QString AbsoluteNormalPath(const QString& path) {
     return absolute;
 }
 
-bool EndsWithTxt(const QString& name) {
-    return name.endsWith(QStringLiteral(".txt"), Qt::CaseInsensitive);
+// "app.log" has one; "notes" and ".profile" have none.
+bool HasExtension(const QString& path) {
+    const QString name = QFileInfo(path).fileName();
+    return name.lastIndexOf(QLatin1Char('.')) > 0;
 }
 
 class WaitCursor {
@@ -184,7 +186,7 @@ MainFrame::SaveResult MainFrame::SaveAsCommand() {
 
 QString MainFrame::AskSaveName(const QString& initialName) {
     QString path = dialogs_->AskSavePath(this, initialName);
-    if (path.isEmpty() || EndsWithTxt(path)) {
+    if (path.isEmpty() || HasExtension(path)) {
         return path;
     }
     path += QStringLiteral(".txt");
