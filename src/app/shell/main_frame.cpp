@@ -428,6 +428,11 @@ void MainFrame::RecordPlacement() {
     s.maximized = isMaximized();
 }
 
+void MainFrame::CloseWithoutQuestions() {
+    force_close_ = true;
+    close();
+}
+
 void MainFrame::closeEvent(QCloseEvent* event) {
     if (!force_close_ && !PromptSaveChanges()) {
         event->ignore();

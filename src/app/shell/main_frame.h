@@ -50,6 +50,8 @@ class MainFrame : public QMainWindow {
     bool OpenFile(const std::u16string& path, bool addToRecent);
     bool ReloadDocument();
     bool PromptSaveChanges();
+    // Closes the window without asking to save changes (the session ends).
+    void CloseWithoutQuestions();
     void AddRecentFile(const std::u16string& path);
     void CheckOutsideChange();
 
