@@ -1,12 +1,16 @@
 // The window as a desktop user drives it: menus by mnemonic from anywhere,
 // the focus back where it was after a menu or a dialog, the search box's
 // text exactly what was typed, dialogs and help.
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <QFileDialog>
 #include <QMenuBar>
 #include <QScrollBar>
 #include <QWheelEvent>
 #include <QtTest>
 #include <deque>
+#include <functional>
 #include <memory>
 
 #include <QLineEdit>
@@ -32,6 +36,7 @@ class ScriptedDialogs : public FrameDialogs {
     std::deque<QString> save_paths;
     std::deque<QMessageBox::StandardButton> answers;
     std::vector<QString> messages;
+    std::function<void()> while_asking;  // runs while a question is up
 
     QString AskOpenPath(QWidget*) override { return Pop(open_paths, QString()); }
     QString AskSavePath(QWidget*, const QString&) override { return Pop(save_paths, QString()); }
@@ -39,6 +44,11 @@ class ScriptedDialogs : public FrameDialogs {
                                             QMessageBox::StandardButtons,
                                             QMessageBox::Icon) override {
         messages.push_back(text);
+        if (while_asking) {
+            auto run = std::move(while_asking);
+            while_asking = nullptr;
+            run();
+        }
         return Pop(answers, QMessageBox::Cancel);
     }
 
@@ -367,6 +377,20 @@ class DesktopKeysTest : public QObject {
         QVERIFY(QFileInfo::exists(dir + saved));
         QVERIFY(dialogs_->messages.empty());
         QFile::remove(dir + saved);
+    }
+
+    void theReloadQuestionIsAskedOnceAtATime() {
+        const std::string path = dir_.Write("log.txt", "old\n");
+        QVERIFY(frame_->OpenFile(FromNativePath(path), true));
+        dir_.Write("log.txt", "new\nlines\n");
+        struct timespec times[2] = {{0, UTIME_OMIT}, {1000, 0}};
+        QCOMPARE(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+        // Switching away and back while the question is up checks again.
+        dialogs_->while_asking = [this] { frame_->CheckOutsideChange(); };
+        dialogs_->answers = {QMessageBox::Yes, QMessageBox::Yes};
+        frame_->CheckOutsideChange();
+        QCOMPARE(dialogs_->messages.size(), size_t{1});
+        QCOMPARE(frame_->Document().LineCount(), size_t{3});
     }
 };
 

@@ -264,15 +264,20 @@ void MainFrame::ImportClipboard(bool withPrompt) {
 }
 
 void MainFrame::CheckOutsideChange() {
-    if (!document_.HasChangedOnDisk()) {
+    // One question at a time: coming back to the window while it is up
+    // must not ask again.
+    if (asking_reload_ || !document_.HasChangedOnDisk()) {
         return;
     }
     QString text = ToQString(document_.GetPath()) +
                    QStringLiteral(
                        "\n\nThis file has been modified outside of this application.\n"
                        "Do you want to reload it?");
-    if (dialogs_->ShowMessage(this, text, QMessageBox::Yes | QMessageBox::No,
-                              QMessageBox::Question) == QMessageBox::Yes) {
+    asking_reload_ = true;
+    const auto answer = dialogs_->ShowMessage(this, text, QMessageBox::Yes | QMessageBox::No,
+                                              QMessageBox::Question);
+    asking_reload_ = false;
+    if (answer == QMessageBox::Yes) {
         ReloadDocument();
     }
 }

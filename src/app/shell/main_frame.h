@@ -126,6 +126,7 @@ class MainFrame : public QMainWindow {
     bool placement_restored_ = false;
     bool shown_ = false;
     bool force_close_ = false;
+    bool asking_reload_ = false;  // the reload question is up
 };
 
 }  // namespace linesift
