@@ -41,8 +41,10 @@ QString AbsoluteNormalPath(const QString& path) {
     return absolute;
 }
 
-bool EndsWithTxt(const QString& name) {
-    return name.endsWith(QStringLiteral(".txt"), Qt::CaseInsensitive);
+// "app.log" has one; "notes" and ".profile" have none.
+bool HasExtension(const QString& path) {
+    const QString name = QFileInfo(path).fileName();
+    return name.lastIndexOf(QLatin1Char('.')) > 0;
 }
 
 class WaitCursor {
@@ -278,7 +280,7 @@ MainFrame::SaveResult MainFrame::SaveAsCommand() {
 
 QString MainFrame::AskSaveName(const QString& initialName) {
     QString path = dialogs_->AskSavePath(this, initialName);
-    if (path.isEmpty() || EndsWithTxt(path)) {
+    if (path.isEmpty() || HasExtension(path)) {
         return path;
     }
     path += QStringLiteral(".txt");
@@ -405,15 +407,20 @@ void MainFrame::CheckOutsideChange() {
     if (IsWriting()) {
         return;
     }
-    if (!document_.HasChangedOnDisk()) {
+    // One question at a time: coming back to the window while it is up
+    // must not ask again.
+    if (asking_reload_ || !document_.HasChangedOnDisk()) {
         return;
     }
     QString text = ToQString(document_.GetPath()) +
                    QStringLiteral(
                        "\n\nThis file has been modified outside of this application.\n"
                        "Do you want to reload it?");
-    if (dialogs_->ShowMessage(this, text, QMessageBox::Yes | QMessageBox::No,
-                              QMessageBox::Question) == QMessageBox::Yes) {
+    asking_reload_ = true;
+    const auto answer = dialogs_->ShowMessage(this, text, QMessageBox::Yes | QMessageBox::No,
+                                              QMessageBox::Question);
+    asking_reload_ = false;
+    if (answer == QMessageBox::Yes) {
         ReloadDocument();
     }
 }

@@ -73,6 +73,7 @@ MainFrame::MainFrame(std::unique_ptr<FrameDialogs> dialogs, QWidget* parent)
     connect(pane_, &QueryListPane::filterStatus, status_, [this](const QString& text) {
         status_->SetMessage(text.isEmpty() ? QStringLiteral("Ready") : text);
     });
+    connect(pane_, &QueryListPane::queryChecked, this, &MainFrame::ShowQueryError);
     connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
             &MainFrame::UpdateCommandUi);
     connect(qApp, &QGuiApplication::applicationStateChanged, this,
@@ -94,6 +95,7 @@ MainFrame::~MainFrame() {
     CancelLoad();
     ReapLoadThreads(true);
     disconnect(search_box_, nullptr, pane_, nullptr);
+    disconnect(pane_, nullptr, this, nullptr);
     QObject::disconnect(QAbstractEventDispatcher::instance(), nullptr, this, nullptr);
     QObject::disconnect(qApp, nullptr, this, nullptr);
     disconnect(&pane_->List(), nullptr, this, nullptr);
@@ -253,6 +255,11 @@ void MainFrame::OpenWebPage() {
 
 void MainFrame::SetQueryMode(int mode) {
     AppSettings::Instance().query_mode = mode;
+    ReapplyQuery();
+}
+
+void MainFrame::SetFilterMode(int mode) {
+    AppSettings::Instance().filter_mode = mode;
     ReapplyQuery();
 }
 
@@ -431,6 +438,11 @@ void MainFrame::RecordPlacement() {
     s.maximized = isMaximized();
 }
 
+void MainFrame::CloseWithoutQuestions() {
+    force_close_ = true;
+    close();
+}
+
 void MainFrame::closeEvent(QCloseEvent* event) {
     if (CancelLoad() || IsWriting()) {
         // The window closes once the load or write has returned.
@@ -510,6 +522,17 @@ void MainFrame::changeEvent(QEvent* event) {
                 search_box_->Activate(false);
             }
         }
+    }
+}
+
+void MainFrame::ShowQueryError(const QString& error) {
+    const bool wasInvalid = !query_error_.isEmpty();
+    query_error_ = error;
+    search_box_->SetInvalid(!error.isEmpty());
+    if (!error.isEmpty()) {
+        status_->SetMessage(error);
+    } else if (wasInvalid) {
+        status_->SetMessage(QStringLiteral("Ready"));
     }
 }
 

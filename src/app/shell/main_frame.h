@@ -64,6 +64,8 @@ class MainFrame : public QMainWindow {
     bool IsWriting() const { return write_done_ != nullptr; }
     bool ReloadDocument();
     bool PromptSaveChanges();
+    // Closes the window without asking to save changes (the session ends).
+    void CloseWithoutQuestions();
     void AddRecentFile(const std::u16string& path);
     void CheckOutsideChange();
 
@@ -124,12 +126,15 @@ class MainFrame : public QMainWindow {
     void UpdateTitle();
     void ReapplyQuery();
     void SetQueryMode(int mode);
+    void SetFilterMode(int mode);
     void ShowOptions();
     void ShowAbout();
     void OpenHelp();
     void RestorePlacement();
     void RecordPlacement();
     void ShowError(const QString& text);
+    // error: why the query does not compile; empty once it does.
+    void ShowQueryError(const QString& error);
     void DragEnter(QDragEnterEvent* event);
     void Drop(QDropEvent* event);
 
@@ -143,6 +148,7 @@ class MainFrame : public QMainWindow {
     QMenu* recent_menu_ = nullptr;
     std::map<int, QAction*> actions_;
     QString status_before_busy_;
+    QString query_error_;  // the status shows it while the query does not compile
     std::u16string pending_open_path_;
     bool placement_restored_ = false;
     bool shown_ = false;
@@ -153,6 +159,7 @@ class MainFrame : public QMainWindow {
     std::atomic<bool>* write_done_ = nullptr;  // the running write's flag, on its stack
     std::mutex write_mutex_;                   // held by the thread of a write
     std::vector<std::pair<std::thread, std::shared_ptr<LoadJob>>> load_threads_;
+    bool asking_reload_ = false;  // the reload question is up
 };
 
 }  // namespace linesift

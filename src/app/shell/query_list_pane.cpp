@@ -2,6 +2,8 @@
 
 #include <QPainter>
 
+#include "filter/regex_pattern.h"
+#include "qt_text.h"
 #include "settings/app_settings.h"
 #include "shell/filter_worker.h"
 
@@ -32,10 +34,18 @@ QueryListPane::QueryListPane(TextDocument& document, QWidget* parent)
 }
 
 void QueryListPane::ApplyQuery(const std::u16string& text) {
+    const AppSettings& settings = AppSettings::Instance();
+    QString error;
+    if (!text.empty() && static_cast<QueryMode>(settings.query_mode) == QueryMode::Regex) {
+        RegexPattern pattern;
+        if (!pattern.Compile(text, RegexSyntax::Perl)) {
+            error = ToQString(pattern.ErrorText());
+        }
+    }
+    emit queryChecked(error);
     if (document_.IsEmpty()) {
         return;
     }
-    const AppSettings& settings = AppSettings::Instance();
     FilterRequest request{.text = text,
                           .match_case = settings.match_case,
                           .whole_word = settings.match_whole_word_only,

@@ -47,6 +47,10 @@ class QueryListPane : public QWidget {
     // The status of a pass for the status bar: its progress, or how it ended;
     // empty once the list shows a complete result.
     void filterStatus(const QString& text);
+  signals:
+    // Each applied query: the engine's message when it does not compile (an
+    // invalid regular expression), empty when it does.
+    void queryChecked(const QString& error);
 
   protected:
     void resizeEvent(QResizeEvent* event) override;

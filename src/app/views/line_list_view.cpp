@@ -422,18 +422,23 @@ void LineListView::keyPressEvent(QKeyEvent* event) {
 
 void LineListView::wheelEvent(QWheelEvent* event) {
     HideLineViewers();
-    int delta = event->angleDelta().y() != 0 ? event->angleDelta().y() : event->angleDelta().x();
+    // A sideways wheel or swipe, or Shift with the wheel, scrolls sideways.
+    const QPoint angle = event->angleDelta();
+    const bool shift = (event->modifiers() & Qt::ShiftModifier) != 0;
+    const bool sideways = shift || std::abs(angle.x()) > std::abs(angle.y());
+    const int delta = sideways ? (angle.x() != 0 ? angle.x() : angle.y()) : angle.y();
     if (delta == 0) {
         event->ignore();
         return;
     }
-    wheel_accumulator_ += delta;
-    int steps = (std::abs(wheel_accumulator_) + 119) / 120;
-    int direction = wheel_accumulator_ > 0 ? -1 : 1;
-    wheel_accumulator_ %= 120;
-    bool taller = ShownRowCount() * kRowHeight > viewport()->height();
-    if (taller) {
-        ScrollRows(direction * steps);
+    int& accumulator = sideways ? wheel_sideways_accumulator_ : wheel_accumulator_;
+    accumulator += delta;
+    const int steps = std::abs(accumulator) / 120;
+    const int direction = accumulator > 0 ? -1 : 1;
+    accumulator %= 120;
+    const bool taller = ShownRowCount() * kRowHeight > viewport()->height();
+    if (!sideways && taller) {
+        ScrollRows(direction * steps * QApplication::wheelScrollLines());
     } else {
         horizontalScrollBar()->setValue(horizontalScrollBar()->value() +
                                         direction * steps * kHorizontalStep);

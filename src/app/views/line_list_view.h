@@ -195,6 +195,7 @@ class LineListView : public QAbstractScrollArea {
     bool reformat_pending_ = false;
     bool had_focus_ = false;
     int wheel_accumulator_ = 0;
+    int wheel_sideways_accumulator_ = 0;
     int content_width_ = 1;
     uint32_t highlight_color_ = 0xFEE300;
     QSize last_size_;
