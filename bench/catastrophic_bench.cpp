@@ -61,6 +61,9 @@ int main(int argc, char** argv) {
         {"(x+x+)+y on x...x", u"(x+x+)+y", xs},
         {"(x+x+)+y on x...x z y", u"(x+x+)+y", xs + u" z y"},
         {"(a|aa)+$ on a...ab", u"(a|aa)+$", as + u"b"},
+        {"(a+)+c on a...ab ac", u"(a+)+c", as + u"b ac"},
+        {"(\\w+\\s?)+$ on w...w !", u"(\\w+\\s?)+$", std::u16string(length, u'w') + u" !"},
+        {"(a+)+\\1$ on a...ab", u"(a+)+\\1$", as + u"b"},
     };
     for (const Case& c : cases) {
         RunCase(c, count);

@@ -11,6 +11,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-format
   desktop-file-utils dpkg-dev file
+  gzip bzip2 xz-utils zstd  # the tests make compressed files with these tools
   clang libclang-rt-dev  # the fuzz targets: clang with its libFuzzer and sanitizer runtimes
 )
 

@@ -52,7 +52,7 @@ endif()
 file(READ "${MANUAL}" manual)
 string(REPLACE "\\-" "-" manual "${manual}")
 # The option table's rows start with "  -x, --name" or "      --name".
-string(REGEX MATCHALL "\n  (-[a-z], |    )--[a-z][a-z-]*" rows "${help}")
+string(REGEX MATCHALL "\n  (-[a-zA-Z], |    )--[a-z][a-z-]*" rows "${help}")
 list(TRANSFORM rows REPLACE "^\n *" "")
 string(REPLACE ", " ";" options "${rows}")
 list(LENGTH options count)

@@ -10,6 +10,7 @@ namespace {
 // Kept in step with doc/linesift.1, which says the same in manual-page form.
 constexpr std::string_view kHelp = R"(Usage: linesift [FILE]
   or:  linesift --print|--json|--count [OPTION]... FILE
+  or:  linesift --follow [OPTION]... FILE
   or:  linesift --help|--version
 
 Linesift reads large plain-text files by filtering their lines.
@@ -28,6 +29,11 @@ Batch mode:
   With any of the options below Linesift opens no window: it loads FILE
   exactly as the window does (FILE '-' is standard input), filters its lines
   and writes the shown lines to standard output in UTF-8, each ending in LF.
+  A file or standard input compressed with gzip, bzip2, xz or zstd is read
+  as the text inside it, whatever its name; the text is decoded into an
+  unnamed file in the cache folder. Of a truncated or corrupt archive the
+  readable lines are shown, the reason goes to standard error and the exit
+  status is 2.
 
 Output:
       --print              print the shown lines (the default output)
@@ -39,10 +45,31 @@ Output:
                            line that does not match
       --count              print only the number of shown lines
   -n, --line-number        put the line number and a colon before each line
+                           (a hyphen before a context line)
+  -A, --after-context=N    also print N lines after each shown line
+  -B, --before-context=N   also print N lines before each shown line
+  -C, --context=N          also print N lines before and after each shown
+                           line; -A and -B win over it. As grep prints them:
+                           "--" between groups that do not touch. Only with
+                           the filter mode hide-unmatched; --count ignores
+                           them; in JSON a context line has "context": true
       --color=WHEN         mark the matches with colours: auto (when standard
                            output is a terminal; the default), always, never
       --stats              afterwards print timings, counts and peak memory
                            to standard error
+
+Following:
+      --follow             print the shown lines, then keep printing those of
+                           the lines appended to FILE as they arrive, until
+                           SIGINT or SIGTERM arrives or the output is closed
+                           (exit status 0). A line is printed once its line
+                           break arrives. Rotation is followed: a FILE renamed
+                           away and created anew is read from the new file's
+                           start, one that shrinks (copied and truncated) from
+                           its start again, and the unfinished last line of
+                           the old one is printed then. The encoding is taken
+                           from the first line. Not with --count, --stats,
+                           -A, -B, -C, standard input or a compressed file
 
 Filtering:
       --filter QUERY       the query; without it every line is shown
@@ -76,16 +103,24 @@ Examples:
       print the lines that start with a year and month, numbered, in colour
   linesift --print --filter-mode hide-matched --filter 'debug trace' app.log
       print every line except those that have both "debug" and "trace"
+  linesift -n -C 2 --filter 'timeout' server.log
+      print the lines with "timeout" and two lines around each, numbered
+  linesift --follow -n --filter 'error -debug' /var/log/app.log
+      print the lines with "error" and not "debug", then new ones as they come
   linesift --json --match-case --whole-word --filter WARN app.log
       print the lines with the word WARN in capitals, as JSON with spans
   dmesg | linesift --print --query-mode smart --filter usb -
       filter standard input: lines with a word that starts with "usb"
+  linesift --count --filter 'error' app.log.3.gz
+      count the lines with "error" in the text of a gzip file
 
 Exit status:
-  0  at least one line was printed or counted
+  0  at least one line was printed or counted; with --follow, the following
+     ended by SIGINT, SIGTERM or a closed output
   1  no line was printed or counted
-  2  an error: a bad option, a file that could not be read, a regular
-     expression that does not compile, or output that could not be written
+  2  an error: a bad option, a file that could not be read, a truncated or
+     corrupt archive, a regular expression that does not compile, or output
+     that could not be written
   The desktop program exits with 0 after a normal close.
 
 Files:
@@ -96,13 +131,19 @@ Files:
                 $XDG_CONFIG_HOME/Quellora/Linesift/, or in
                 ~/.config/Quellora/Linesift/ when XDG_CONFIG_HOME is unset.
 
+  Text of compressed files is decoded into $XDG_CACHE_HOME/Quellora/Linesift/
+  (~/.cache/Quellora/Linesift/ when XDG_CACHE_HOME is unset), in files with
+  no name that vanish when the program ends.
+
 Environment:
   LINESIFT_DATA_DIR  the folder of Settings.xml, in place of the above
+  XDG_CACHE_HOME     the per-user cache folder, ~/.cache when unset
 )";
 
 // Options whose value is the next argument when it is not joined with '='.
-constexpr std::array<std::string_view, 3> kOptionsWithValue = {"--filter", "--query-mode",
-                                                               "--filter-mode"};
+constexpr std::array<std::string_view, 9> kOptionsWithValue = {
+    "--filter", "--query-mode",    "--filter-mode",    "-A",       "-B",
+    "-C",       "--after-context", "--before-context", "--context"};
 
 bool TakesValue(std::string_view arg) {
     for (std::string_view option : kOptionsWithValue) {

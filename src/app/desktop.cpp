@@ -10,6 +10,7 @@
 #include "settings/app_settings.h"
 #include "shell/clipboard_backend.h"
 #include "shell/main_frame.h"
+#include "shell/termination_signal.h"
 #include "tester/regex_tester_dialog.h"
 
 int RunDesktop(int argc, char** argv, const std::string& file) {
@@ -28,6 +29,10 @@ int RunDesktop(int argc, char** argv, const std::string& file) {
             linesift::RegexTesterDialog::CloseInstance();
             linesift::AppSettings::Instance().SaveSettings();
         });
+        // SIGTERM ends the program as File > Exit does, without questions.
+        linesift::TerminationSignal termination;
+        QObject::connect(&termination, &linesift::TerminationSignal::terminationRequested, &frame,
+                         [&frame] { frame.CloseWithoutQuestions(); });
         // Shown, and the file opened, once the event loop runs.
         QTimer::singleShot(0, &frame, [&frame] { frame.ShowFirstTime(); });
         status = app.exec();

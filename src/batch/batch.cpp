@@ -3,11 +3,14 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cinttypes>
 #include <utility>
 
+#include "batch_input.h"
 #include "document/file_handle.h"
 #include "document/text_document.h"
+#include "follow.h"
 #include "line_printer.h"
 #include "output_writer.h"
 #include "platform/clock.h"
@@ -42,6 +45,7 @@ bool ReadFlag(const std::string& name, BatchOptions& o) {
                  : name == "--json"                        ? &o.json
                  : name == "--count"                       ? &o.count
                  : name == "--stats"                       ? &o.stats
+                 : name == "--follow"                      ? &o.follow
                  : name == "--match-case"                  ? &o.request.match_case
                  : name == "--whole-word"                  ? &o.request.whole_word
                  : name == "-n" || name == "--line-number" ? &o.line_number
@@ -52,12 +56,33 @@ bool ReadFlag(const std::string& name, BatchOptions& o) {
     return flag != nullptr;
 }
 
+// The context count that name sets, or null when it is no context option.
+int* ContextOption(const std::string& name, BatchOptions& o) {
+    return name == "-A" || name == "--after-context"    ? &o.after_context
+           : name == "-B" || name == "--before-context" ? &o.before_context
+           : name == "-C" || name == "--context"        ? &o.context
+                                                        : nullptr;
+}
+
+// A count of lines: decimal digits only, at most 100,000,000.
+bool ReadCount(const std::string& value, int& out) {
+    if (value.empty() || value.size() > 9 ||
+        value.find_first_not_of("0123456789") != std::string::npos) {
+        return false;
+    }
+    out = std::stoi(value);
+    return out <= 100000000;
+}
+
 // An option with a value. Returns whether the value is valid for name.
 bool ReadValue(const std::string& name, const std::string& value, BatchOptions& o) {
     if (name == "--filter") {
         o.filter = true;
         o.request.text = Utf8ToUtf16(value);
         return true;
+    }
+    if (int* lines = ContextOption(name, o)) {
+        return ReadCount(value, *lines);
     }
     if (name == "--query-mode") {
         return Lookup(kQueryModes, value, o.request.query_mode);
@@ -77,8 +102,15 @@ bool ReadOption(const std::vector<std::string>& args, size_t& i, BatchOptions& o
     bool attached = name.rfind("--", 0) == 0 && eq != std::string::npos;
     std::string value = attached ? name.substr(eq + 1) : std::string();
     name = attached ? name.substr(0, eq) : name;
+    // A short option's value may be joined to it, as in -C3.
+    if (name.size() > 2 && name[0] == '-' && name[1] != '-' &&
+        ContextOption(name.substr(0, 2), o)) {
+        attached = true;
+        value = name.substr(2);
+        name = name.substr(0, 2);
+    }
     bool valued = name == "--filter" || name == "--query-mode" || name == "--filter-mode" ||
-                  (name == "--color" && attached);
+                  (name == "--color" && attached) || ContextOption(name, o) != nullptr;
     if (!valued) {
         if (!attached && (ReadFlag(name, o) || name == "--color")) {
             return true;
@@ -125,8 +157,20 @@ BatchParse ParseBatchArguments(const std::vector<std::string>& args, BatchOption
         }
         return BatchParse::NotBatch;
     }
+    if (options.HasContext() && options.request.filter_mode != FilterMode::HideUnmatched) {
+        error = "context lines (-A, -B, -C) need the filter mode hide-unmatched";
+        return BatchParse::Error;
+    }
     if (files.size() != 1) {
         error = files.empty() ? "no file given" : "more than one file given";
+        return BatchParse::Error;
+    }
+    if (options.follow && (options.count || options.stats || options.HasContext())) {
+        error = "--follow cannot be combined with --count, --stats, -A, -B or -C";
+        return BatchParse::Error;
+    }
+    if (options.follow && files.front() == "-") {
+        error = "--follow needs a file, not standard input";
         return BatchParse::Error;
     }
     options.file = files.front() == "-" ? "/dev/stdin" : files.front();
@@ -161,6 +205,56 @@ bool UseColor(const BatchOptions& options, std::FILE* out) {
     return options.color == ColorWhen::Always || ::isatty(::fileno(out)) == 1;
 }
 
+// The text of the document's line at index. The one place the batch mode
+// reads a single line of a document; buffer is scratch space the text may
+// live in. Empty when the read failed (document.FileChanged() says why).
+std::u16string_view LineTextOf(const TextDocument& document, size_t index, std::u16string& buffer) {
+    return document.LineText(index, buffer);
+}
+
+// The shown lines with the lines around them, grouped as grep groups them:
+// "--" between groups that are neither adjacent nor overlapping.
+ReadStatus WriteWithContext(const BatchOptions& options, const TextDocument& document,
+                            const FilterResult& result, LinePrinter& printer,
+                            OutputWriter& writer) {
+    const size_t count = document.LineCount();
+    std::u16string buffer;
+    size_t next = 0;       // the first line not yet printed
+    size_t afterEnd = 0;   // the after-context of the last shown line ends before this
+    bool printed = false;  // anything so far
+    auto failed = [&] { return writer.Failed() || document.FileChanged(); };
+    auto print = [&](size_t i, bool matched, bool context) {
+        std::u16string_view text = LineTextOf(document, i, buffer);
+        if (!document.FileChanged()) {
+            printer.Print(i, text, matched, context);
+        }
+    };
+    auto context = [&](size_t from, size_t to) {
+        for (size_t i = from; i < to && !failed(); ++i) {
+            print(i, false, true);
+        }
+    };
+    const ShownLines& shown = result.shown;
+    for (size_t row = 0; row < shown.size() && !failed(); ++row) {
+        const size_t index = shown.LineAt(row);
+        context(next, std::min(afterEnd, index));
+        next = std::max(next, std::min(afterEnd, index));
+        size_t start = std::max(next, index >= options.Before() ? index - options.Before() : 0);
+        if (printed && start > next) {
+            printer.PrintGroupSeparator();
+        }
+        context(start, index);
+        if (!failed()) {
+            print(index, result.matched.Test(index), false);
+        }
+        printed = true;
+        next = index + 1;
+        afterEnd = std::min(count, index + 1 + options.After());
+    }
+    context(next, afterEnd);
+    return document.FileChanged() ? ReadStatus::FileChanged : ReadStatus::Ok;
+}
+
 ReadStatus WriteShown(const BatchOptions& options, const TextDocument& document,
                       const FilterResult& result, std::FILE* out, OutputWriter& writer) {
     if (options.count) {
@@ -169,6 +263,9 @@ ReadStatus WriteShown(const BatchOptions& options, const TextDocument& document,
         return ReadStatus::Ok;
     }
     LinePrinter printer(options, UseColor(options, out), writer);
+    if (options.HasContext()) {
+        return WriteWithContext(options, document, result, printer, writer);
+    }
     LineBatch batch;
     ReadStatus status = ReadStatus::Ok;
     const ShownLines& shown = result.shown;
@@ -195,11 +292,15 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err) {
     if (!CheckRequest(options.request, err)) {
         return 2;
     }
+    if (options.follow) {
+        return RunFollow(options, UseColor(options, out), out, err);
+    }
     TextDocument document;
     int64_t start = MonotonicMs();
-    // Like other line tools, the batch mode reads pipes and devices too.
-    if (!document.LoadFromFile(FromNativePath(options.file), LoadOptions{.allow_streams = true})) {
-        std::fprintf(err, "linesift: %s: %s\n", options.file.c_str(), document.LastError().c_str());
+    std::string error;
+    std::string incomplete;
+    if (!LoadBatchInput(options.file, document, error, incomplete)) {
+        std::fprintf(err, "linesift: %s: %s\n", options.file.c_str(), error.c_str());
         return 2;
     }
     int64_t loadMs = MonotonicMs() - start;
@@ -241,7 +342,10 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err) {
                      loadMs, filterMs, document.LineCount(),
                      static_cast<uint64_t>(GetFileSizeByPath(options.file)), PeakRssMb());
     }
-    if (result.undecided_lines > 0) {
+    if (!incomplete.empty()) {
+        std::fprintf(err, "linesift: %s: %s\n", options.file.c_str(), incomplete.c_str());
+    }
+    if (result.undecided_lines > 0 || !incomplete.empty()) {
         return 2;
     }
     return result.shown.empty() ? 1 : 0;

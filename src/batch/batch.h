@@ -22,10 +22,26 @@ struct BatchOptions {
     bool json = false;
     bool count = false;
     bool stats = false;
+    bool follow = false;    // keep printing lines as they are appended
     bool filter = false;    // --filter was given (possibly with an empty query)
     FilterRequest request;  // the query, its switches and the filter mode
     bool line_number = false;
     ColorWhen color = ColorWhen::Auto;
+    // Lines printed around each shown line, as -A, -B and -C ask (-1: not
+    // given); -A and -B win over -C. Only with the filter mode hide-unmatched.
+    int after_context = -1;
+    int before_context = -1;
+    int context = -1;
+
+    bool HasContext() const { return after_context >= 0 || before_context >= 0 || context >= 0; }
+    size_t After() const {
+        return static_cast<size_t>(after_context >= 0 ? after_context : context > 0 ? context : 0);
+    }
+    size_t Before() const {
+        return static_cast<size_t>(before_context >= 0 ? before_context
+                                   : context > 0       ? context
+                                                       : 0);
+    }
 };
 
 enum class BatchParse {

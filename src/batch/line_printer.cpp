@@ -33,15 +33,29 @@ const std::vector<MatchSpan>& LinePrinter::SpansOf(std::u16string_view text, boo
     return spans_;
 }
 
-void LinePrinter::Print(size_t index, std::u16string_view text, bool matched) {
+void LinePrinter::Print(size_t index, std::u16string_view text, bool matched, bool context) {
     if (options_.json) {
-        PrintJson(index, text, matched);
+        PrintJson(index, text, matched, context);
     } else {
-        PrintPlain(index, text, matched);
+        PrintPlain(index, text, matched, context);
     }
 }
 
-void LinePrinter::PrintJson(size_t index, std::u16string_view text, bool matched) {
+void LinePrinter::PrintGroupSeparator() {
+    if (options_.json) {
+        return;
+    }
+    if (color_) {
+        writer_.Append(kSeparatorColor);
+        writer_.Append("--");
+        writer_.Append(kNoColor);
+        writer_.Append("\n");
+    } else {
+        writer_.Append("--\n");
+    }
+}
+
+void LinePrinter::PrintJson(size_t index, std::u16string_view text, bool matched, bool context) {
     writer_.Append("{\"line\": ");
     writer_.Append(std::to_string(index + 1));
     writer_.Append(", \"text\": ");
@@ -63,22 +77,28 @@ void LinePrinter::PrintJson(size_t index, std::u16string_view text, bool matched
         }
         writer_.Append("]");
     }
+    if (context) {
+        writer_.Append(", \"context\": true");
+    }
     writer_.Append("}\n");
 }
 
-void LinePrinter::PrintPlain(size_t index, std::u16string_view text, bool matched) {
+void LinePrinter::PrintPlain(size_t index, std::u16string_view text, bool matched, bool context) {
     if (options_.line_number) {
+        // As grep: a colon after the number of a shown line, a hyphen after
+        // that of a context line.
+        std::string_view separator = context ? "-" : ":";
         std::string number = std::to_string(index + 1);
         if (color_) {
             writer_.Append(kNumberColor);
             writer_.Append(number);
             writer_.Append(kNoColor);
             writer_.Append(kSeparatorColor);
-            writer_.Append(":");
+            writer_.Append(separator);
             writer_.Append(kNoColor);
         } else {
             writer_.Append(number);
-            writer_.Append(":");
+            writer_.Append(separator);
         }
     }
     if (color_ && matched) {

@@ -18,14 +18,17 @@ class LinePrinter {
     // color: whether plain output marks highlights (already resolved from auto).
     LinePrinter(const BatchOptions& options, bool color, OutputWriter& writer);
 
-    // Writes the line at index (0-based) whose matched flag is matched.
-    void Print(size_t index, std::u16string_view text, bool matched);
+    // Writes the line at index (0-based) whose matched flag is matched;
+    // context marks a line printed only for being near a shown one.
+    void Print(size_t index, std::u16string_view text, bool matched, bool context = false);
+    // Writes the "--" between groups of context lines (nothing for JSON).
+    void PrintGroupSeparator();
 
   private:
     // The highlight spans of a matched line, in the engine's order.
     const std::vector<MatchSpan>& SpansOf(std::u16string_view text, bool matched);
-    void PrintJson(size_t index, std::u16string_view text, bool matched);
-    void PrintPlain(size_t index, std::u16string_view text, bool matched);
+    void PrintJson(size_t index, std::u16string_view text, bool matched, bool context);
+    void PrintPlain(size_t index, std::u16string_view text, bool matched, bool context);
     void AppendColored(std::u16string_view text);
 
     const BatchOptions& options_;

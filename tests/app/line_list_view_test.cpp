@@ -175,7 +175,7 @@ class LineListViewTest : public QObject {
             text += std::string(60, 'a') + "b\n";
         }
         Load(text);
-        list_->SetFilter(FilterRequest{.text = u"(a+)+$", .query_mode = QueryMode::Regex});
+        list_->SetFilter(FilterRequest{.text = u"(a+)+\\1$", .query_mode = QueryMode::Regex});
         QCOMPARE(list_->ShownRowCount(), int64_t{0});
         QCOMPARE(status_.timed.size(), size_t{1});
         QVERIFY(status_.timed[0].contains(QStringLiteral("backtracks")));

@@ -188,12 +188,12 @@ class MainFrameTest : public QObject {
     void saveAsAppendsTxtAndAsksBeforeReplacingTheResultingFile() {
         clipboard_ = u"x\ny";
         QVERIFY(frame_->RunCommand(cmd::kPaste));
-        dialogs_->save_paths.push_back(QPath("report.log"));
+        dialogs_->save_paths.push_back(QPath("report"));
         QVERIFY(frame_->RunCommand(cmd::kSaveAs));
-        QCOMPARE(test::ReadFileBytes(Path("report.log.txt")), std::string("x\r\ny"));
+        QCOMPARE(test::ReadFileBytes(Path("report.txt")), std::string("x\r\ny"));
         QVERIFY(!frame_->Document().IsModified());
         // The name with ".txt" added exists now: the user is asked.
-        dialogs_->save_paths.push_back(QPath("report.log"));
+        dialogs_->save_paths.push_back(QPath("report"));
         dialogs_->answers.push_back(QMessageBox::No);
         QVERIFY(frame_->RunCommand(cmd::kSaveAs));
         QCOMPARE(dialogs_->messages.size(), size_t{1});
@@ -262,15 +262,19 @@ class MainFrameTest : public QObject {
         QCOMPARE(test::ReadFileBytes(Path("selected.txt")), std::string("error b\r\n"));
     }
 
-    void filterModeWaitsForTheNextQuery() {
+    void filterModeAppliesAtOnce() {
         dir_.Write("log.txt", "a1\nb\na2");
         QVERIFY(frame_->OpenFile(FromNativePath(Path("log.txt")), true));
         TypeQuery(QStringLiteral("a"));
         QCOMPARE(List().ShownRowCount(), int64_t{2});
         QVERIFY(frame_->RunCommand(cmd::kHideMatched));
+        QCOMPARE(List().ShownRowCount(), int64_t{1});
+        QVERIFY(frame_->RunCommand(cmd::kShowAll));
+        QCOMPARE(List().ShownRowCount(), int64_t{3});
+        QVERIFY(frame_->RunCommand(cmd::kHideUnmatched));
         QCOMPARE(List().ShownRowCount(), int64_t{2});
         QVERIFY(frame_->RunCommand(cmd::kMatchCase));
-        QCOMPARE(List().ShownRowCount(), int64_t{1});
+        QCOMPARE(List().ShownRowCount(), int64_t{2});
         QVERIFY(frame_->RunCommand(cmd::kSmartQuery));
         frame_->UpdateCommandUi();
         QVERIFY(!frame_->Action(cmd::kMatchWholeWord)->isEnabled());
@@ -371,9 +375,10 @@ class MainFrameTest : public QObject {
         QTest::keyClick(&Edit(), Qt::Key_A, Qt::ControlModifier);
         QCOMPARE(List().SelectedLineCount(), int64_t{2});
         clipboard_.clear();
-        frame_->SearchField().Activate(false);
+        TypeQuery(QStringLiteral("t"));
+        Edit().selectAll();
         QTest::keyClick(&Edit(), Qt::Key_C, Qt::ControlModifier);
-        QVERIFY(clipboard_.empty());  // the edit's own copy, not the list's
+        QVERIFY(clipboard_.empty());  // the edit's own copy of its selected text
     }
 
     void aboutShowsTheVersion() {

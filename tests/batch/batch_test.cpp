@@ -257,7 +257,7 @@ TEST_F(BatchTest, CountsUndecidedLinesAndFails) {
         for (int i = 0; i < row.hardLines; ++i) {
             text += hard;
         }
-        BatchRun r = RunArgs({"--filter", "(a+)+$", "--query-mode", "regex", "--filter-mode",
+        BatchRun r = RunArgs({"--filter", "(a+)+\\1$", "--query-mode", "regex", "--filter-mode",
                               row.mode, "--count", dir_.Write("hard", text)});
         EXPECT_EQ(r.out, row.out);
         EXPECT_EQ(r.status, 2);
@@ -377,6 +377,120 @@ TEST_F(BatchTest, StopsAtTheFirstFailedWrite) {
         EXPECT_NE(std::fgets(message, sizeof message, err), nullptr);
         EXPECT_STREQ(message, "linesift: could not write the output\n");
         std::fclose(err);
+    }
+}
+
+}  // namespace
+}  // namespace linesift
+
+namespace linesift {
+namespace {
+
+// What grep prints for args on the file at path.
+std::string GrepOutput(const std::string& args, const std::string& path) {
+    std::string command = "grep " + args + " '" + path + "'";
+    std::string out;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    char buf[4096];
+    size_t n;
+    while (pipe != nullptr && (n = std::fread(buf, 1, sizeof buf, pipe)) > 0) {
+        out.append(buf, n);
+    }
+    if (pipe != nullptr) {
+        ::pclose(pipe);
+    }
+    return out;
+}
+
+// Context lines follow grep's rules: the same lines, separators and marks
+// as grep prints for the same file. The files end without a line break, where
+// grep and the document agree on the lines.
+TEST_F(BatchTest, ContextLinesAsGrepPrintsThem) {
+    struct File {
+        const char* name;
+        const char* text;
+    };
+    const File files[] = {
+        {"first and last lines", "ERR a\nb\nc\nd\ne\nf\ng\nERR h"},
+        {"overlapping groups", "a\nERR b\nc\nERR d\ne\nf\ng\nh\ni\nERR j\nk\nl\nm"},
+        {"adjacent groups", "a\nERR b\nc\nd\nERR e\nf\ng\nh\ni\nj\nk\nERR l\nm"},
+        {"consecutive matches and empty lines", "\n\nERR\nERR\n\nx\ny\nz\nERR\n\n\nERR\nw"},
+        {"no match", "a\nb\nc"},
+        {"one line", "ERR"},
+    };
+    const char* contexts[] = {"-A 1", "-B 1",      "-C 1", "-C 0",      "-A 0",
+                              "-B 0", "-A 2 -B 1", "-C 3", "-A 1 -C 4", "-C2"};
+    for (const File& file : files) {
+        std::string path = dir_.Write("f", file.text);
+        for (const char* context : contexts) {
+            for (const char* numbers : {"", " -n"}) {
+                std::string args = std::string(context) + numbers;
+                SCOPED_TRACE(std::string(file.name) + ": " + args);
+                std::vector<std::string> argv = {"--filter", "ERR", "--match-case"};
+                std::string word;
+                for (char c : args + " ") {
+                    if (c != ' ') {
+                        word += c;
+                    } else if (!word.empty()) {
+                        argv.push_back(word);
+                        word.clear();
+                    }
+                }
+                argv.push_back(path);
+                std::string expected = GrepOutput("-F ERR " + args, path);
+                BatchRun r = RunArgs(argv);
+                EXPECT_EQ(r.out, expected);
+                EXPECT_EQ(r.status, expected.empty() ? 1 : 0) << r.err;
+            }
+        }
+    }
+}
+
+TEST_F(BatchTest, ContextLinesInJsonAndColour) {
+    std::string path = dir_.Write("f", "a\nERR b\nc\nd\ne\nERR f");
+    BatchRun json = RunArgs({"--json", "-A", "1", "--filter", "ERR", "--match-case", path});
+    EXPECT_EQ(json.out,
+              "{\"line\": 2, \"text\": \"ERR b\", \"matched\": true, \"spans\": [[0, 3]]}\n"
+              "{\"line\": 3, \"text\": \"c\", \"matched\": false, \"spans\": [], \"context\": "
+              "true}\n"
+              "{\"line\": 6, \"text\": \"ERR f\", \"matched\": true, \"spans\": [[0, 3]]}\n");
+    BatchRun color =
+        RunArgs({"--color=always", "-n", "-B1", "--filter", "ERR", "--match-case", path});
+    const std::string on = "\33[01;31m\33[K";
+    const std::string off = "\33[m\33[K";
+    auto number = [&](const char* n, const char* sep) {
+        return "\33[32m\33[K" + std::string(n) + off + "\33[36m\33[K" + sep + off;
+    };
+    EXPECT_EQ(color.out, number("1", "-") + "a\n" + number("2", ":") + on + "ERR" + off +
+                             " b\n\33[36m\33[K--" + off + "\n" + number("5", "-") + "e\n" +
+                             number("6", ":") + on + "ERR" + off + " f\n");
+    BatchRun count = RunArgs({"--count", "-C", "5", "--filter", "ERR", path});
+    EXPECT_EQ(count.out, "2\n") << "--count counts the shown lines, not their context";
+}
+
+TEST_F(BatchTest, ContextArgumentErrors) {
+    struct Row {
+        const char* name;
+        std::vector<std::string> args;
+        std::string error;
+    };
+    const Row rows[] = {
+        {"not a number", {"-A", "x", "f"}, "invalid value 'x' for '-A'"},
+        {"negative", {"--before-context=-1", "f"}, "invalid value '-1' for '--before-context'"},
+        {"joined, not a number", {"-C1x", "f"}, "invalid value '1x' for '-C'"},
+        {"missing", {"f", "--context"}, "option '--context' needs a value"},
+        {"hide matched",
+         {"-C", "1", "--filter-mode", "hide-matched", "f"},
+         "context lines (-A, -B, -C) need the filter mode hide-unmatched"},
+        {"show all",
+         {"--filter-mode=show-all", "-A0", "f"},
+         "context lines (-A, -B, -C) need the filter mode hide-unmatched"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        BatchRun r = RunArgs(row.args);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.err, row.error);
     }
 }
 

@@ -100,8 +100,9 @@ TEST(FilterPassTest, FilterModeRows) {
     }
 }
 
-// A regular expression that backtracks catastrophically: the engine gives up
-// on each such line, which does not match and is counted as undecided; a pass
+// A regular expression that backtracks catastrophically and that only the
+// backtracking engine can decide (a back reference): the engine gives up on
+// each such line, which does not match and is counted as undecided; a pass
 // that saw it give up on 100 lines stops with no line matched and every line
 // undecided, however the lines were split.
 TEST(FilterPassTest, EngineGiveUpsCountAsUnmatchedThenStopThePass) {
@@ -140,7 +141,7 @@ TEST(FilterPassTest, EngineGiveUpsCountAsUnmatchedThenStopThePass) {
         for (size_t threshold : {size_t{0}, size_t{64}}) {
             SetParallelFilterThresholdForTesting(threshold);
             FilterResult result;
-            ASSERT_EQ(RunFilterPass(FilterRequest{.text = u"(a+)+$",
+            ASSERT_EQ(RunFilterPass(FilterRequest{.text = u"(a+)+\\1$",
                                                   .query_mode = QueryMode::Regex,
                                                   .filter_mode = row.mode},
                                     store.Document(), result),
@@ -156,11 +157,33 @@ TEST(FilterPassTest, EngineGiveUpsCountAsUnmatchedThenStopThePass) {
     }
 }
 
+// The engine gives up on some of these lines; the pass decides them all,
+// matching or not, and does not stop.
+TEST(FilterPassTest, LinesTheEngineGivesUpOnAreDecided) {
+    const std::u16string as(40, u'a');
+    std::vector<std::u16string> lines(150, as + u"b");
+    lines[3] = as + u"b ac";
+    lines[40] = u"ac";
+    lines[77] = as + u"c";
+    lines[149] = u"xx" + as + u"b aac";
+    test::TestLines store(lines, test::TestLines::Source::File);
+    for (size_t threshold : {size_t{0}, size_t{64}}) {
+        SetParallelFilterThresholdForTesting(threshold);
+        FilterResult result;
+        ASSERT_EQ(RunFilterPass(FilterRequest{.text = u"(a+)+c", .query_mode = QueryMode::Regex},
+                                store.Document(), result),
+                  FilterStatus::Done);
+        EXPECT_FALSE(result.gave_up);
+        EXPECT_EQ(result.shown.ToVector(), (Indices{3, 40, 77, 149}));
+    }
+    SetParallelFilterThresholdForTesting(0);
+}
+
 TEST(FilterPassTest, QueryCountsTheEngineGiveUps) {
-    CompiledQuery query(u"(x+x+)+y", {.query_mode = QueryMode::Regex});
+    CompiledQuery query(u"(x+x+)+\\1y", {.query_mode = QueryMode::Regex});
     EXPECT_FALSE(query.Matches(std::u16string(40, u'x') + u" y"));
     EXPECT_EQ(query.GiveUps(), 1u);
-    EXPECT_TRUE(query.Matches(u"xxy"));
+    EXPECT_TRUE(query.Matches(u"xxxxy"));
     EXPECT_FALSE(query.Matches(u"no y here at all"));
     EXPECT_EQ(query.GiveUps(), 1u);
 }

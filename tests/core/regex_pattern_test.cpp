@@ -154,9 +154,52 @@ TEST(RegexPatternTest, TestRows) {
     }
 }
 
+// Lines on which the engine backtracks too much are decided by the linear
+// matcher when the pattern is one it reproduces; the highlight scan and
+// Search still give up on them.
+TEST(RegexPatternTest, CatastrophicPatternIsDecidedLinearly) {
+    const std::u16string as(40, u'a');
+    struct Row {
+        const char* name;
+        std::u16string pattern;
+        RegexSyntax syntax;
+        std::u16string text;
+        bool expected;
+    };
+    const Row rows[] = {
+        {"no match", u"(a+)+c", RegexSyntax::Perl, as + u"b", false},
+        {"match after the hard part", u"(a+)+c", RegexSyntax::Perl, as + u"b ac", true},
+        {"match at the end", u"(a|aa)+$", RegexSyntax::Perl, as + u"b a", true},
+        {"no match at the end", u"(x+x+)+y", RegexSyntax::Perl, std::u16string(30, u'x') + u" y",
+         false},
+        {"without case", u"(A+)+C", RegexSyntax::PerlIcase, as + u"b aC", true},
+        {"case pair outside ASCII", u"(\u00C9+)+\u00C9x", RegexSyntax::PerlIcase,
+         std::u16string(30, u'\u00E9') + u"y \u00E9\u00E9x", true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        RegexPattern p;
+        ASSERT_TRUE(p.Compile(row.pattern, row.syntax));
+        ASSERT_FALSE(p.Search(row.text.data(), row.text.data() + row.text.size()));
+        ASSERT_TRUE(p.HasError()) << "the engine gives up on this line";
+        EXPECT_EQ(p.Test(row.text), row.expected);
+        EXPECT_FALSE(p.HasError());
+        RegexPattern fresh;
+        ASSERT_TRUE(fresh.Compile(row.pattern, row.syntax));
+        for (std::u16string easy : {u"ac", u"aac ", u"xxy", u"A", u"\u00C9x"}) {
+            EXPECT_EQ(p.Test(easy), fresh.Test(easy)) << "a line after, decided linearly";
+        }
+        Spans spans;
+        p.AppendMatchSpans(row.text, spans);
+        EXPECT_TRUE(p.HasError()) << "highlights stay the engine's";
+    }
+}
+
+// A pattern the linear matcher does not reproduce (a back reference) still
+// gives up, as no match.
 TEST(RegexPatternTest, CatastrophicPatternGivesUpAsNoMatch) {
     RegexPattern p;
-    ASSERT_TRUE(p.Compile(u"(a+)+b"));
+    ASSERT_TRUE(p.Compile(u"(a+)+\\1b"));
     std::u16string text(40, u'a');
     EXPECT_FALSE(p.Test(text));
     EXPECT_TRUE(p.HasError());

@@ -229,7 +229,7 @@ std::span<const Command> MainFrame::Commands() {
              [](MainFrame& f) {
                  AppSettings& settings = AppSettings::Instance();
                  Toggle(settings.word_wrap);
-                 f.pane_->List().SetWordWrap(settings.word_wrap, true, false);
+                 f.pane_->List().SetWordWrap(settings.word_wrap, true, true);
                  f.ReapplyQuery();
              },
          .checked = [](S s) { return s.settings.word_wrap; }},
@@ -238,21 +238,21 @@ std::span<const Command> MainFrame::Commands() {
          .prompt = "Hide unmatched lines of the active document\nHide Unmatched Lines",
          .menu = "&View",
          .separator = true,
-         .run = [](MainFrame&) { AppSettings::Instance().filter_mode = 0; },
+         .run = [](MainFrame& f) { f.SetFilterMode(0); },
          .checked = [](S s) { return s.settings.filter_mode == 0; },
          .radio_group = 2},
         {.id = kHideMatched,
          .text = "Hide &Matched Lines",
          .prompt = "Hide matched lines of the active document\nHide Matched Lines",
          .menu = "&View",
-         .run = [](MainFrame&) { AppSettings::Instance().filter_mode = 1; },
+         .run = [](MainFrame& f) { f.SetFilterMode(1); },
          .checked = [](S s) { return s.settings.filter_mode == 1; },
          .radio_group = 2},
         {.id = kShowAll,
          .text = "Show &All Lines",
          .prompt = "Show all lines of the active document\nShow All Lines",
          .menu = "&View",
-         .run = [](MainFrame&) { AppSettings::Instance().filter_mode = 2; },
+         .run = [](MainFrame& f) { f.SetFilterMode(2); },
          .checked = [](S s) { return s.settings.filter_mode == 2; },
          .radio_group = 2},
 

@@ -2,8 +2,13 @@
 // import, and the questions they ask.
 #include <QApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QTimer>
+#include <atomic>
+#include <functional>
+#include <mutex>
 
 #include "document/clipboard_text.h"
 #include "document/text_file_stream.h"
@@ -36,8 +41,10 @@ QString AbsoluteNormalPath(const QString& path) {
     return absolute;
 }
 
-bool EndsWithTxt(const QString& name) {
-    return name.endsWith(QStringLiteral(".txt"), Qt::CaseInsensitive);
+// "app.log" has one; "notes" and ".profile" have none.
+bool HasExtension(const QString& path) {
+    const QString name = QFileInfo(path).fileName();
+    return name.lastIndexOf(QLatin1Char('.')) > 0;
 }
 
 class WaitCursor {
@@ -51,6 +58,9 @@ class WaitCursor {
 }  // namespace
 
 void MainFrame::ClearDocument() {
+    CancelLoad();
+    WaitForWrite();
+    pane_->StopFilter();
     pane_->List().Clear(true);
     document_.Reset();
     ClearQuery();
@@ -62,6 +72,85 @@ void MainFrame::ClearQuery() {
     edit.del();
 }
 
+// A load running on a thread of its own into a document of its own; the
+// window takes the document once the load is done. Shared with the thread,
+// so that a load the window gave up on ends on its own.
+struct MainFrame::LoadJob {
+    std::u16string path;
+    TextDocument document;
+    bool loaded = false;  // written before finished
+    std::atomic<uint64_t> done{0};
+    std::atomic<uint64_t> total{0};
+    std::atomic<bool> finished{false};
+};
+
+MainFrame::LoadOutcome MainFrame::LoadInBackground(const std::u16string& path,
+                                                   TextDocument& loaded) {
+    ReapLoadThreads();
+    auto job = std::make_shared<LoadJob>();
+    job->path = path;
+    job->document.SetProgressHandler([raw = job.get()](uint64_t done, uint64_t total) {
+        raw->done = done;
+        raw->total = total;
+    });
+    load_threads_.emplace_back(
+        [job] {
+            job->loaded = job->document.LoadFromFile(job->path);
+            job->document.SetProgressHandler(nullptr);
+            job->finished = true;
+        },
+        job);
+    // Another load, Escape, a new document or closing the window raises the flag.
+    bool cancelled = false;
+    if (cancel_load_ != nullptr) {
+        *cancel_load_ = true;
+    }
+    cancel_load_ = &cancelled;
+    QEventLoop loop;
+    QTimer poll;
+    poll.setTimerType(Qt::PreciseTimer);
+    connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (job->finished || cancelled) {
+            loop.quit();
+        } else if (job->total > 0) {
+            status_->SetMessage(QStringLiteral("Loading... %1%").arg(job->done * 100 / job->total));
+        }
+    });
+    poll.start(10);
+    loop.exec();
+    if (cancel_load_ == &cancelled) {
+        cancel_load_ = nullptr;
+    }
+    if (cancelled) {
+        return LoadOutcome::Cancelled;
+    }
+    if (!job->loaded) {
+        return LoadOutcome::Failed;
+    }
+    loaded = std::move(job->document);
+    return LoadOutcome::Loaded;
+}
+
+bool MainFrame::CancelLoad() {
+    if (cancel_load_ == nullptr) {
+        return false;
+    }
+    *cancel_load_ = true;
+    cancel_load_ = nullptr;
+    return true;
+}
+
+void MainFrame::ReapLoadThreads(bool wait) {
+    for (auto it = load_threads_.begin(); it != load_threads_.end();) {
+        if (wait || it->second->finished) {
+            it->first.join();
+            it = load_threads_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
 bool MainFrame::OpenFile(const std::u16string& rawPath, bool addToRecent) {
     std::u16string path = ToU16(AbsoluteNormalPath(ToQString(rawPath)));
     if (!path.empty() && path == document_.GetPath()) {
@@ -70,17 +159,24 @@ bool MainFrame::OpenFile(const std::u16string& rawPath, bool addToRecent) {
     QString previous = status_->MessageText();
     status_->ShowNow(QStringLiteral("Loading..."));
     int64_t start = MonotonicMs();
-    WaitCursor wait;
-    // Long loads show their progress; the bar is painted at once, because
-    // events are not processed while the document is being filled.
-    document_.SetProgressHandler([this, start](uint64_t done, uint64_t total) {
-        if (MonotonicMs() - start >= 500 && total > 0) {
-            status_->ShowNow(QStringLiteral("Loading... %1%").arg(done * 100 / total));
-        }
-    });
-    bool loaded = document_.LoadFromFile(path);
-    document_.SetProgressHandler(nullptr);
-    if (!loaded) {
+    // The window answers while the file loads: the old document goes first,
+    // so that nothing shows or reads it meanwhile.
+    pane_->StopFilter();
+    pane_->List().Clear(true);
+    document_.Reset();
+    UpdateCommandUi();
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    LoadOutcome outcome = LoadInBackground(path, document_);
+    QApplication::restoreOverrideCursor();
+    if (close_after_work_) {
+        close_after_work_ = false;
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    }
+    if (outcome == LoadOutcome::Cancelled) {
+        status_->SetMessage(QStringLiteral("Loading cancelled"));
+        return false;
+    }
+    if (outcome == LoadOutcome::Failed) {
         pane_->List().Clear(true);
         status_->SetMessage(previous);
         ShowError(QStringLiteral("Error opening file %1!").arg(ToQString(path)));
@@ -184,7 +280,7 @@ MainFrame::SaveResult MainFrame::SaveAsCommand() {
 
 QString MainFrame::AskSaveName(const QString& initialName) {
     QString path = dialogs_->AskSavePath(this, initialName);
-    if (path.isEmpty() || EndsWithTxt(path)) {
+    if (path.isEmpty() || HasExtension(path)) {
         return path;
     }
     path += QStringLiteral(".txt");
@@ -200,9 +296,49 @@ QString MainFrame::AskSaveName(const QString& initialName) {
     return path;
 }
 
+bool MainFrame::WriteWhileAnswering(const QString& text, const std::function<bool()>& write) {
+    if (write_done_ != nullptr) {
+        return false;
+    }
+    QString previous = status_->MessageText();
+    status_->ShowNow(text);
+    std::atomic<bool> done{false};
+    bool result = false;
+    write_done_ = &done;
+    std::thread thread([&] {
+        std::lock_guard<std::mutex> lock(write_mutex_);
+        result = write();
+        done = true;
+    });
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    QEventLoop loop;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done) {
+            loop.quit();
+        }
+    });
+    poll.start(10);
+    loop.exec();
+    thread.join();
+    write_done_ = nullptr;
+    QApplication::restoreOverrideCursor();
+    status_->SetMessage(previous);
+    if (close_after_work_) {
+        close_after_work_ = false;
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    }
+    UpdateCommandUi();
+    return result;
+}
+
+void MainFrame::WaitForWrite() {
+    std::lock_guard<std::mutex> lock(write_mutex_);
+}
+
 bool MainFrame::SaveDocument() {
-    WaitCursor wait;
-    bool saved = document_.SaveToFile(u"");
+    bool saved = WriteWhileAnswering(QStringLiteral("Saving..."),
+                                     [this] { return document_.SaveToFile(u""); });
     if (saved) {
         if (AppSettings::Instance().save_file_history) {
             AddRecentFile(document_.GetPath());
@@ -225,15 +361,18 @@ void MainFrame::Export(bool selectedOnly) {
     if (path.isEmpty()) {
         return;
     }
-    WaitCursor wait;
+    // The lines are taken now: the list may change while they are written.
+    std::vector<uint32_t> lines;
+    for (int64_t i = 0, n = list.ShownRowCount(); i < n; ++i) {
+        const TextRow* row = list.ShownRow(i);
+        if (row->subRow == 0 && (!selectedOnly || list.IsLineSelected(row->line))) {
+            lines.push_back(row->line);
+        }
+    }
     auto writeLines = [&](TextFileStream& stream) {
         std::u16string buffer;
-        for (int64_t i = 0, n = list.ShownRowCount(); i < n; ++i) {
-            const TextRow* row = list.ShownRow(i);
-            if (row->subRow != 0 || (selectedOnly && !list.IsLineSelected(row->line))) {
-                continue;
-            }
-            std::u16string_view text = document_.LineText(row->line, buffer);
+        for (uint32_t line : lines) {
+            std::u16string_view text = document_.LineText(line, buffer);
             if (document_.FileChanged() || !stream.WriteLine(text, true)) {
                 return false;
             }
@@ -241,7 +380,9 @@ void MainFrame::Export(bool selectedOnly) {
         return true;
     };
     std::string error;
-    if (!WriteTextFileReplacing(ToNativePath(ToU16(path)), writeLines, error)) {
+    const std::string native = ToNativePath(ToU16(path));
+    if (!WriteWhileAnswering(QStringLiteral("Exporting..."),
+                             [&] { return WriteTextFileReplacing(native, writeLines, error); })) {
         ShowError(QStringLiteral("Error exporting file \"%1\"!").arg(path));
     }
 }
@@ -265,15 +406,23 @@ void MainFrame::ImportClipboard(bool withPrompt) {
 }
 
 void MainFrame::CheckOutsideChange() {
-    if (!document_.HasChangedOnDisk()) {
+    if (IsWriting()) {
+        return;
+    }
+    // One question at a time: coming back to the window while it is up
+    // must not ask again.
+    if (asking_reload_ || !document_.HasChangedOnDisk()) {
         return;
     }
     QString text = ToQString(document_.GetPath()) +
                    QStringLiteral(
                        "\n\nThis file has been modified outside of this application.\n"
                        "Do you want to reload it?");
-    if (dialogs_->ShowMessage(this, text, QMessageBox::Yes | QMessageBox::No,
-                              QMessageBox::Question) == QMessageBox::Yes) {
+    asking_reload_ = true;
+    const auto answer = dialogs_->ShowMessage(this, text, QMessageBox::Yes | QMessageBox::No,
+                                              QMessageBox::Question);
+    asking_reload_ = false;
+    if (answer == QMessageBox::Yes) {
         ReloadDocument();
     }
 }

@@ -1,20 +1,31 @@
 #include "shell/frame_dialogs.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 
 namespace linesift {
 namespace {
 
-const QString kFilters = QStringLiteral("Text Files (*.txt);;All Files (*)");
+const QString kFilters = QStringLiteral(
+    "Log and Text Files (*.log *.txt *.out *.csv *.json *.xml);;Text Files (*.txt);;All Files (*)");
 
 }  // namespace
 
 QString QtFrameDialogs::AskOpenPath(QWidget* owner) {
-    return QFileDialog::getOpenFileName(owner, QString(), QString(), kFilters);
+    return Remember(QFileDialog::getOpenFileName(owner, QString(), folder_, kFilters));
 }
 
 QString QtFrameDialogs::AskSavePath(QWidget* owner, const QString& initialName) {
-    return QFileDialog::getSaveFileName(owner, QString(), initialName, kFilters);
+    const QString start = folder_.isEmpty() ? initialName : QDir(folder_).filePath(initialName);
+    return Remember(QFileDialog::getSaveFileName(owner, QString(), start, kFilters));
+}
+
+QString QtFrameDialogs::Remember(const QString& chosen) {
+    if (!chosen.isEmpty()) {
+        folder_ = QFileInfo(chosen).absolutePath();
+    }
+    return chosen;
 }
 
 QMessageBox::StandardButton QtFrameDialogs::ShowMessage(QWidget* owner, const QString& text,

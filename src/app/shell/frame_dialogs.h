@@ -23,8 +23,9 @@ class FrameDialogs {
                                                     QMessageBox::Icon icon) = 0;
 };
 
-// Real dialogs: file dialogs with the filters "Text Files (*.txt)" and
-// "All Files (*)", message boxes with the caption "Linesift".
+// Real dialogs: file dialogs offering log and text files first, then text
+// files, then all files, starting in the folder last used by either;
+// message boxes with the caption "Linesift".
 class QtFrameDialogs : public FrameDialogs {
   public:
     QString AskOpenPath(QWidget* owner) override;
@@ -32,6 +33,12 @@ class QtFrameDialogs : public FrameDialogs {
     QMessageBox::StandardButton ShowMessage(QWidget* owner, const QString& text,
                                             QMessageBox::StandardButtons buttons,
                                             QMessageBox::Icon icon) override;
+
+  private:
+    // Keeps the folder of a chosen path; returns the path.
+    QString Remember(const QString& chosen);
+
+    QString folder_;
 };
 
 }  // namespace linesift

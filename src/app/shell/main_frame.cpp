@@ -70,6 +70,10 @@ MainFrame::MainFrame(std::unique_ptr<FrameDialogs> dialogs, QWidget* parent)
     connect(list, &LineListView::statusMessage, status_, &StatusPanes::ShowTimed);
     connect(list, &LineListView::busy, this, &MainFrame::ShowBusy);
     connect(search_box_, &SearchBox::searchEvent, pane_, &QueryListPane::OnSearchBoxEvent);
+    connect(pane_, &QueryListPane::filterStatus, status_, [this](const QString& text) {
+        status_->SetMessage(text.isEmpty() ? QStringLiteral("Ready") : text);
+    });
+    connect(pane_, &QueryListPane::queryChecked, this, &MainFrame::ShowQueryError);
     connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
             &MainFrame::UpdateCommandUi);
     connect(qApp, &QGuiApplication::applicationStateChanged, this,
@@ -86,7 +90,12 @@ MainFrame::~MainFrame() {
     // The children outlive this body: nothing they do while they are torn
     // down may reach the frame any more.
     qApp->removeEventFilter(this);
+    // The filter's worker reads the document, which goes before the children.
+    pane_->StopFilter();
+    CancelLoad();
+    ReapLoadThreads(true);
     disconnect(search_box_, nullptr, pane_, nullptr);
+    disconnect(pane_, nullptr, this, nullptr);
     QObject::disconnect(QAbstractEventDispatcher::instance(), nullptr, this, nullptr);
     QObject::disconnect(qApp, nullptr, this, nullptr);
     disconnect(&pane_->List(), nullptr, this, nullptr);
@@ -249,6 +258,11 @@ void MainFrame::SetQueryMode(int mode) {
     ReapplyQuery();
 }
 
+void MainFrame::SetFilterMode(int mode) {
+    AppSettings::Instance().filter_mode = mode;
+    ReapplyQuery();
+}
+
 void MainFrame::ReapplyQuery() {
     std::u16string text = search_box_->Text();
     if (!document_.IsEmpty() && !text.empty()) {
@@ -270,6 +284,9 @@ CommandState MainFrame::CurrentCommandState(bool inListMenu) {
 }
 
 void MainFrame::UpdateCommandUi() {
+    if (IsWriting()) {
+        return;  // the document is being written on another thread
+    }
     const CommandState state = CurrentCommandState(false);
     for (const Command& command : Commands()) {
         QAction* action = actions_[command.id];
@@ -421,7 +438,18 @@ void MainFrame::RecordPlacement() {
     s.maximized = isMaximized();
 }
 
+void MainFrame::CloseWithoutQuestions() {
+    force_close_ = true;
+    close();
+}
+
 void MainFrame::closeEvent(QCloseEvent* event) {
+    if (CancelLoad() || IsWriting()) {
+        // The window closes once the load or write has returned.
+        close_after_work_ = true;
+        event->ignore();
+        return;
+    }
     if (!force_close_ && !PromptSaveChanges()) {
         event->ignore();
         return;
@@ -461,6 +489,12 @@ bool MainFrame::eventFilter(QObject* watched, QEvent* event) {
         Drop(static_cast<QDropEvent*>(event));
         return true;
     }
+    if (event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
+        (watched == &search_box_->Edit() || watched == &pane_->List()) &&
+        (CancelLoad() || pane_->CancelFilter())) {
+        return true;
+    }
     if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Tab &&
         static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {
         QWidget* focus = QApplication::focusWidget();
@@ -488,6 +522,17 @@ void MainFrame::changeEvent(QEvent* event) {
                 search_box_->Activate(false);
             }
         }
+    }
+}
+
+void MainFrame::ShowQueryError(const QString& error) {
+    const bool wasInvalid = !query_error_.isEmpty();
+    query_error_ = error;
+    search_box_->SetInvalid(!error.isEmpty());
+    if (!error.isEmpty()) {
+        status_->SetMessage(error);
+    } else if (wasInvalid) {
+        status_->SetMessage(QStringLiteral("Ready"));
     }
 }
 

@@ -4,10 +4,16 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QToolBar>
+#include <atomic>
+#include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <span>
 #include <string>
+#include <thread>
+#include <utility>
+#include <vector>
 
 #include "document/text_document.h"
 #include "shell/command_table.h"
@@ -47,9 +53,19 @@ class MainFrame : public QMainWindow {
     static std::span<const Command> Commands();
 
     // The document commands.
+    // Loads on a thread of its own while the window answers; false when the
+    // file could not be read or the load was cancelled (CancelLoad).
     bool OpenFile(const std::u16string& path, bool addToRecent);
+    // Gives up the running load, if any: its OpenFile returns false. The
+    // document stays empty.
+    bool CancelLoad();
+    bool IsLoading() const { return cancel_load_ != nullptr; }
+    // A save or an export runs (the window answers meanwhile).
+    bool IsWriting() const { return write_done_ != nullptr; }
     bool ReloadDocument();
     bool PromptSaveChanges();
+    // Closes the window without asking to save changes (the session ends).
+    void CloseWithoutQuestions();
     void AddRecentFile(const std::u16string& path);
     void CheckOutsideChange();
 
@@ -69,6 +85,19 @@ class MainFrame : public QMainWindow {
 
   private:
     enum class SaveResult { Saved, Failed, Cancelled };
+    enum class LoadOutcome { Loaded, Failed, Cancelled };
+    struct LoadJob;
+
+    // Loads path into loaded on a load thread, running the event loop meanwhile.
+    LoadOutcome LoadInBackground(const std::u16string& path, TextDocument& loaded);
+    // Runs write on a thread of its own while the window answers, with text
+    // in the status bar; its result, or false when a write already runs. The
+    // document must not change meanwhile: ClearDocument waits for it.
+    bool WriteWhileAnswering(const QString& text, const std::function<bool()>& write);
+    // Returns once no write runs.
+    void WaitForWrite();
+    // Joins the load threads that ended; with wait, all of them.
+    void ReapLoadThreads(bool wait = false);
 
     void BuildActions();
     void BuildMenus();
@@ -97,12 +126,15 @@ class MainFrame : public QMainWindow {
     void UpdateTitle();
     void ReapplyQuery();
     void SetQueryMode(int mode);
+    void SetFilterMode(int mode);
     void ShowOptions();
     void ShowAbout();
     void OpenHelp();
     void RestorePlacement();
     void RecordPlacement();
     void ShowError(const QString& text);
+    // error: why the query does not compile; empty once it does.
+    void ShowQueryError(const QString& error);
     void DragEnter(QDragEnterEvent* event);
     void Drop(QDropEvent* event);
 
@@ -116,10 +148,18 @@ class MainFrame : public QMainWindow {
     QMenu* recent_menu_ = nullptr;
     std::map<int, QAction*> actions_;
     QString status_before_busy_;
+    QString query_error_;  // the status shows it while the query does not compile
     std::u16string pending_open_path_;
     bool placement_restored_ = false;
     bool shown_ = false;
     bool force_close_ = false;
+    // The running load's cancel flag (on its OpenFile's stack); null when none runs.
+    bool* cancel_load_ = nullptr;
+    bool close_after_work_ = false;            // or after the write
+    std::atomic<bool>* write_done_ = nullptr;  // the running write's flag, on its stack
+    std::mutex write_mutex_;                   // held by the thread of a write
+    std::vector<std::pair<std::thread, std::shared_ptr<LoadJob>>> load_threads_;
+    bool asking_reload_ = false;  // the reload question is up
 };
 
 }  // namespace linesift

@@ -2,31 +2,128 @@
 
 #include <QPainter>
 
+#include "filter/regex_pattern.h"
+#include "qt_text.h"
 #include "settings/app_settings.h"
+#include "shell/filter_worker.h"
 
 namespace linesift {
 
+namespace {
+
+// Below this many lines a pass takes a few milliseconds: it runs at once.
+constexpr size_t kBackgroundFilterLines = 50000;
+// Passes that take longer than this show their progress.
+constexpr qint64 kShowProgressMs = 200;
+
+}  // namespace
+
 QueryListPane::QueryListPane(TextDocument& document, QWidget* parent)
-    : QWidget(parent), document_(document), list_(new LineListView(document, this)) {
+    : QWidget(parent),
+      document_(document),
+      list_(new LineListView(document, this)),
+      worker_(new FilterWorker(this)),
+      background_lines_(kBackgroundFilterLines) {
     setObjectName(QStringLiteral("QueryListPane"));
+    connect(worker_, &FilterWorker::chunkReady, this,
+            [this](size_t begin, size_t end, size_t total, const std::vector<uint64_t>& words) {
+                list_->ApplyFilterChunk(begin, end, words);
+                OnChunk(begin, end, total);
+            });
+    connect(worker_, &FilterWorker::finished, this, &QueryListPane::OnFinished);
 }
 
 void QueryListPane::ApplyQuery(const std::u16string& text) {
+    const AppSettings& settings = AppSettings::Instance();
+    QString error;
+    if (!text.empty() && static_cast<QueryMode>(settings.query_mode) == QueryMode::Regex) {
+        RegexPattern pattern;
+        if (!pattern.Compile(text, RegexSyntax::Perl)) {
+            error = ToQString(pattern.ErrorText());
+        }
+    }
+    emit queryChecked(error);
     if (document_.IsEmpty()) {
         return;
     }
-    const AppSettings& settings = AppSettings::Instance();
-    list_->SetFilter(FilterRequest{.text = text,
-                                   .match_case = settings.match_case,
-                                   .whole_word = settings.match_whole_word_only,
-                                   .query_mode = static_cast<QueryMode>(settings.query_mode),
-                                   .filter_mode = static_cast<FilterMode>(settings.filter_mode)});
+    FilterRequest request{.text = text,
+                          .match_case = settings.match_case,
+                          .whole_word = settings.match_whole_word_only,
+                          .query_mode = static_cast<QueryMode>(settings.query_mode),
+                          .filter_mode = static_cast<FilterMode>(settings.filter_mode)};
+    const bool background = !text.empty() && (document_.LineCount() >= background_lines_ ||
+                                              request.query_mode == QueryMode::Regex);
+    if (!text.empty() && !ValidateFilterRequest(request)) {
+        return;
+    }
+    ShowFilterStatus(QString());
+    if (!background) {
+        worker_->Cancel();
+        list_->SetFilter(request);
+        return;
+    }
+    list_->BeginFilter(request);
+    worker_->Start(request, document_);
+    pass_clock_.start();
+}
+
+void QueryListPane::ShowFilterStatus(const QString& text) {
+    if (!text.isEmpty() || status_shown_) {
+        status_shown_ = !text.isEmpty();
+        emit filterStatus(text);
+    }
 }
 
 void QueryListPane::OnSearchBoxEvent(const SearchBoxEvent& event) {
     if (AppliesQuery(event.code, AppSettings::Instance().search_as_you_type)) {
         ApplyQuery(event.text);
     }
+}
+
+bool QueryListPane::IsFiltering() const {
+    return worker_->IsRunning();
+}
+
+bool QueryListPane::CancelFilter() {
+    if (!worker_->IsRunning()) {
+        return false;
+    }
+    worker_->Cancel();
+    list_->CancelFilter();
+    ShowFilterStatus(QStringLiteral("Filtering cancelled: the list shows %1 of %2 lines")
+                         .arg(std::max<int64_t>(list_->PartialFilterLines(), 0))
+                         .arg(document_.LineCount()));
+    return true;
+}
+
+void QueryListPane::StopFilter() {
+    worker_->Stop();
+}
+
+void QueryListPane::SetBackgroundFilterLinesForTesting(size_t lines) {
+    background_lines_ = lines == 0 ? kBackgroundFilterLines : lines;
+}
+
+void QueryListPane::OnChunk(size_t, size_t end, size_t total) {
+    if (total > 0 && pass_clock_.elapsed() >= kShowProgressMs) {
+        ShowFilterStatus(QStringLiteral("Filtering... %1%").arg(end * 100 / total));
+    }
+}
+
+void QueryListPane::OnFinished(FilterStatus status, const FilterResult& result) {
+    if (status == FilterStatus::Done) {
+        list_->FinishFilter(result);
+        ShowFilterStatus(QString());
+        return;
+    }
+    list_->CancelFilter();
+    if (status == FilterStatus::FileChanged) {
+        ShowFilterStatus(QStringLiteral("The file changed on disk: reload it to filter it"));
+        return;
+    }
+    ShowFilterStatus(QStringLiteral("Not enough memory to filter: the list shows %1 of %2 lines")
+                         .arg(std::max<int64_t>(list_->PartialFilterLines(), 0))
+                         .arg(document_.LineCount()));
 }
 
 void QueryListPane::resizeEvent(QResizeEvent*) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QWidget>
 #include <string>
 
@@ -12,6 +13,8 @@ namespace linesift {
 // The area under the main bar: it holds the line list (all but the bottom
 // pixel row) and applies queries to it from the search box's events and
 // the query options in AppSettings.
+class FilterWorker;
+
 class QueryListPane : public QWidget {
     Q_OBJECT
   public:
@@ -27,13 +30,44 @@ class QueryListPane : public QWidget {
     // apply the text; with it off, clearing and committing do.
     void OnSearchBoxEvent(const SearchBoxEvent& event);
 
+    // A pass runs on the worker thread, its rows arriving in the list.
+    bool IsFiltering() const;
+    // Stops the running pass; the rows it found so far stay, marked partial
+    // in the status bar. False when none ran.
+    bool CancelFilter();
+    // Stops the running pass and waits until it no longer reads the
+    // document: call before the document changes.
+    void StopFilter();
+    // Documents of at least this many lines, and every regular expression,
+    // are filtered on the worker thread; smaller ones at once. 0 restores the
+    // default. For tests.
+    void SetBackgroundFilterLinesForTesting(size_t lines);
+
+  signals:
+    // The status of a pass for the status bar: its progress, or how it ended;
+    // empty once the list shows a complete result.
+    void filterStatus(const QString& text);
+  signals:
+    // Each applied query: the engine's message when it does not compile (an
+    // invalid regular expression), empty when it does.
+    void queryChecked(const QString& error);
+
   protected:
     void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
   private:
+    void OnChunk(size_t begin, size_t end, size_t total);
+    void OnFinished(FilterStatus status, const FilterResult& result);
+    // Emits filterStatus when text is not empty or a status is shown.
+    void ShowFilterStatus(const QString& text);
+
     TextDocument& document_;
     LineListView* list_;
+    FilterWorker* worker_;
+    QElapsedTimer pass_clock_;
+    size_t background_lines_;
+    bool status_shown_ = false;
 };
 
 }  // namespace linesift

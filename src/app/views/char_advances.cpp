@@ -6,10 +6,19 @@
 
 namespace linesift {
 
-CharAdvances::CharAdvances(const QFont& font)
-    : metrics_(font),
-      tab_width_(std::max(1.0, 8 * metrics_.averageCharWidth())),
-      max_advance_(std::max(metrics_.maxWidth(), metrics_.averageCharWidth())),
+double QtFontModel::Advance(char16_t unit) const {
+    if (unit >= 0xD800 && unit <= 0xDBFF) {
+        // A typical character of the plane; the exact pair is not known here.
+        const char16_t pair[2] = {unit, 0xDC00};
+        return metrics_.horizontalAdvance(QString(reinterpret_cast<const QChar*>(pair), 2));
+    }
+    return metrics_.horizontalAdvance(QChar(unit));
+}
+
+CharAdvances::CharAdvances(std::unique_ptr<FontModel> model)
+    : model_(std::move(model)),
+      tab_width_(std::max(1.0, 8 * model_->AverageCharWidth())),
+      max_advance_(std::max(model_->MaxCharWidth(), model_->AverageCharWidth())),
       table_(new float[65536]) {
     std::fill(table_.get(), table_.get() + 65536, -1.0f);
     for (char16_t c = 0; c < 0x80; ++c) {
@@ -21,15 +30,10 @@ double CharAdvances::Measure(char16_t unit) const {
     if (unit >= 0xDC00 && unit <= 0xDFFF) {
         return 0;  // a trail surrogate: its pair was measured with the lead
     }
-    if (unit >= 0xD800 && unit <= 0xDBFF) {
-        // A typical character of the plane; the exact pair is not known here.
-        const char16_t pair[2] = {unit, 0xDC00};
-        return metrics_.horizontalAdvance(QString(reinterpret_cast<const QChar*>(pair), 2));
-    }
     if (unit == u'\t') {
         return 0;
     }
-    return metrics_.horizontalAdvance(QChar(unit));
+    return model_->Advance(unit);
 }
 
 double CharAdvances::Sum(const char16_t* units, size_t n) {
@@ -73,7 +77,7 @@ double CharAdvances::Advance(std::u16string_view text, double x) {
 }
 
 CharAdvances& ListFontAdvances() {
-    static CharAdvances advances(ListFont());
+    static CharAdvances advances(std::make_unique<QtFontModel>(ListFont()));
     return advances;
 }
 

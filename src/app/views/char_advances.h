@@ -1,9 +1,10 @@
 #pragma once
 
-#include <QFont>
-#include <QFontMetricsF>
+#include <cstdint>
 #include <memory>
 #include <string_view>
+
+#include "views/font_model.h"
 
 namespace linesift {
 
@@ -12,7 +13,7 @@ namespace linesift {
 // look-up per character. A surrogate pair's width belongs to its lead unit.
 class CharAdvances {
   public:
-    explicit CharAdvances(const QFont& font);
+    explicit CharAdvances(std::unique_ptr<FontModel> model);
 
     double Of(char16_t unit) {
         float& w = table_[unit];
@@ -36,12 +37,14 @@ class CharAdvances {
     // The widest single character there is in the font: lines whose length
     // times this fits need no measuring.
     double MaxAdvance() const { return max_advance_; }
-    const QFontMetricsF& Metrics() const { return metrics_; }
+    double AverageCharWidth() const { return model_->AverageCharWidth(); }
+    double Ascent() const { return model_->Ascent(); }
+    double Height() const { return model_->Height(); }
 
   private:
     double Measure(char16_t unit) const;
 
-    QFontMetricsF metrics_;
+    std::unique_ptr<FontModel> model_;
     double tab_width_;
     double max_advance_;
     std::unique_ptr<float[]> table_;

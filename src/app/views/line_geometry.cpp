@@ -31,8 +31,7 @@ double LineGeometryCache::Width(uint32_t line, std::u16string_view text, CharAdv
     }
     Measured& m = Entry(line);
     MeasureTo(m, text, 0, advances);
-    return m.end_x +
-           static_cast<double>(text.size() - m.end) * advances.Metrics().averageCharWidth();
+    return m.end_x + static_cast<double>(text.size() - m.end) * advances.AverageCharWidth();
 }
 
 std::pair<size_t, double> LineGeometryCache::Seek(uint32_t line, std::u16string_view text, double x,

@@ -9,8 +9,9 @@
 #include "document/clipboard_text.h"
 #include "qt_text.h"
 #include "views/char_advances.h"
-#include "views/line_list_painter.h"
 #include "views/line_viewer.h"
+#include "views/list_font.h"
+#include "views/row_painter.h"
 #include "views/word_wrap.h"
 
 namespace linesift {
@@ -45,6 +46,7 @@ LineListView::~LineListView() = default;
 
 void LineListView::DropRows() {
     HideLineViewers();
+    partial_ = false;
     rows_.clear();
     rows_.shrink_to_fit();
     shown_.clear();
@@ -106,6 +108,8 @@ void LineListView::Clear(bool redraw) {
 }
 
 void LineListView::SetFilter(const FilterRequest& request) {
+    pending_filter_.reset();
+    partial_ = false;
     filter_ = request;
     highlight_query_.reset();
     highlights_.clear();
@@ -113,14 +117,23 @@ void LineListView::SetFilter(const FilterRequest& request) {
     if (!request.text.empty() && (!ValidateFilterRequest(request) || rows_.empty())) {
         return;
     }
+    FilterResult result;
     if (!request.text.empty()) {
-        FilterResult result;
         FilterStatus status = RunFilterPass(request, document_, result);
-        if (status != FilterStatus::Done || result.matched.size() != document_.LineCount()) {
+        if (status != FilterStatus::Done) {
             if (status == FilterStatus::FileChanged) {
                 emit statusMessage(
                     QStringLiteral("The file changed on disk: reload it to filter it"), 5000);
             }
+            return;
+        }
+    }
+    ApplyFilterResult(std::move(result));
+}
+
+void LineListView::ApplyFilterResult(FilterResult result) {
+    if (!filter_.text.empty()) {
+        if (result.matched.size() != document_.LineCount()) {
             return;
         }
         for (TextRow& row : rows_) {
@@ -134,15 +147,95 @@ void LineListView::SetFilter(const FilterRequest& request) {
         }
         lines_.Apply(std::move(result));
     }
-    shown_.clear();
-    filtered_ = false;
-    if (!request.text.empty()) {
+    ResetShownRows();
+    if (!filter_.text.empty()) {
         BuildShownRows(true);
     }
     CountShownLines();
+    UpdateScrollRanges(true);
+    viewport()->update();
+}
+
+void LineListView::ResetShownRows() {
+    shown_.clear();
+    filtered_ = false;
+    shown_lines_ = 0;
     SelectionChanged();
     content_width_ = 1;
-    UpdateScrollRanges(true);
+}
+
+void LineListView::BeginFilter(const FilterRequest& request) {
+    pending_filter_ = request;
+    partial_ = false;
+}
+
+void LineListView::StartPartialRows() {
+    filter_ = *pending_filter_;
+    pending_filter_.reset();
+    highlight_query_.reset();
+    highlights_.clear();
+    highlights_size_ = 0;
+    partial_ = true;
+    partial_line_ = 0;
+    partial_row_ = 0;
+    ResetShownRows();
+    filtered_ = filter_.filter_mode != FilterMode::ShowAll;
+    shown_lines_ = filtered_ ? 0 : static_cast<int64_t>(document_.LineCount());
+    // Counted as the chunks add rows, so that no chunk recounts them all.
+    selected_count_ = filtered_ ? 0 : -1;
+}
+
+void LineListView::ApplyFilterChunk(size_t begin, size_t end, const std::vector<uint64_t>& words) {
+    const bool first = pending_filter_.has_value();
+    if (first) {
+        StartPartialRows();
+    }
+    if (!partial_ || begin != partial_line_ || end > document_.LineCount()) {
+        partial_ = false;
+        return;
+    }
+    const bool wantMatched = filter_.filter_mode == FilterMode::HideUnmatched;
+    for (; partial_row_ < rows_.size() && rows_[partial_row_].line < end; ++partial_row_) {
+        TextRow& row = rows_[partial_row_];
+        const size_t bit = row.line - begin;
+        const bool matched = (words[bit >> 6] >> (bit & 63)) & 1;
+        row.matched = matched;
+        if (filtered_ && matched == wantMatched) {
+            shown_.push_back(static_cast<uint32_t>(partial_row_));
+            shown_lines_ += row.subRow == 0;
+            if (selected_count_ >= 0) {
+                selected_count_ += row.subRow == 0 && IsSelected(row);
+            }
+        }
+    }
+    partial_line_ = end;
+    UpdateScrollRanges(first);
+    viewport()->update();
+}
+
+void LineListView::CancelFilter() {
+    if (pending_filter_) {
+        StartPartialRows();
+        UpdateScrollRanges(true);
+        viewport()->update();
+    }
+}
+
+void LineListView::FinishFilter(const FilterResult& result) {
+    if (pending_filter_) {
+        StartPartialRows();
+        partial_ = false;
+    }
+    const bool complete = partial_ && partial_line_ == document_.LineCount() &&
+                          partial_row_ == rows_.size() && !result.gave_up;
+    partial_ = false;
+    if (!complete) {
+        ApplyFilterResult(result);
+        return;
+    }
+    lines_.Apply(result);
+    CountShownLines();
+    UpdateScrollRanges(false);
     viewport()->update();
 }
 
@@ -359,18 +452,23 @@ void LineListView::keyPressEvent(QKeyEvent* event) {
 
 void LineListView::wheelEvent(QWheelEvent* event) {
     HideLineViewers();
-    int delta = event->angleDelta().y() != 0 ? event->angleDelta().y() : event->angleDelta().x();
+    // A sideways wheel or swipe, or Shift with the wheel, scrolls sideways.
+    const QPoint angle = event->angleDelta();
+    const bool shift = (event->modifiers() & Qt::ShiftModifier) != 0;
+    const bool sideways = shift || std::abs(angle.x()) > std::abs(angle.y());
+    const int delta = sideways ? (angle.x() != 0 ? angle.x() : angle.y()) : angle.y();
     if (delta == 0) {
         event->ignore();
         return;
     }
-    wheel_accumulator_ += delta;
-    int steps = (std::abs(wheel_accumulator_) + 119) / 120;
-    int direction = wheel_accumulator_ > 0 ? -1 : 1;
-    wheel_accumulator_ %= 120;
-    bool taller = ShownRowCount() * kRowHeight > viewport()->height();
-    if (taller) {
-        ScrollRows(direction * steps);
+    int& accumulator = sideways ? wheel_sideways_accumulator_ : wheel_accumulator_;
+    accumulator += delta;
+    const int steps = std::abs(accumulator) / 120;
+    const int direction = accumulator > 0 ? -1 : 1;
+    accumulator %= 120;
+    const bool taller = ShownRowCount() * kRowHeight > viewport()->height();
+    if (!sideways && taller) {
+        ScrollRows(direction * steps * QApplication::wheelScrollLines());
     } else {
         horizontalScrollBar()->setValue(horizontalScrollBar()->value() +
                                         direction * steps * kHorizontalStep);
@@ -422,8 +520,68 @@ int32_t LineListView::MeasureRowWidth(TextRow& row) {
 }
 
 void LineListView::paintEvent(QPaintEvent* event) {
-    LineListPainter painter(*this);
-    painter.Paint(event->rect());
+    QPainter painter(viewport());
+    painter.fillRect(event->rect(), kListBackground);
+    painter.setFont(ListFont());
+    const QPoint scroll(horizontalScrollBar()->value(), verticalScrollBar()->value());
+    const int docWidth =
+        word_wrap_ ? viewport()->width() : std::max(content_width_, viewport()->width());
+    painter.translate(-scroll);
+    const QRect view = event->rect().translated(scroll);
+    std::vector<HighlightRun> runs;
+    for (int64_t i = view.top() / kRowHeight;
+         i < ShownRowCount() && i * kRowHeight <= view.bottom(); ++i) {
+        const QRect rowRect(0, static_cast<int>(i * kRowHeight), docWidth, kRowHeight);
+        if (rowRect.intersects(view)) {
+            PaintRow(painter, RowPaintInputOf(i, rowRect, runs));
+        }
+    }
+    if (dragging_ && press_point_ != current_point_) {
+        PaintMarquee(painter, QRect(press_point_, current_point_).normalized().translated(scroll));
+    }
+}
+
+RowPaintInput LineListView::RowPaintInputOf(int64_t shownIndex, const QRect& rowRect,
+                                            std::vector<HighlightRun>& runs) {
+    const TextRow& row = ShownRowRef(shownIndex);
+    int64_t start = 0;
+    int64_t end = 0;
+    const std::u16string_view text = RowDisplayText(row, start, end);
+    const int scrollX = horizontalScrollBar()->value();
+    CharAdvances& advances = ListFontAdvances();
+    RowPaintInput input{
+        .text = text,
+        .rect = rowRect,
+        .visible_left = static_cast<double>(scrollX),
+        .visible_width = static_cast<double>(viewport()->width()),
+        .selected = IsSelected(row),
+        .caret_frame = hasFocus() && caret_line_ == static_cast<int64_t>(row.line),
+        .sub_row = word_wrap_ ? static_cast<int>(row.subRow) : 0,
+        .row_count = word_wrap_ ? static_cast<int>(row.rowCount) : 1,
+        .advances = &advances,
+    };
+    if (!word_wrap_ && !text.empty()) {
+        auto [offset, x] =
+            geometry_.Seek(row.line, text, scrollX - (rowRect.left() + kRowTextInset), advances);
+        input.anchor = {offset, x};
+    }
+    runs.clear();
+    const std::vector<HighlightRange>* ranges = text.empty() ? nullptr : HighlightsFor(row);
+    if (ranges != nullptr) {
+        std::vector<HighlightRange> lit;
+        for (const HighlightRange& r : *ranges) {
+            if (std::max(r.start, start) < std::min(r.end, end)) {
+                lit.push_back({std::max(r.start, start) - start, std::min(r.end, end) - start});
+            }
+        }
+        MergeHighlightRanges(lit);
+        const QColor color = QColor::fromRgb(highlight_color_);
+        for (const HighlightRange& r : lit) {
+            runs.push_back({r.start, r.end, color});
+        }
+    }
+    input.runs = runs;
+    return input;
 }
 
 QPoint LineListView::ToDocument(QPoint viewportPoint) const {

@@ -4,6 +4,7 @@
 #include <QPoint>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -18,6 +19,8 @@
 namespace linesift {
 
 class CharAdvances;
+struct HighlightRun;
+struct RowPaintInput;
 }  // namespace linesift
 namespace linesift {
 class LineViewer;
@@ -55,6 +58,22 @@ class LineListView : public QAbstractScrollArea {
     // Applies a query: stores it and, when it is valid (or empty), shows the
     // rows its filter mode asks for. An invalid query changes nothing shown.
     void SetFilter(const FilterRequest& request);
+    // A filter whose pass runs elsewhere, in steps. BeginFilter takes the
+    // request (valid, with text); the rows shown stay until the first chunk.
+    // Each chunk shows the rows of lines [begin, end), whose matched bits
+    // words holds from line begin on; the chunks come in document order.
+    // FinishFilter shows the pass's complete result.
+    void BeginFilter(const FilterRequest& request);
+    void ApplyFilterChunk(size_t begin, size_t end, const std::vector<uint64_t>& words);
+    void FinishFilter(const FilterResult& result);
+    // The pass begun with BeginFilter stops here: the rows of its chunks stay
+    // (PartialFilterLines says how far they reach), and none when no chunk came.
+    void CancelFilter();
+    // The lines whose verdict the rows shown reflect, while a pass begun with
+    // BeginFilter is shown only in part; -1 otherwise.
+    int64_t PartialFilterLines() const {
+        return partial_ ? static_cast<int64_t>(partial_line_) : -1;
+    }
     // Word wrap on or off; rebuilds when asked (the caller applies the query again).
     void SetWordWrap(bool on, bool rebuild, bool redraw);
     // The background of highlighted matches, as 0xRRGGBB.
@@ -118,8 +137,6 @@ class LineListView : public QAbstractScrollArea {
     void scrollContentsBy(int dx, int dy) override;
 
   private:
-    friend class LineListPainter;
-
     const TextRow& ShownRowRef(int64_t i) const {
         return filtered_ ? rows_[shown_[static_cast<size_t>(i)]] : rows_[static_cast<size_t>(i)];
     }
@@ -133,6 +150,11 @@ class LineListView : public QAbstractScrollArea {
     void DropRows();
     void BuildRows();
     void BuildShownRows(bool applyModes);
+    void ApplyFilterResult(FilterResult result);
+    // Shows the rows from scratch after a new filter: scroll at the top.
+    void ResetShownRows();
+    // Takes the pending request and shows none of its rows yet.
+    void StartPartialRows();
     void CountShownLines();
     void UpdateScrollRanges(bool resetPosition);
     int VerticalPage() const;
@@ -155,9 +177,18 @@ class LineListView : public QAbstractScrollArea {
     // The highlight ranges of a row's line under the current filter, or null
     // when it has none; cached per line until the filter or rows change.
     const std::vector<HighlightRange>* HighlightsFor(const TextRow& row);
+    // What a shown row is painted from; runs receives its highlight runs.
+    RowPaintInput RowPaintInputOf(int64_t shownIndex, const QRect& rowRect,
+                                  std::vector<HighlightRun>& runs);
 
     TextDocument& document_;
     FilterRequest filter_;
+    // A pass begun with BeginFilter: its request until its first chunk, and
+    // how far its chunks have come (in lines and in rows_).
+    std::optional<FilterRequest> pending_filter_;
+    bool partial_ = false;
+    size_t partial_line_ = 0;
+    size_t partial_row_ = 0;
     std::vector<TextRow> rows_;    // every row, in document order
     std::vector<uint32_t> shown_;  // indices into rows_ while filtered_
     bool filtered_ = false;
@@ -178,6 +209,7 @@ class LineListView : public QAbstractScrollArea {
     bool reformat_pending_ = false;
     bool had_focus_ = false;
     int wheel_accumulator_ = 0;
+    int wheel_sideways_accumulator_ = 0;
     int content_width_ = 1;
     uint32_t highlight_color_ = 0xFEE300;
     QSize last_size_;

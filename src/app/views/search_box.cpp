@@ -6,9 +6,6 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QTextLayout>
-#include <QValidator>
-#include <algorithm>
 
 #include "qt_text.h"
 #include "settings/app_settings.h"
@@ -21,52 +18,6 @@
 
 namespace linesift {
 
-namespace {
-
-// Refuses a longer text that no longer fits the edit, so typing stops when
-// the field is full instead of scrolling it. A text that overflows already
-// (a long suggestion put in) may still grow.
-class FitValidator : public QValidator {
-  public:
-    explicit FitValidator(QLineEdit& edit) : QValidator(&edit), edit_(edit) {
-        connect(&edit, &QLineEdit::textChanged, this,
-                [this](const QString& text) { prior_ = text; });
-    }
-
-    State validate(QString& input, int& /*pos*/) const override {
-        if (input.size() <= prior_.size() || Fits(input) || !Fits(prior_)) {
-            return Acceptable;
-        }
-        return Invalid;
-    }
-
-  private:
-    // The edit scrolls once the natural width of its text layout, its
-    // bearings and the caret need more than its contents less the text
-    // margins and its own 2-pixel margins; this measures the same way.
-    bool Fits(const QString& text) const {
-        QTextLayout layout(text, edit_.font());
-        QTextOption option = layout.textOption();
-        option.setFlags(QTextOption::IncludeTrailingSpaces);
-        layout.setTextOption(option);
-        layout.beginLayout();
-        const QTextLine line = layout.createLine();
-        layout.endLayout();
-        const QFontMetrics metrics(edit_.font());
-        const int bearings =
-            std::max(0, -metrics.minLeftBearing()) + std::max(0, -metrics.minRightBearing());
-        const QMargins margins = edit_.textMargins();
-        const int room = edit_.contentsRect().width() - margins.left() - margins.right() -
-                         2 * SearchBoxLayout::kTextInset;
-        return qRound(line.naturalTextWidth()) + 1 + bearings <= room;
-    }
-
-    QLineEdit& edit_;
-    QString prior_;
-};
-
-}  // namespace
-
 // The single-line edit inside the box, shown only while it has the focus.
 class SearchEdit : public QLineEdit {
   public:
@@ -77,7 +28,6 @@ class SearchEdit : public QLineEdit {
         setTextMargins(0, 0, 1, 0);
         setAlignment(Qt::AlignLeft | Qt::AlignTop);
         setMaxLength(SearchBox::kTextLimit);
-        setValidator(new FitValidator(*this));
         QPalette colors = palette();
         colors.setColor(QPalette::Base, kBoxEditingColor);
         colors.setColor(QPalette::Text, Qt::black);
@@ -88,6 +38,13 @@ class SearchEdit : public QLineEdit {
   protected:
     bool event(QEvent* event) override {
         if (event->type() == QEvent::ShortcutOverride) {
+            // Without selected text here, Ctrl+C copies the selected lines.
+            const auto* key = static_cast<const QKeyEvent*>(event);
+            if (key->key() == Qt::Key_C && key->modifiers() == Qt::ControlModifier &&
+                !hasSelectedText()) {
+                event->ignore();
+                return false;
+            }
             return KeepOnlyEditShortcuts(event);
         }
         return QLineEdit::event(event);
@@ -105,8 +62,12 @@ class SearchEdit : public QLineEdit {
     }
     void focusOutEvent(QFocusEvent* event) override {
         QLineEdit::focusOutEvent(event);
-        if (event->reason() != Qt::PopupFocusReason) {  // not for the edit's own menu
-            box_.OnEditFocusLost();
+        // A menu, a dialog or another window takes the focus only for a
+        // while: the edit stays, so the focus can come back to it.
+        const Qt::FocusReason reason = event->reason();
+        if (reason != Qt::PopupFocusReason) {  // not for the edit's own menu
+            box_.OnEditFocusLost(reason != Qt::MenuBarFocusReason &&
+                                 reason != Qt::ActiveWindowFocusReason);
         }
     }
 
@@ -155,6 +116,17 @@ void SearchBox::Activate(bool requestSuggestions) {
     }
 }
 
+void SearchBox::SetInvalid(bool invalid) {
+    if (invalid_ == invalid) {
+        return;
+    }
+    invalid_ = invalid;
+    QPalette colors = edit_->palette();
+    colors.setColor(QPalette::Base, invalid ? kBoxInvalidColor : kBoxEditingColor);
+    edit_->setPalette(colors);
+    update();
+}
+
 std::u16string SearchBox::Text() const {
     return ToU16(edit_->text());
 }
@@ -177,9 +149,11 @@ QSize SearchBox::minimumSizeHint() const {
 
 void SearchBox::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
-    PaintSearchBox(
-        painter, rect(),
-        SearchBoxLook{.editing = IsEditing(), .hovered = hovered_, .text = edit_->text()});
+    PaintSearchBox(painter, rect(),
+                   SearchBoxLook{.editing = IsEditing(),
+                                 .hovered = hovered_,
+                                 .invalid = invalid_,
+                                 .text = edit_->text()});
 }
 
 void SearchBox::resizeEvent(QResizeEvent* /*event*/) {
@@ -256,9 +230,11 @@ void SearchBox::OnEditFocusIn() {
     clear_flag_ = false;
 }
 
-void SearchBox::OnEditFocusLost() {
+void SearchBox::OnEditFocusLost(bool hideEdit) {
     popup_->HidePopup();
-    edit_->hide();
+    if (hideEdit) {
+        edit_->hide();
+    }
     UpdateButtonImage();
     update();
     if (!edit_->text().isEmpty()) {

@@ -17,9 +17,9 @@ class SuggestPopup;
 
 // The box the user types the query into. While idle it paints the query
 // itself; while the user types, a single-line edit is shown inside it, which
-// exists on screen only while it has the focus. Every change of the text and
-// every confirmation is emitted as a SearchBoxEvent; the suggestion popup
-// is connected first.
+// exists on screen while it has the focus or lent it to a menu, a dialog or
+// another window. Every change of the text and every confirmation is emitted
+// as a SearchBoxEvent; the suggestion popup is connected first.
 //
 // Keys in the edit: Enter commits, Escape empties the text (reported as
 // TextCleared); losing the focus commits text that is not empty. Only
@@ -39,6 +39,9 @@ class SearchBox : public QWidget {
     // With requestSuggestions, and auto_suggest on, the popup offers the
     // suggestions for the current text.
     void Activate(bool requestSuggestions);
+
+    // Marks the query as one that does not compile: the box turns light red.
+    void SetInvalid(bool invalid);
 
     // The current query text.
     std::u16string Text() const;
@@ -72,7 +75,8 @@ class SearchBox : public QWidget {
     // Calls from the edit.
     bool OnEditKey(const QKeyEvent& key);
     void OnEditFocusIn();
-    void OnEditFocusLost();
+    // hideEdit: false while a menu, a dialog or another window has the focus.
+    void OnEditFocusLost(bool hideEdit);
 
     void OnTextChanged();
     void OnClearClicked();
@@ -87,6 +91,7 @@ class SearchBox : public QWidget {
     ClearButton* clear_;
     SuggestPopup* popup_;
     bool hovered_ = false;
+    bool invalid_ = false;
     bool clear_flag_ = false;  // the change being made empties the box on purpose
 };
 

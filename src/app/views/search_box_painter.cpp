@@ -11,6 +11,9 @@ namespace linesift {
 namespace {
 
 const QColor& InteriorColor(const SearchBoxLook& look) {
+    if (look.invalid) {
+        return kBoxInvalidColor;
+    }
     if (look.editing) {
         return kBoxEditingColor;
     }

@@ -29,6 +29,7 @@ struct SearchBoxLayout {
 struct SearchBoxLook {
     bool editing = false;  // the edit is shown and paints the text itself
     bool hovered = false;  // the pointer is over the box
+    bool invalid = false;  // the query does not compile
     QString text;
 };
 

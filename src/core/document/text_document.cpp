@@ -14,6 +14,7 @@
 #include <cstring>
 #include <new>
 #include <thread>
+#include <utility>
 
 #include "document/clipboard_text.h"
 #include "document/line_scan.h"
@@ -249,6 +250,39 @@ const char* ReadStatusText(ReadStatus status) {
 
 TextDocument::TextDocument() = default;
 TextDocument::~TextDocument() = default;
+
+TextDocument::TextDocument(TextDocument&& other) noexcept {
+    *this = std::move(other);
+}
+
+TextDocument& TextDocument::operator=(TextDocument&& other) noexcept {
+    if (this == &other) {
+        return *this;
+    }
+    modified_ = std::exchange(other.modified_, false);
+    imported_ = std::exchange(other.imported_, false);
+    last_write_time_ = other.last_write_time_;
+    other.last_write_time_.SetToZero();
+    path_ = std::exchange(other.path_, {});
+    last_error_ = std::exchange(other.last_error_, {});
+    progress_ = std::exchange(other.progress_, {});
+    // The owned bytes keep their address when the vector moves, so data_
+    // stays valid; so does a mapping, which moves as a pointer.
+    data_ = std::exchange(other.data_, nullptr);
+    size_ = std::exchange(other.size_, 0);
+    text_end_ = std::exchange(other.text_end_, 0);
+    encoding_ = std::exchange(other.encoding_, Detect);
+    line_endings_ = std::exchange(other.line_endings_, true);
+    mapping_ = std::move(other.mapping_);
+    owned_ = std::move(other.owned_);
+    other.owned_.clear();
+    starts_ = std::move(other.starts_);
+    other.starts_.Clear();
+    legacy_ = std::move(other.legacy_);
+    file_changed_.store(other.file_changed_.exchange(false, std::memory_order_relaxed),
+                        std::memory_order_relaxed);
+    return *this;
+}
 
 bool TextDocument::Fail(std::string why) {
     last_error_ = std::move(why);

@@ -69,6 +69,11 @@ class TextDocument {
     ~TextDocument();
     TextDocument(const TextDocument&) = delete;
     TextDocument& operator=(const TextDocument&) = delete;
+    // A document loaded elsewhere (on another thread) takes this one's place:
+    // its index, mapping and text move along; the moved-from document is empty.
+    // No read of either may run meanwhile.
+    TextDocument(TextDocument&& other) noexcept;
+    TextDocument& operator=(TextDocument&& other) noexcept;
 
     // Replaces the document by the lines of the file at path (read-only; the
     // file is never changed). A pipe, terminal or device is refused unless

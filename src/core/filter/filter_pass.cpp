@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <bit>
+#include <chrono>
 #include <functional>
 #include <new>
 #include <numeric>
@@ -105,12 +106,13 @@ ReadStatus EvaluateRange(CompiledQuery& query, const TextDocument& document, siz
 // Splits the lines into one range per thread, each starting at a multiple of
 // 64 so that no two threads write the same word of bits. Each thread has its
 // own copy of the query.
-ReadStatus EvaluateLines(CompiledQuery& query, const TextDocument& document, LineBits& bits,
-                         GiveUpBudget& budget) {
-    const size_t n = document.LineCount();
+// Evaluates lines [begin, end); begin is a multiple of 64.
+ReadStatus EvaluateLines(CompiledQuery& query, const TextDocument& document, size_t begin,
+                         size_t end, LineBits& bits, GiveUpBudget& budget) {
+    const size_t n = end - begin;
     size_t threads = std::min<size_t>(std::thread::hardware_concurrency(), kMaxThreads);
     if (n < g_parallel_threshold.load() || threads < 2) {
-        return EvaluateRange(query, document, 0, n, bits, budget);
+        return EvaluateRange(query, document, begin, end, bits, budget);
     }
     const size_t step = ((n + threads - 1) / threads + 63) & ~size_t{63};
     std::vector<CompiledQuery> copies(threads - 1, query);
@@ -119,8 +121,8 @@ ReadStatus EvaluateLines(CompiledQuery& query, const TextDocument& document, Lin
     std::atomic<bool> changed{false};
     auto guarded = [&](CompiledQuery& own, size_t t) {
         try {
-            ReadStatus status =
-                EvaluateRange(own, document, t * step, std::min(n, (t + 1) * step), bits, budget);
+            ReadStatus status = EvaluateRange(own, document, begin + t * step,
+                                              std::min(end, begin + (t + 1) * step), bits, budget);
             failed = failed || status == ReadStatus::OutOfMemory;
             changed = changed || status == ReadStatus::FileChanged;
         } catch (...) {
@@ -139,6 +141,47 @@ ReadStatus EvaluateLines(CompiledQuery& query, const TextDocument& document, Lin
         worker.join();
     }
     return changed ? ReadStatus::FileChanged : failed ? ReadStatus::OutOfMemory : ReadStatus::Ok;
+}
+
+bool Cancelled(const FilterPassOptions& options) {
+    return options.cancel != nullptr && options.cancel->load(std::memory_order_relaxed);
+}
+
+// The lines of the chunk after one of lines that took ms: toward target_ms,
+// at most four times larger or half as large, a multiple of 64.
+size_t NextChunkLines(size_t lines, double ms, int target_ms) {
+    double factor = ms > 0 ? target_ms / ms : 4.0;
+    factor = std::clamp(factor, 0.5, 4.0);
+    size_t next = static_cast<size_t>(static_cast<double>(lines) * factor);
+    return std::max<size_t>(next, 4096) & ~size_t{63};
+}
+
+// Evaluates the lines chunk by chunk, reporting each. Done when all were
+// read (or the budget ran out), else Cancelled, FileChanged or OutOfMemory.
+FilterStatus EvaluateInChunks(CompiledQuery& query, const TextDocument& document, LineBits& bits,
+                              GiveUpBudget& budget, const FilterPassOptions& options) {
+    using Clock = std::chrono::steady_clock;
+    const size_t n = document.LineCount();
+    size_t chunk = std::max<size_t>((options.first_chunk_lines + 63) & ~size_t{63}, 64);
+    for (size_t begin = 0; begin < n && !budget.Exhausted();) {
+        if (Cancelled(options)) {
+            return FilterStatus::Cancelled;
+        }
+        const size_t end = std::min(n, begin + chunk);
+        const Clock::time_point start = Clock::now();
+        ReadStatus read = EvaluateLines(query, document, begin, end, bits, budget);
+        if (read != ReadStatus::Ok) {
+            return read == ReadStatus::FileChanged ? FilterStatus::FileChanged
+                                                   : FilterStatus::OutOfMemory;
+        }
+        const std::chrono::duration<double, std::milli> took = Clock::now() - start;
+        if (options.on_chunk && !budget.Exhausted()) {
+            options.on_chunk(FilterChunk{.begin = begin, .end = end, .total = n, .matched = bits});
+        }
+        chunk = NextChunkLines(end - begin, took.count(), options.chunk_ms);
+        begin = end;
+    }
+    return Cancelled(options) ? FilterStatus::Cancelled : FilterStatus::Done;
 }
 
 void CollectShown(FilterMode mode, FilterResult& result) {
@@ -303,7 +346,7 @@ FilterStatus RunFilterPass(const FilterRequest& request, const TextDocument& doc
                                                .whole_word = request.whole_word,
                                                .query_mode = request.query_mode});
             GiveUpBudget budget;
-            read = EvaluateLines(query, document, result.matched, budget);
+            read = EvaluateLines(query, document, 0, n, result.matched, budget);
             result.gave_up = budget.Exhausted();
             result.undecided_lines = budget.used.load();
             if (result.gave_up) {
@@ -320,6 +363,57 @@ FilterStatus RunFilterPass(const FilterRequest& request, const TextDocument& doc
     }
     result = FilterResult();
     return read == ReadStatus::FileChanged ? FilterStatus::FileChanged : FilterStatus::OutOfMemory;
+}
+
+FilterStatus RunFilterPass(const FilterRequest& request, const TextDocument& document,
+                           FilterResult& result, const FilterPassOptions& options) {
+    if (!request.text.empty() && !ValidateFilterRequest(request)) {
+        return FilterStatus::Invalid;
+    }
+    const size_t n = document.LineCount();
+    FilterStatus status = FilterStatus::Done;
+    try {
+        FilterResult pass;
+        pass.matched.Reset(n);
+        if (!request.text.empty()) {
+            CompiledQuery query(request.text, {.match_case = request.match_case,
+                                               .whole_word = request.whole_word,
+                                               .query_mode = request.query_mode});
+            GiveUpBudget budget;
+            status = EvaluateInChunks(query, document, pass.matched, budget, options);
+            if (status == FilterStatus::Cancelled) {
+                return status;
+            }
+            pass.gave_up = budget.Exhausted();
+            pass.undecided_lines = budget.used.load();
+            if (pass.gave_up) {
+                pass.matched.Reset(n);
+                pass.undecided_lines = n;
+            }
+        }
+        if (status == FilterStatus::Done) {
+            CollectShown(request.text.empty() ? FilterMode::ShowAll : request.filter_mode, pass);
+            if (Cancelled(options)) {
+                return FilterStatus::Cancelled;
+            }
+            result = std::move(pass);
+            return FilterStatus::Done;
+        }
+    } catch (const std::bad_alloc&) {
+        status = FilterStatus::OutOfMemory;
+    }
+    result = FilterResult();
+    return status;
+}
+
+void AppendShownLines(FilterMode mode, const LineBits& matched, size_t begin, size_t end,
+                      std::vector<size_t>& out) {
+    for (size_t line = begin; line < end; ++line) {
+        if (mode == FilterMode::ShowAll ||
+            matched.Test(line) == (mode == FilterMode::HideUnmatched)) {
+            out.push_back(line);
+        }
+    }
 }
 
 void SetParallelFilterThresholdForTesting(size_t lines) {

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -148,6 +150,7 @@ enum class FilterStatus {
     Invalid,      // the request failed ValidateFilterRequest; the result is untouched
     OutOfMemory,  // the result is empty
     FileChanged,  // the document's file changed under it (see TextDocument); the result is empty
+    Cancelled,    // the cancel flag was raised; the result is untouched
 };
 
 // The filter pass: evaluates the request's query once per line, in document
@@ -160,6 +163,40 @@ enum class FilterStatus {
 // it too.
 FilterStatus RunFilterPass(const FilterRequest& request, const TextDocument& document,
                            FilterResult& result);
+
+// A stretch of a running pass whose lines are decided: the bits of
+// [begin, end) in matched are the pass's verdicts, unless the pass later
+// stops because the engine gave up too often (then its result matches no line).
+struct FilterChunk {
+    size_t begin;  // a multiple of 64; the chunks follow each other in document order
+    size_t end;
+    size_t total;  // the lines of the document
+    const LineBits& matched;
+};
+
+// How a pass runs in steps: between two chunks it reads the cancel flag and
+// reports the chunk it finished.
+struct FilterPassOptions {
+    // Raised by another thread to stop the pass; null for a pass that runs to its end.
+    const std::atomic<bool>* cancel = nullptr;
+    // Called on the pass's thread after each chunk; null for none.
+    std::function<void(const FilterChunk&)> on_chunk;
+    // The lines of the first chunk, small so that the first rows come early;
+    // later chunks grow or shrink toward chunk_ms milliseconds of work each.
+    size_t first_chunk_lines = size_t{1} << 15;
+    int chunk_ms = 20;
+};
+
+// RunFilterPass in chunks that can be watched and cancelled. Joining the
+// chunks' bits gives the same result as one pass. On Cancelled, result is
+// untouched: a cancelled pass leaves nothing that looks final.
+FilterStatus RunFilterPass(const FilterRequest& request, const TextDocument& document,
+                           FilterResult& result, const FilterPassOptions& options);
+
+// Appends the lines of [begin, end) that mode shows, given the matched bits,
+// in document order.
+void AppendShownLines(FilterMode mode, const LineBits& matched, size_t begin, size_t end,
+                      std::vector<size_t>& out);
 
 // Documents of at least this many lines are filtered on several threads; 0
 // restores the default. For tests, which check that both ways agree.

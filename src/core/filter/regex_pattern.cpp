@@ -8,6 +8,7 @@
 #include <climits>
 #include <stdexcept>
 
+#include "filter/linear_matcher.h"
 #include "platform/char_class.h"
 #include "platform/code_page.h"
 
@@ -176,9 +177,37 @@ struct RegexPattern::Compiled {
     }
 };
 
+// The linear matcher is made for one expression, the first time the engine
+// gives up on a line; once it has decided such a line, Test asks it first.
 struct RegexPattern::Scratch {
     Utf32Text text;
     boost::match_results<Iterator> what;
+    std::weak_ptr<const Compiled> linear_for;
+    std::unique_ptr<LinearMatcher> linear;  // null: the expression is not one it decides
+    bool linear_made = false;
+    bool prefer_linear = false;
+
+    void KeepLinearFor(const std::shared_ptr<const Compiled>& compiled) {
+        if (linear_for.owner_before(compiled) || compiled.owner_before(linear_for)) {
+            linear_for = compiled;
+            linear.reset();
+            linear_made = false;
+            prefer_linear = false;
+        }
+    }
+
+    // Decides the text last assigned.
+    LinearMatcher::Verdict DecideLinearly(const Compiled& compiled) {
+        if (!linear_made) {
+            linear_made = true;
+            linear = LinearMatcher::Create(CodePoints(compiled.text),
+                                           compiled.syntax == RegexSyntax::PerlIcase);
+        }
+        if (linear == nullptr) {
+            return LinearMatcher::Verdict::Undecided;
+        }
+        return linear->Decide(std::span<const int32_t>(text.begin(), text.size()));
+    }
 };
 
 RegexPattern::RegexPattern() = default;
@@ -262,11 +291,27 @@ bool RegexPattern::Test(std::u16string_view text) {
     if (compiled_ == nullptr || text.empty()) {
         return false;
     }
+    using Verdict = LinearMatcher::Verdict;
     try {
         Scratch& s = Work();
         s.text.Assign(text);
-        return boost::regex_search(s.text.begin(), s.text.end(), s.what, compiled_->test,
-                                   rc::match_default);
+        s.KeepLinearFor(compiled_);
+        if (s.prefer_linear) {
+            if (Verdict v = s.DecideLinearly(*compiled_); v != Verdict::Undecided) {
+                return v == Verdict::Match;
+            }
+        }
+        try {
+            return boost::regex_search(s.text.begin(), s.text.end(), s.what, compiled_->test,
+                                       rc::match_default);
+        } catch (const std::exception&) {
+            Verdict v = s.prefer_linear ? Verdict::Undecided : s.DecideLinearly(*compiled_);
+            if (v == Verdict::Undecided) {
+                throw;
+            }
+            s.prefer_linear = true;
+            return v == Verdict::Match;
+        }
     } catch (const std::exception& e) {
         RecordError(e.what());
     }

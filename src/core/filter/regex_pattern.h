@@ -29,8 +29,8 @@ struct SubMatch {
 // last Search and its error state. Engine errors never leave it: a text that
 // does not compile leaves the pattern as it was and records why; a search the
 // engine gives up on (its complexity or memory limits) counts as not found
-// and records why. A surrogate pair is one character; a lone surrogate is a
-// character of its own.
+// and records why, unless Test can decide it otherwise (see Test). A surrogate
+// pair is one character; a lone surrogate is a character of its own.
 // A copy shares the compiled expression and has its own results and scratch
 // space, so each thread searches with its own copy.
 class RegexPattern {
@@ -59,7 +59,9 @@ class RegexPattern {
     std::u16string_view ExpressionText() const;
 
     // Whether the expression matches anywhere in text, "^" and "$" matching
-    // only at its ends. An empty text never matches.
+    // only at its ends. An empty text never matches. When the engine gives up
+    // on a text and the expression is one LinearMatcher takes, that decides
+    // it without an error; from then on this copy asks LinearMatcher first.
     bool Test(std::u16string_view text);
     // Searches [begin, end), whose first character counts as the start of
     // the text, and keeps the match for MatchPosition, MatchLength and

@@ -1,0 +1,221 @@
+// How long the window's event loop stalls while the real main window opens a
+// large file and filters it as the user types. A 5 ms repeating timer records
+// how late the loop runs it; keys are typed with real key events at 30 ms
+// intervals into the search box (search-as-you-type).
+//   QT_QPA_PLATFORM=offscreen LINESIFT_DATA_DIR=DIR window_stall_bench FILE [QUERY [RARE]]
+// Prints: the open time; the timer's lateness while typing (max, p99) and the
+// window thread's own processor time between two ticks (its longest work, the
+// part of a stall that is this program's and not the machine's load); the
+// time from the last key to the final result; the time from typing RARE (set
+// at once) to its first shown rows and to its final result.
+#include <time.h>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "shell/main_frame.h"
+#include "shell/query_list_pane.h"
+#include "views/search_box.h"
+
+using namespace linesift;
+
+namespace {
+
+class BatchDialogs : public FrameDialogs {
+  public:
+    QString AskOpenPath(QWidget*) override { return {}; }
+    QString AskSavePath(QWidget*, const QString&) override { return {}; }
+    QMessageBox::StandardButton ShowMessage(QWidget*, const QString& text,
+                                            QMessageBox::StandardButtons,
+                                            QMessageBox::Icon) override {
+        std::fprintf(stderr, "message: %s\n", text.toUtf8().constData());
+        return QMessageBox::Ok;
+    }
+};
+
+// A repeating timer that records how late the event loop runs it.
+class StallProbe {
+  public:
+    static constexpr int kIntervalMs = 5;
+
+    StallProbe() {
+        timer_.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            const qint64 now = clock_.nsecsElapsed();
+            const double cpu = ThreadCpuMs();
+            if (last_ >= 0) {
+                lateness_.push_back((now - last_) / 1e6 - kIntervalMs);
+                busy_.push_back(cpu - last_cpu_);
+            }
+            last_ = now;
+            last_cpu_ = cpu;
+        });
+    }
+    void Start() {
+        lateness_.clear();
+        busy_.clear();
+        last_ = -1;
+        clock_.start();
+        timer_.start(kIntervalMs);
+    }
+    void Stop() { timer_.stop(); }
+    void Print(const char* what) {
+        std::vector<double> sorted = lateness_;
+        std::sort(sorted.begin(), sorted.end());
+        if (sorted.empty()) {
+            std::printf("%s: no ticks\n", what);
+            return;
+        }
+        std::printf(
+            "%s: %zu ticks, lateness max %.1f ms, p99 %.1f ms; the window thread's "
+            "own work between two ticks at most %.1f ms\n",
+            what, sorted.size(), sorted.back(), sorted[sorted.size() * 99 / 100],
+            *std::max_element(busy_.begin(), busy_.end()));
+    }
+
+  private:
+    QTimer timer_;
+    QElapsedTimer clock_;
+    qint64 last_ = -1;
+    std::vector<double> lateness_;
+    // The window thread's processor time between two ticks: apart from the
+    // lateness that comes from other processes taking the processor.
+    std::vector<double> busy_;
+    double last_cpu_ = 0;
+
+    static double ThreadCpuMs() {
+        timespec t{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+        return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+    }
+};
+
+// Runs the event loop, sleeping in it, for ms milliseconds.
+void RunFor(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// Runs the event loop until done() or timeout ms; returns the ms it took, -1
+// on timeout. Looks at done every millisecond, from a timer.
+template <typename Done>
+double WaitFor(const Done& done, int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    QEventLoop loop;
+    QTimer poll;
+    poll.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done() || clock.elapsed() > timeoutMs) {
+            loop.quit();
+        }
+    });
+    poll.start(1);
+    if (!done()) {
+        loop.exec();
+    }
+    return done() ? clock.nsecsElapsed() / 1e6 : -1;
+}
+
+// The time of one pass of text over the document, on this thread, for comparison.
+void TimeOnePass(MainFrame& frame, const QString& text) {
+    QElapsedTimer clock;
+    clock.start();
+    FilterResult result;
+    RunFilterPass(FilterRequest{.text = text.toStdU16String()}, frame.Document(), result);
+    std::printf("one pass of \"%s\" alone: %.1f ms\n", text.toUtf8().constData(),
+                clock.nsecsElapsed() / 1e6);
+}
+
+void TypeQuery(MainFrame& frame, const QString& query, StallProbe& probe) {
+    QLineEdit& edit = frame.SearchField().Edit();
+    frame.SearchField().Activate(false);
+    probe.Start();
+    double worstEcho = 0;
+    for (QChar c : query) {
+        QElapsedTimer key;
+        key.start();
+        QTest::keyClick(&edit, c.toLatin1());
+        worstEcho = std::max(worstEcho, key.nsecsElapsed() / 1e6);
+        RunFor(30);
+    }
+    QueryListPane& pane = frame.Pane();
+    double settle = WaitFor([&] { return !pane.IsFiltering(); }, 60000);
+    probe.Stop();
+    probe.Print("typing");
+    std::printf(
+        "slowest keystroke (echo) %.1f ms; final result %.1f ms after the last key, %lld "
+        "rows\n",
+        worstEcho, settle, static_cast<long long>(pane.List().ShownRowCount()));
+}
+
+void SetRare(MainFrame& frame, const QString& rare, StallProbe& probe) {
+    QueryListPane& pane = frame.Pane();
+    probe.Start();
+    frame.SearchField().Edit().clear();
+    WaitFor([&] { return !pane.IsFiltering(); }, 60000);
+    RunFor(200);
+    probe.Stop();
+    probe.Print("emptying the query");
+    probe.Start();
+    QElapsedTimer clock;
+    clock.start();
+    frame.SearchField().Edit().setText(rare);
+    // The first chunk that shows rows, or the end of the pass.
+    double first = WaitFor(
+        [&] {
+            return (pane.List().PartialFilterLines() >= 0 && pane.List().ShownRowCount() > 0) ||
+                   !pane.IsFiltering();
+        },
+        60000);
+    WaitFor([&] { return !pane.IsFiltering(); }, 60000);
+    probe.Stop();
+    probe.Print("rare term");
+    std::printf("rare term \"%s\": first rows after %.1f ms, final after %.1f ms, %lld rows\n",
+                rare.toUtf8().constData(), first, clock.nsecsElapsed() / 1e6,
+                static_cast<long long>(pane.List().ShownRowCount()));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: window_stall_bench FILE [QUERY [RARE]]\n");
+        return 2;
+    }
+    QApplication app(argc, argv);
+    MainFrame frame(std::make_unique<BatchDialogs>());
+    frame.resize(1000, 700);
+    frame.show();
+    QApplication::processEvents();
+    StallProbe probe;
+    QElapsedTimer clock;
+    clock.start();
+    probe.Start();
+    bool opened = frame.OpenFile(FromNativePath(argv[1]), false);
+    const double openSeconds = clock.elapsed() / 1000.0;
+    RunFor(100);  // the ticks after the rows are built
+    probe.Stop();
+    std::printf("open %.3f s, %s, %zu lines\n", openSeconds, opened ? "opened" : "failed",
+                frame.Document().LineCount());
+    probe.Print("opening");
+    if (!opened) {
+        return 1;
+    }
+    const QString query = QString::fromUtf8(argc > 2 ? argv[2] : "timeout");
+    TypeQuery(frame, query, probe);
+    TimeOnePass(frame, query);
+    if (argc > 3) {
+        SetRare(frame, QString::fromUtf8(argv[3]), probe);
+    }
+    return 0;
+}

@@ -1,0 +1,265 @@
+// Long work off the window's thread, through the real window: the filter's
+// rows that arrive in steps end as one pass would leave them, a new
+// keystroke replaces the running pass, Escape stops it without leaving a
+// partial result that looks final; a file loads, and a save or an export is
+// written, while the window answers.
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "../core/test_files.h"
+#include "document/text_document.h"
+#include "settings/app_settings.h"
+#include "shell/command_ids.h"
+#include "shell/main_frame.h"
+#include "shell/query_list_pane.h"
+#include "shell/status_panes.h"
+#include "views/search_box.h"
+
+using namespace linesift;
+
+namespace {
+
+constexpr size_t kLines = 300000;
+
+// Line i holds "error" when i is a multiple of 7.
+bool HasError(size_t line) {
+    return line % 7 == 0;
+}
+
+std::string Document() {
+    std::string text;
+    text.reserve(kLines * 20);
+    for (size_t i = 0; i < kLines; ++i) {
+        text += "line " + std::to_string(i) + (HasError(i) ? " error\n" : " ok\n");
+    }
+    return text;
+}
+
+// Answers every save dialog with the next path; every question with Yes.
+class SavePathDialogs : public FrameDialogs {
+  public:
+    explicit SavePathDialogs(std::vector<QString>* paths) : paths_(paths) {}
+    QString AskOpenPath(QWidget*) override { return {}; }
+    QString AskSavePath(QWidget*, const QString&) override {
+        if (paths_->empty()) {
+            return {};
+        }
+        QString path = paths_->front();
+        paths_->erase(paths_->begin());
+        return path;
+    }
+    QMessageBox::StandardButton ShowMessage(QWidget*, const QString&, QMessageBox::StandardButtons,
+                                            QMessageBox::Icon) override {
+        return QMessageBox::Yes;
+    }
+
+  private:
+    std::vector<QString>* paths_;
+};
+
+size_t CountLines(const std::string& bytes) {
+    return static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '\n'));
+}
+
+}  // namespace
+
+class BackgroundFilterTest : public QObject {
+    Q_OBJECT
+  private:
+    test::TempDir dir_;
+    std::string path_;
+    std::unique_ptr<MainFrame> frame_;
+    std::vector<QString> save_paths_;
+
+    QueryListPane& Pane() { return frame_->Pane(); }
+    LineListView& List() { return Pane().List(); }
+    QLineEdit& Edit() { return frame_->SearchField().Edit(); }
+
+    // The document lines of the rows shown, in order.
+    std::vector<size_t> ShownLines() {
+        std::vector<size_t> lines;
+        for (int64_t i = 0; i < List().ShownRowCount(); ++i) {
+            const TextRow* row = List().ShownRow(i);
+            if (row->subRow == 0) {
+                lines.push_back(row->line);
+            }
+        }
+        return lines;
+    }
+    void WaitForPass() { QTRY_VERIFY_WITH_TIMEOUT(!Pane().IsFiltering(), 30000); }
+
+  private slots:
+    void initTestCase() { path_ = dir_.Write("big.log", Document()); }
+    void init() {
+        AppSettings::Instance() = AppSettings{};
+        frame_ = std::make_unique<MainFrame>(std::make_unique<SavePathDialogs>(&save_paths_));
+        frame_->resize(700, 500);
+        frame_->ShowFirstTime();
+        QVERIFY(QTest::qWaitForWindowExposed(frame_.get()));
+        QVERIFY(frame_->OpenFile(FromNativePath(path_), false));
+        frame_->SearchField().Activate(false);
+    }
+    void cleanup() { frame_.reset(); }
+
+    void stepwiseRowsEndAsOnePass_data() {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("wrap");
+        QTest::newRow("hide unmatched") << int(FilterMode::HideUnmatched) << false;
+        QTest::newRow("hide matched") << int(FilterMode::HideMatched) << false;
+        QTest::newRow("show all") << int(FilterMode::ShowAll) << false;
+        QTest::newRow("hide unmatched, wrapped") << int(FilterMode::HideUnmatched) << true;
+    }
+    void stepwiseRowsEndAsOnePass() {
+        QFETCH(int, mode);
+        QFETCH(bool, wrap);
+        AppSettings::Instance().filter_mode = mode;
+        List().SetWordWrap(wrap, true, false);
+        QTest::keyClicks(&Edit(), QStringLiteral("error"));
+        QVERIFY(Pane().IsFiltering());
+        WaitForPass();
+        std::vector<size_t> expected;
+        size_t matched = 0;
+        for (size_t i = 0; i < frame_->Document().LineCount(); ++i) {
+            const bool match = i < kLines && HasError(i);
+            matched += match;
+            if (FilterMode(mode) == FilterMode::ShowAll ||
+                match == (FilterMode(mode) == FilterMode::HideUnmatched)) {
+                expected.push_back(i);
+            }
+        }
+        QCOMPARE(ShownLines(), expected);
+        QCOMPARE(List().FilteredLineCount(), int64_t(expected.size()));
+        QCOMPARE(List().PartialFilterLines(), int64_t{-1});
+        size_t marked = 0;
+        for (int64_t i = 0; i < List().ShownRowCount(); ++i) {
+            marked += List().ShownRow(i)->matched != 0;
+        }
+        QCOMPARE(marked, FilterMode(mode) == FilterMode::HideMatched ? size_t{0} : matched);
+        QVERIFY(!frame_->Status().MessageText().startsWith(QStringLiteral("Filtering")));
+    }
+
+    void newKeystrokeReplacesTheRunningPass() {
+        QTest::keyClicks(&Edit(), QStringLiteral("ok"));
+        QVERIFY(Pane().IsFiltering());
+        QTest::keyClick(&Edit(), Qt::Key_Backspace);
+        QTest::keyClick(&Edit(), Qt::Key_Backspace);
+        QTest::keyClicks(&Edit(), QStringLiteral("error"));
+        WaitForPass();
+        const std::vector<size_t> shown = ShownLines();
+        QCOMPARE(shown.size(), (kLines + 6) / 7);
+        for (size_t line : shown) {
+            QVERIFY(HasError(line));
+        }
+    }
+
+    void escapeStopsThePassAndSaysTheListIsPartial_data() {
+        QTest::addColumn<bool>("inList");
+        QTest::newRow("in the search box") << false;
+        QTest::newRow("in the list") << true;
+    }
+    void escapeStopsThePassAndSaysTheListIsPartial() {
+        QFETCH(bool, inList);
+        QTest::keyClicks(&Edit(), QStringLiteral("error"));
+        QVERIFY(Pane().IsFiltering());
+        QWidget* target = &Edit();
+        if (inList) {
+            List().setFocus();
+            target = &List();
+        }
+        QTest::keyClick(target, Qt::Key_Escape);
+        QVERIFY(!Pane().IsFiltering());
+        QCOMPARE(Edit().text(), QStringLiteral("error"));
+        const int64_t done = List().PartialFilterLines();
+        QVERIFY(done >= 0);
+        QVERIFY(done < int64_t(frame_->Document().LineCount()));
+        const std::vector<size_t> before = ShownLines();
+        // Chunks and the end of the stopped pass never arrive.
+        QTest::qWait(300);
+        QCOMPARE(ShownLines(), before);
+        for (size_t line : before) {
+            QVERIFY(int64_t(line) < done && HasError(line));
+        }
+        QVERIFY(frame_->Status().MessageText().startsWith(QStringLiteral("Filtering cancelled")));
+        // Escape again, with no pass running, empties the search box as before.
+        QTest::keyClick(&Edit(), Qt::Key_Escape);
+        QCOMPARE(Edit().text(), QString());
+        QCOMPARE(List().ShownRowCount(), int64_t(frame_->Document().LineCount()));
+        QCOMPARE(frame_->Status().MessageText(), QStringLiteral("Ready"));
+    }
+
+    void newDocumentWhileFilteringDropsThePass() {
+        QTest::keyClicks(&Edit(), QStringLiteral("error"));
+        QVERIFY(Pane().IsFiltering());
+        QVERIFY(frame_->RunCommand(cmd::kNew));
+        QVERIFY(!Pane().IsFiltering());
+        QTest::qWait(200);
+        QCOMPARE(List().ShownRowCount(), int64_t{0});
+    }
+
+    void windowAnswersWhileAFileLoads() {
+        test::TempDir dir;
+        const std::string small = dir.Write("small.log", "old one\nold two\n");
+        QVERIFY(frame_->OpenFile(FromNativePath(small), false));
+        QTimer probe;
+        int ticks = 0;
+        connect(&probe, &QTimer::timeout, [&] { ++ticks; });
+        probe.start(1);
+        int64_t rowsWhileLoading = -1;
+        bool emptyWhileLoading = false;
+        QTimer::singleShot(0, this, [&] {
+            rowsWhileLoading = List().ShownRowCount();
+            emptyWhileLoading = frame_->Document().IsEmpty() && frame_->IsLoading();
+        });
+        QVERIFY(frame_->OpenFile(FromNativePath(path_), false));
+        QVERIFY(ticks > 0);
+        QCOMPARE(rowsWhileLoading, int64_t{0});
+        QVERIFY(emptyWhileLoading);
+        QCOMPARE(List().ShownRowCount(), int64_t(kLines + 1));
+    }
+
+    void escapeCancelsALoad() {
+        frame_->RunCommand(cmd::kNew);
+        QTimer::singleShot(0, this, [&] { QTest::keyClick(&Edit(), Qt::Key_Escape); });
+        QVERIFY(!frame_->OpenFile(FromNativePath(path_), false));
+        QVERIFY(!frame_->IsLoading());
+        QVERIFY(frame_->Document().IsEmpty());
+        QCOMPARE(List().ShownRowCount(), int64_t{0});
+        QCOMPARE(frame_->Status().MessageText(), QStringLiteral("Loading cancelled"));
+        // The next open loads as usual.
+        QVERIFY(frame_->OpenFile(FromNativePath(path_), false));
+        QCOMPARE(frame_->Document().LineCount(), kLines + 1);
+    }
+
+    void exportAndSaveAsRunWhileTheWindowAnswers_data() {
+        QTest::addColumn<int>("command");
+        QTest::addColumn<size_t>("lines");
+        QTest::newRow("export filter results")
+            << int(cmd::kExportFilterResults) << (kLines + 6) / 7;
+        QTest::newRow("save as") << int(cmd::kSaveAs) << kLines;
+    }
+    void exportAndSaveAsRunWhileTheWindowAnswers() {
+        QFETCH(int, command);
+        QFETCH(size_t, lines);
+        QTest::keyClicks(&Edit(), QStringLiteral("error"));
+        WaitForPass();
+        test::TempDir out;
+        const QString path = QString::fromStdString(out.Path() + "/written.txt");
+        save_paths_ = {path};
+        QTimer probe;
+        int ticks = 0;
+        connect(&probe, &QTimer::timeout, [&] { ++ticks; });
+        probe.start(1);
+        QVERIFY(frame_->RunCommand(command));
+        QVERIFY(ticks > 0);
+        QVERIFY(!frame_->IsWriting());
+        QCOMPARE(CountLines(test::ReadFileBytes(path.toStdString())), lines);
+    }
+};
+
+QTEST_MAIN(BackgroundFilterTest)
+#include "background_filter_test.moc"
