@@ -63,6 +63,17 @@ TEST_F(DocumentFaultsTest, ReadsOfATruncatedFileFailAndSaySo) {
              FilterResult result;
              return RunFilterPass(FilterRequest{.text = u"line"}, d, result) == FilterStatus::Done;
          }},
+        {"filtering in chunks",
+         [](const TextDocument& d, const std::string&) {
+             FilterResult result;
+             FilterStatus status = RunFilterPass(
+                 FilterRequest{.text = u"line"}, d, result,
+                 FilterPassOptions{
+                     .cancel = nullptr, .on_chunk = {}, .first_chunk_lines = 64, .chunk_ms = 0});
+             EXPECT_NE(status, FilterStatus::Cancelled);
+             EXPECT_TRUE(status == FilterStatus::Done || result.shown.empty());
+             return status == FilterStatus::Done;
+         }},
         {"copying",
          [](const TextDocument& d, const std::string&) {
              FilteredLines lines;
