@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "document/line_store.h"
+#include "document/text_document.h"
 #include "filter/filter_pass.h"
 #include "filter/regex_pattern.h"
 
@@ -33,19 +33,17 @@ void RunCase(const Case& c, size_t count) {
     auto t0 = Clock::now();
     bool matched = pattern.Test(c.line);
     double one = Seconds(t0);
-    linesift::LineStore lines;
-    for (size_t i = 0; i < count; ++i) {
-        lines.Append(c.line.data(), static_cast<uint32_t>(c.line.size()));
-    }
+    linesift::TextDocument lines;
+    lines.LoadFromLines(std::vector<std::u16string>(count, c.line));
     linesift::FilterRequest request{.text = c.regex, .query_mode = linesift::QueryMode::Regex};
     linesift::FilterResult result;
     t0 = Clock::now();
-    bool ok = linesift::RunFilterPass(request, lines, result);
+    bool ok = linesift::RunFilterPass(request, lines, result) == linesift::FilterStatus::Done;
     double pass = Seconds(t0);
     std::printf("%-26s one line %8.3f ms (%s%s), pass over %zu lines %7.3f s, shown %zu%s\n",
                 c.name, one * 1e3, matched ? "match" : "no match",
                 pattern.HasError() ? ", engine gave up" : "", count, pass,
-                ok ? result.shown_lines.size() : 0,
+                ok ? result.shown.size() : 0,
                 !ok              ? " (refused)"
                 : result.gave_up ? " (pass gave up)"
                                  : "");

@@ -48,9 +48,9 @@ double TimeRipgrep(const std::string& args, const std::string& file, long& count
 double TimePass(const Case& c, const linesift::TextDocument& document, size_t& shown) {
     linesift::FilterResult result;
     auto t0 = Clock::now();
-    bool ok = linesift::RunFilterPass(c.request, document.Lines(), result);
+    bool ok = linesift::RunFilterPass(c.request, document, result) == linesift::FilterStatus::Done;
     double s = std::chrono::duration<double>(Clock::now() - t0).count();
-    shown = ok ? result.shown_lines.size() : 0;
+    shown = ok ? result.shown.size() : 0;
     return s;
 }
 

@@ -65,7 +65,8 @@ void CheckObject(const test::JsonValue& object, const TextDocument& document, bo
                     (filter || number == previous + 1),
                 "line numbers are out of order");
     previous = number;
-    std::u16string_view expected = document.Line(static_cast<size_t>(number - 1)).text();
+    std::u16string buffer;
+    std::u16string_view expected = document.LineText(static_cast<size_t>(number - 1), buffer);
     fuzz::Check(text->string == expected, "the JSON text differs from the line");
     const test::JsonValue* spans = object.Member(u"spans");
     fuzz::Check(!filter || (spans != nullptr && spans->kind == Kind::Array), "spans missing");

@@ -125,12 +125,12 @@ void CheckFilterPass(const FilterRequest& request, CompiledQuery& query,
     }
     for (size_t threshold : {size_t{0}, size_t{1}}) {
         SetParallelFilterThresholdForTesting(threshold);
-        for (bool contiguous : {true, false}) {
-            test::TestLines store(lines, contiguous);
+        for (auto source : {test::TestLines::Source::Memory, test::TestLines::Source::File}) {
+            test::TestLines store(lines, source);
             FilterResult result;
-            bool ran = RunFilterPass(request, store.Store(), result);
+            bool ran = RunFilterPass(request, store.Document(), result) == FilterStatus::Done;
             fuzz::Check(ran == valid, "the filter pass refuses a valid request or runs another");
-            fuzz::Check(!ran || result.shown_lines == expected,
+            fuzz::Check(!ran || result.shown.ToVector() == expected,
                         "the filter pass differs from Matches per line");
             fuzz::Check(!ran || request.text.empty() || result.gave_up == stops,
                         "the filter pass stopped wrongly");

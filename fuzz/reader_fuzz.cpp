@@ -16,9 +16,21 @@ test::Lines LoadLines(const std::string& path) {
     TextDocument document;
     fuzz::Check(document.LoadFromFile(FromNativePath(path)), "a readable file failed to load");
     test::Lines lines;
+    std::u16string buffer;
     for (size_t i = 0; i < document.LineCount(); ++i) {
-        lines.emplace_back(document.Line(i).text());
+        lines.emplace_back(document.LineText(i, buffer));
     }
+    test::Lines bulk;
+    LineBatch batch;
+    ReadStatus status =
+        document.ReadLines(0, document.LineCount(), batch, [&bulk](const LineBatch& read) {
+            for (size_t k = 0; k < read.size(); ++k) {
+                bulk.emplace_back(read.Line(k));
+            }
+            return true;
+        });
+    fuzz::Check(status == ReadStatus::Ok && bulk == lines,
+                "the bulk reader differs from reading line by line");
     return lines;
 }
 

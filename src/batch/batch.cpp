@@ -206,30 +206,37 @@ bool UseColor(const BatchOptions& options, std::FILE* out) {
 }
 
 // The text of the document's line at index. The one place the batch mode
-// reads a document's lines; buffer is scratch space the text may live in.
+// reads a single line of a document; buffer is scratch space the text may
+// live in. Empty when the read failed (document.FileChanged() says why).
 std::u16string_view LineTextOf(const TextDocument& document, size_t index, std::u16string& buffer) {
-    (void)buffer;
-    return document.Line(index).text();
+    return document.LineText(index, buffer);
 }
 
 // The shown lines with the lines around them, grouped as grep groups them:
 // "--" between groups that are neither adjacent nor overlapping.
-void WriteWithContext(const BatchOptions& options, const TextDocument& document,
-                      const FilterResult& result, LinePrinter& printer, OutputWriter& writer) {
+ReadStatus WriteWithContext(const BatchOptions& options, const TextDocument& document,
+                            const FilterResult& result, LinePrinter& printer,
+                            OutputWriter& writer) {
     const size_t count = document.LineCount();
     std::u16string buffer;
     size_t next = 0;       // the first line not yet printed
     size_t afterEnd = 0;   // the after-context of the last shown line ends before this
     bool printed = false;  // anything so far
-    auto context = [&](size_t from, size_t to) {
-        for (size_t i = from; i < to && !writer.Failed(); ++i) {
-            printer.Print(i, LineTextOf(document, i, buffer), false, true);
+    auto failed = [&] { return writer.Failed() || document.FileChanged(); };
+    auto print = [&](size_t i, bool matched, bool context) {
+        std::u16string_view text = LineTextOf(document, i, buffer);
+        if (!document.FileChanged()) {
+            printer.Print(i, text, matched, context);
         }
     };
-    for (size_t index : result.shown_lines) {
-        if (writer.Failed()) {
-            return;
+    auto context = [&](size_t from, size_t to) {
+        for (size_t i = from; i < to && !failed(); ++i) {
+            print(i, false, true);
         }
+    };
+    const ShownLines& shown = result.shown;
+    for (size_t row = 0; row < shown.size() && !failed(); ++row) {
+        const size_t index = shown.LineAt(row);
         context(next, std::min(afterEnd, index));
         next = std::max(next, std::min(afterEnd, index));
         size_t start = std::max(next, index >= options.Before() ? index - options.Before() : 0);
@@ -237,33 +244,46 @@ void WriteWithContext(const BatchOptions& options, const TextDocument& document,
             printer.PrintGroupSeparator();
         }
         context(start, index);
-        printer.Print(index, LineTextOf(document, index, buffer), result.matched.Test(index));
+        if (!failed()) {
+            print(index, result.matched.Test(index), false);
+        }
         printed = true;
         next = index + 1;
         afterEnd = std::min(count, index + 1 + options.After());
     }
     context(next, afterEnd);
+    return document.FileChanged() ? ReadStatus::FileChanged : ReadStatus::Ok;
 }
 
-void WriteShown(const BatchOptions& options, const TextDocument& document,
-                const FilterResult& result, std::FILE* out, OutputWriter& writer) {
+ReadStatus WriteShown(const BatchOptions& options, const TextDocument& document,
+                      const FilterResult& result, std::FILE* out, OutputWriter& writer) {
     if (options.count) {
-        writer.Append(std::to_string(result.shown_lines.size()));
+        writer.Append(std::to_string(result.shown.size()));
         writer.Append("\n");
-        return;
+        return ReadStatus::Ok;
     }
     LinePrinter printer(options, UseColor(options, out), writer);
-    std::u16string buffer;
     if (options.HasContext()) {
-        WriteWithContext(options, document, result, printer, writer);
-        return;
+        return WriteWithContext(options, document, result, printer, writer);
     }
-    for (size_t index : result.shown_lines) {
-        if (writer.Failed()) {
-            return;
-        }
-        printer.Print(index, LineTextOf(document, index, buffer), result.matched.Test(index));
-    }
+    LineBatch batch;
+    ReadStatus status = ReadStatus::Ok;
+    const ShownLines& shown = result.shown;
+    ForEachRun(
+        shown.WordCount(), [&shown](size_t w) { return shown.Word(w); },
+        [&](size_t begin, size_t end) {
+            if (status != ReadStatus::Ok) {
+                return;
+            }
+            status = document.ReadLines(begin, end, batch, [&](const LineBatch& lines) {
+                for (size_t k = 0; k < lines.size() && !writer.Failed(); ++k) {
+                    size_t index = lines.FirstLine() + k;
+                    printer.Print(index, lines.Line(k), result.matched.Test(index));
+                }
+                return !writer.Failed();
+            });
+        });
+    return status;
 }
 
 }  // namespace
@@ -287,14 +307,23 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err) {
 
     FilterResult result;
     start = MonotonicMs();
-    if (!RunFilterPass(options.request, document.Lines(), result)) {
-        std::fprintf(err, "linesift: not enough memory to filter the lines\n");
+    FilterStatus filtered = RunFilterPass(options.request, document, result);
+    if (filtered != FilterStatus::Done) {
+        std::fprintf(err, "linesift: %s: %s\n", options.file.c_str(),
+                     filtered == FilterStatus::FileChanged
+                         ? ReadStatusText(ReadStatus::FileChanged)
+                         : "not enough memory to filter the lines");
         return 2;
     }
     int64_t filterMs = MonotonicMs() - start;
 
     OutputWriter writer(out);
-    WriteShown(options, document, result, out, writer);
+    ReadStatus read = WriteShown(options, document, result, out, writer);
+    if (read != ReadStatus::Ok) {
+        writer.Flush();
+        std::fprintf(err, "linesift: %s: %s\n", options.file.c_str(), ReadStatusText(read));
+        return 2;
+    }
     if (!writer.Flush()) {
         std::fprintf(err, "linesift: could not write the output\n");
         return 2;
@@ -319,7 +348,7 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err) {
     if (result.undecided_lines > 0 || !incomplete.empty()) {
         return 2;
     }
-    return result.shown_lines.empty() ? 1 : 0;
+    return result.shown.empty() ? 1 : 0;
 }
 
 }  // namespace linesift

@@ -118,7 +118,8 @@ bool LoadBatchInput(const std::string& file, TextDocument& document, std::string
             return !failed && LoadText(text, document, error);
         }
     }
-    if (!document.LoadFromFile(FromNativePath(file))) {
+    // Like other line tools, the batch mode reads terminals and devices too.
+    if (!document.LoadFromFile(FromNativePath(file), LoadOptions{.allow_streams = true})) {
         error = document.LastError();
         return false;
     }

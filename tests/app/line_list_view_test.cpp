@@ -83,7 +83,7 @@ class LineListViewTest : public QObject {
     std::vector<size_t> SelectedLines() const {
         std::vector<size_t> out;
         for (size_t i = 0; i < document_->LineCount(); ++i) {
-            if (document_->Line(i).selected) {
+            if (list_->IsLineSelected(i)) {
                 out.push_back(i);
             }
         }
@@ -198,13 +198,13 @@ class LineListViewTest : public QObject {
         }
         Load("x\n" + longLine + "\ny", QSize(300, 300));
         list_->SetWordWrap(true, true, true);
-        QVERIFY(document_->Line(1).rowCount > 2);
-        QCOMPARE(document_->Line(0).rowCount, 1u);
+        QVERIFY(list_->LineRowCount(1) > 2);
+        QCOMPARE(list_->LineRowCount(0), int64_t{1});
         int64_t rows = list_->ShownRowCount();
-        QCOMPARE(rows, int64_t{2 + document_->Line(1).rowCount});
+        QCOMPARE(rows, 2 + list_->LineRowCount(1));
         Filter(u"word3");
         QCOMPARE(list_->FilteredLineCount(), int64_t{1});
-        QCOMPARE(list_->ShownRowCount(), int64_t{document_->Line(1).rowCount});
+        QCOMPARE(list_->ShownRowCount(), list_->LineRowCount(1));
         list_->SelectInverse();
         QCOMPARE(list_->SelectedLineCount(), int64_t{1});
         QCOMPARE(list_->CopySelection(), int64_t{1});
@@ -252,7 +252,7 @@ class LineListViewTest : public QObject {
         QApplication::sendEvent(list_->viewport(), &move);
         QTest::mouseRelease(list_->viewport(), Qt::LeftButton, {}, QPoint(40, 5));
         QCOMPARE(list_->SelectedLineCount(), int64_t{14});
-        QCOMPARE(document_->Line(0).selected, 1u);
+        QVERIFY(list_->IsLineSelected(0));
     }
 
     // A drag that grows and shrinks selects exactly the lines with a row in
@@ -265,7 +265,7 @@ class LineListViewTest : public QObject {
         }
         Load(text, QSize(300, 800));
         list_->SetWordWrap(true, true, true);
-        QVERIFY(document_->Line(1).rowCount > 1);
+        QVERIFY(list_->LineRowCount(1) > 1);
         QTest::mousePress(list_->viewport(), Qt::LeftButton, {}, RowPoint(6));
         for (int target : {20, 12, 30, 7, 2, 25, 5}) {
             QMouseEvent move(QEvent::MouseMove, QPointF(RowPoint(target)),
@@ -279,7 +279,7 @@ class LineListViewTest : public QObject {
                 for (int64_t i = lo; i <= hi; ++i) {
                     inRange |= list_->ShownRow(i)->line == line;
                 }
-                QVERIFY2(document_->Line(line).selected == (inRange ? 1u : 0u),
+                QVERIFY2(list_->IsLineSelected(line) == inRange,
                          (std::to_string(target) + " line " + std::to_string(line)).c_str());
             }
         }

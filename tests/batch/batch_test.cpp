@@ -84,6 +84,13 @@ TEST_F(BatchTest, CountsAndReportsExitStatus) {
     EXPECT_NE(missing.err.find("No such file"), std::string::npos);
 }
 
+// Files of the system report a size of 0; they are read to their end.
+TEST_F(BatchTest, CountsTheLinesOfFilesWithoutASize) {
+    BatchRun r = RunArgs({"--count", "/proc/self/maps"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_GT(std::stol(r.out), 1);
+}
+
 TEST_F(BatchTest, StatsGoToStandardError) {
     BatchRun r = RunArgs({"--count", "--stats", dir_.Write("f", "a\n")});
     EXPECT_EQ(r.out, "2\n");

@@ -239,7 +239,7 @@ TEST(FastPathTest, RequiredLiteralRows) {
         << "with icase a character outside the BMP ends a run";
 }
 
-// The filter pass over contiguous and separate texts, on one thread and on
+// The filter pass over lines in memory and lines read from a file, on one thread and on
 // several, against Matches of each line.
 TEST(FastPathTest, FilterPassAgreesWithMatchesPerLine) {
     Corpus corpus(99);
@@ -247,8 +247,8 @@ TEST(FastPathTest, FilterPassAgreesWithMatchesPerLine) {
     for (int i = 0; i < 700; ++i) {
         lines.push_back(corpus.Text(i % 50 == 0 ? 300 : 14));
     }
-    test::TestLines contiguous(lines, true);
-    test::TestLines separate(lines, false);
+    test::TestLines memory(lines, test::TestLines::Source::Memory);
+    test::TestLines file(lines, test::TestLines::Source::File);
     for (int round = 0; round < 150; ++round) {
         for (const QueryOptions& options : AllOptions()) {
             FilterRequest request{
@@ -268,10 +268,11 @@ TEST(FastPathTest, FilterPassAgreesWithMatchesPerLine) {
             }
             for (size_t threshold : {size_t{0}, size_t{64}}) {
                 SetParallelFilterThresholdForTesting(threshold);
-                for (const test::TestLines* store : {&contiguous, &separate}) {
+                for (const test::TestLines* store : {&memory, &file}) {
                     FilterResult result;
-                    ASSERT_TRUE(RunFilterPass(request, store->Store(), result));
-                    ASSERT_EQ(result.shown_lines, expected) << "round " << round;
+                    ASSERT_EQ(RunFilterPass(request, store->Document(), result),
+                              FilterStatus::Done);
+                    ASSERT_EQ(result.shown.ToVector(), expected) << "round " << round;
                 }
             }
             SetParallelFilterThresholdForTesting(0);

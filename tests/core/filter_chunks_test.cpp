@@ -60,22 +60,22 @@ TEST(FilterChunksTest, ChunksJoinedEqualOnePass) {
          FilterRequest{.text = u"ok", .whole_word = true, .query_mode = QueryMode::Smart}},
     };
     for (size_t count : {0, 1, 63, 64, 4095, 4096, 4097, 20000}) {
-        test::TestLines store(MixedLines(count), true);
+        test::TestLines store(MixedLines(count), test::TestLines::Source::File);
         for (size_t threshold : {size_t{64}, size_t{0}}) {
             SetParallelFilterThresholdForTesting(threshold);
             for (const Row& row : rows) {
                 SCOPED_TRACE(std::string(row.name) + ", lines " + std::to_string(count) +
                              (threshold != 0 ? ", parallel" : ""));
                 FilterResult whole;
-                ASSERT_TRUE(RunFilterPass(row.request, store.Store(), whole));
+                ASSERT_EQ(RunFilterPass(row.request, store.Document(), whole), FilterStatus::Done);
                 Recorded recorded;
                 FilterResult chunked;
-                ASSERT_EQ(RunFilterPass(row.request, store.Store(), chunked,
+                ASSERT_EQ(RunFilterPass(row.request, store.Document(), chunked,
                                         Recording(row.request, recorded, 100)),
                           FilterStatus::Done);
-                EXPECT_EQ(chunked.shown_lines, whole.shown_lines);
+                EXPECT_EQ(chunked.shown.ToVector(), whole.shown.ToVector());
                 EXPECT_EQ(chunked.matched.Words(), whole.matched.Words());
-                EXPECT_EQ(recorded.shown, whole.shown_lines);
+                EXPECT_EQ(recorded.shown, whole.shown.ToVector());
                 size_t next = 0;
                 for (auto [begin, end] : recorded.ranges) {
                     EXPECT_EQ(begin, next);
@@ -91,11 +91,11 @@ TEST(FilterChunksTest, ChunksJoinedEqualOnePass) {
 }
 
 TEST(FilterChunksTest, ChunksGrowTowardTheirTime) {
-    test::TestLines store(MixedLines(200000), true);
+    test::TestLines store(MixedLines(200000), test::TestLines::Source::Memory);
     std::vector<size_t> sizes;
     FilterResult result;
     ASSERT_EQ(
-        RunFilterPass(FilterRequest{.text = u"error"}, store.Store(), result,
+        RunFilterPass(FilterRequest{.text = u"error"}, store.Document(), result,
                       {.on_chunk = [&](const FilterChunk& c) { sizes.push_back(c.end - c.begin); },
                        .first_chunk_lines = 4096,
                        .chunk_ms = 1000}),
@@ -106,7 +106,7 @@ TEST(FilterChunksTest, ChunksGrowTowardTheirTime) {
 }
 
 TEST(FilterChunksTest, CancelledPassLeavesTheResultUntouched) {
-    test::TestLines store(MixedLines(20000), true);
+    test::TestLines store(MixedLines(20000), test::TestLines::Source::Memory);
     struct Row {
         const char* name;
         size_t cancelAfterChunks;  // 0: raised before the pass starts
@@ -115,34 +115,36 @@ TEST(FilterChunksTest, CancelledPassLeavesTheResultUntouched) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         FilterResult result;
-        ASSERT_TRUE(RunFilterPass(FilterRequest{.text = u"warn"}, store.Store(), result));
-        const Indices before = result.shown_lines;
+        ASSERT_EQ(RunFilterPass(FilterRequest{.text = u"warn"}, store.Document(), result),
+                  FilterStatus::Done);
+        const Indices before = result.shown.ToVector();
         std::atomic<bool> cancel{row.cancelAfterChunks == 0};
         size_t chunks = 0;
-        FilterStatus status = RunFilterPass(FilterRequest{.text = u"error"}, store.Store(), result,
-                                            {.cancel = &cancel,
-                                             .on_chunk =
-                                                 [&](const FilterChunk&) {
-                                                     if (++chunks == row.cancelAfterChunks) {
-                                                         cancel = true;
-                                                     }
-                                                 },
-                                             .first_chunk_lines = 128,
-                                             .chunk_ms = 0});
+        FilterStatus status =
+            RunFilterPass(FilterRequest{.text = u"error"}, store.Document(), result,
+                          {.cancel = &cancel,
+                           .on_chunk =
+                               [&](const FilterChunk&) {
+                                   if (++chunks == row.cancelAfterChunks) {
+                                       cancel = true;
+                                   }
+                               },
+                           .first_chunk_lines = 128,
+                           .chunk_ms = 0});
         EXPECT_EQ(status, FilterStatus::Cancelled);
         EXPECT_EQ(chunks, row.cancelAfterChunks);
-        EXPECT_EQ(result.shown_lines, before);
+        EXPECT_EQ(result.shown.ToVector(), before);
     }
 }
 
 TEST(FilterChunksTest, InvalidRequestIsNotRun) {
-    test::TestLines store(MixedLines(10), true);
+    test::TestLines store(MixedLines(10), test::TestLines::Source::Memory);
     FilterResult result;
     size_t chunks = 0;
-    EXPECT_EQ(
-        RunFilterPass(FilterRequest{.text = u"a(", .query_mode = QueryMode::Regex}, store.Store(),
-                      result, {.on_chunk = [&](const FilterChunk&) { ++chunks; }}),
-        FilterStatus::Invalid);
+    EXPECT_EQ(RunFilterPass(FilterRequest{.text = u"a(", .query_mode = QueryMode::Regex},
+                            store.Document(), result,
+                            {.on_chunk = [&](const FilterChunk&) { ++chunks; }}),
+              FilterStatus::Invalid);
     EXPECT_EQ(chunks, 0u);
 }
 
@@ -151,11 +153,11 @@ TEST(FilterChunksTest, PassThatGivesUpReportsNoMatch) {
     // the pass stopped are overruled by its result.
     std::vector<std::u16string> lines(300, std::u16string(40, u'a') + u"b");
     lines[0] = u"aaa";
-    test::TestLines store(lines, true);
+    test::TestLines store(lines, test::TestLines::Source::Memory);
     FilterResult result;
     bool reportedMatch = false;
     ASSERT_EQ(RunFilterPass(FilterRequest{.text = u"(a+)+\\1$", .query_mode = QueryMode::Regex},
-                            store.Store(), result,
+                            store.Document(), result,
                             {.on_chunk =
                                  [&](const FilterChunk& c) {
                                      reportedMatch = reportedMatch || c.matched.Test(0);
@@ -165,7 +167,7 @@ TEST(FilterChunksTest, PassThatGivesUpReportsNoMatch) {
               FilterStatus::Done);
     EXPECT_TRUE(reportedMatch);
     EXPECT_TRUE(result.gave_up);
-    EXPECT_TRUE(result.shown_lines.empty());
+    EXPECT_TRUE(result.shown.empty());
     EXPECT_EQ(result.undecided_lines, lines.size());
 }
 

@@ -53,7 +53,7 @@ TEST(FilterPassTest, ValidateFilterRequestRows) {
 
 TEST(FilterPassTest, FilterModeRows) {
     const std::vector<std::u16string> lines = {u"error a", u"info", u"", u"debug error"};
-    test::TestLines store(lines, true);
+    test::TestLines store(lines, test::TestLines::Source::Memory);
     struct Row {
         const char* name;
         std::u16string text;
@@ -92,9 +92,10 @@ TEST(FilterPassTest, FilterModeRows) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         FilterResult result;
-        ASSERT_TRUE(RunFilterPass(FilterRequest{.text = row.text, .filter_mode = row.mode},
-                                  store.Store(), result));
-        EXPECT_EQ(result.shown_lines, row.shown);
+        ASSERT_EQ(RunFilterPass(FilterRequest{.text = row.text, .filter_mode = row.mode},
+                                store.Document(), result),
+                  FilterStatus::Done);
+        EXPECT_EQ(result.shown.ToVector(), row.shown);
         EXPECT_EQ(MatchedLines(result), row.matched);
     }
 }
@@ -136,20 +137,21 @@ TEST(FilterPassTest, EngineGiveUpsCountAsUnmatchedThenStopThePass) {
         std::vector<std::u16string> lines(row.hardLines, hard);
         lines.insert(lines.begin(), u"aaa");
         lines.push_back(u"xaa");
-        test::TestLines store(lines, true);
+        test::TestLines store(lines, test::TestLines::Source::Memory);
         for (size_t threshold : {size_t{0}, size_t{64}}) {
             SetParallelFilterThresholdForTesting(threshold);
             FilterResult result;
-            ASSERT_TRUE(RunFilterPass(
-                FilterRequest{
-                    .text = u"(a+)+\\1$", .query_mode = QueryMode::Regex, .filter_mode = row.mode},
-                store.Store(), result));
+            ASSERT_EQ(RunFilterPass(FilterRequest{.text = u"(a+)+\\1$",
+                                                  .query_mode = QueryMode::Regex,
+                                                  .filter_mode = row.mode},
+                                    store.Document(), result),
+                      FilterStatus::Done);
             EXPECT_EQ(result.gave_up, row.gaveUp);
             EXPECT_EQ(result.undecided_lines, row.undecided);
             EXPECT_EQ(MatchedLines(result), row.matched);
-            EXPECT_EQ(result.shown_lines.size(), row.mode == FilterMode::HideMatched
-                                                     ? lines.size() - row.matched.size()
-                                                     : row.matched.size());
+            EXPECT_EQ(result.shown.size(), row.mode == FilterMode::HideMatched
+                                               ? lines.size() - row.matched.size()
+                                               : row.matched.size());
         }
         SetParallelFilterThresholdForTesting(0);
     }
@@ -164,14 +166,15 @@ TEST(FilterPassTest, LinesTheEngineGivesUpOnAreDecided) {
     lines[40] = u"ac";
     lines[77] = as + u"c";
     lines[149] = u"xx" + as + u"b aac";
-    test::TestLines store(lines, true);
+    test::TestLines store(lines, test::TestLines::Source::File);
     for (size_t threshold : {size_t{0}, size_t{64}}) {
         SetParallelFilterThresholdForTesting(threshold);
         FilterResult result;
-        ASSERT_TRUE(RunFilterPass(FilterRequest{.text = u"(a+)+c", .query_mode = QueryMode::Regex},
-                                  store.Store(), result));
+        ASSERT_EQ(RunFilterPass(FilterRequest{.text = u"(a+)+c", .query_mode = QueryMode::Regex},
+                                store.Document(), result),
+                  FilterStatus::Done);
         EXPECT_FALSE(result.gave_up);
-        EXPECT_EQ(result.shown_lines, (Indices{3, 40, 77, 149}));
+        EXPECT_EQ(result.shown.ToVector(), (Indices{3, 40, 77, 149}));
     }
     SetParallelFilterThresholdForTesting(0);
 }
@@ -186,37 +189,41 @@ TEST(FilterPassTest, QueryCountsTheEngineGiveUps) {
 }
 
 TEST(FilterPassTest, RequestThatFailsValidationLeavesResult) {
-    test::TestLines store({u"a", u"ab"}, true);
+    test::TestLines store({u"a", u"ab"}, test::TestLines::Source::Memory);
     FilterResult result;
-    ASSERT_TRUE(RunFilterPass(FilterRequest{.text = u"a"}, store.Store(), result));
-    const Indices before = result.shown_lines;
+    ASSERT_EQ(RunFilterPass(FilterRequest{.text = u"a"}, store.Document(), result),
+              FilterStatus::Done);
+    const Indices before = result.shown.ToVector();
     for (const FilterRequest& bad : {FilterRequest{.text = u"a(", .query_mode = QueryMode::Regex},
                                      FilterRequest{.text = u"a", .query_mode = QueryMode(5)},
                                      FilterRequest{.text = u"a", .filter_mode = FilterMode(3)}}) {
-        EXPECT_FALSE(RunFilterPass(bad, store.Store(), result));
-        EXPECT_EQ(result.shown_lines, before);
+        EXPECT_EQ(RunFilterPass(bad, store.Document(), result), FilterStatus::Invalid);
+        EXPECT_EQ(result.shown.ToVector(), before);
         EXPECT_EQ(MatchedLines(result), (Indices{0, 1}));
     }
 }
 
 TEST(FilterPassTest, EmptyDocument) {
-    test::TestLines store({}, true);
+    test::TestLines store({}, test::TestLines::Source::Memory);
     FilterResult result;
-    ASSERT_TRUE(RunFilterPass(FilterRequest{.text = u"a"}, store.Store(), result));
-    EXPECT_TRUE(result.shown_lines.empty());
+    ASSERT_EQ(RunFilterPass(FilterRequest{.text = u"a"}, store.Document(), result),
+              FilterStatus::Done);
+    EXPECT_TRUE(result.shown.empty());
     EXPECT_EQ(result.matched.size(), 0u);
 }
 
 // A match that would run from the end of one line into the next is no match,
 // though the texts lie back to back in memory.
 TEST(FilterPassTest, NoMatchAcrossLineEnds) {
-    test::TestLines store({u"xxer", u"ror", u"", u"err", u"or", u"error"}, true);
+    test::TestLines store({u"xxer", u"ror", u"", u"err", u"or", u"error"},
+                          test::TestLines::Source::Memory);
     for (QueryMode mode : {QueryMode::Naive, QueryMode::Smart, QueryMode::Regex}) {
         SCOPED_TRACE(static_cast<int>(mode));
         FilterResult result;
-        ASSERT_TRUE(RunFilterPass(FilterRequest{.text = u"error", .query_mode = mode},
-                                  store.Store(), result));
-        EXPECT_EQ(result.shown_lines, (Indices{5}));
+        ASSERT_EQ(RunFilterPass(FilterRequest{.text = u"error", .query_mode = mode},
+                                store.Document(), result),
+                  FilterStatus::Done);
+        EXPECT_EQ(result.shown.ToVector(), (Indices{5}));
     }
 }
 
@@ -224,10 +231,12 @@ TEST(FilterPassTest, ParallelPassCoversEveryLine) {
     SetParallelFilterThresholdForTesting(64);
     for (size_t count : {64, 65, 127, 128, 129, 200, 1000}) {
         SCOPED_TRACE(count);
-        test::TestLines store(std::vector<std::u16string>(count, u"x"), true);
+        test::TestLines store(std::vector<std::u16string>(count, u"x"),
+                              test::TestLines::Source::Memory);
         FilterResult result;
-        ASSERT_TRUE(RunFilterPass(FilterRequest{.text = u"x"}, store.Store(), result));
-        EXPECT_EQ(result.shown_lines.size(), count);
+        ASSERT_EQ(RunFilterPass(FilterRequest{.text = u"x"}, store.Document(), result),
+                  FilterStatus::Done);
+        EXPECT_EQ(result.shown.size(), count);
         EXPECT_EQ(result.matched.Count(), count);
     }
     SetParallelFilterThresholdForTesting(0);

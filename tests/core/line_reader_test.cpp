@@ -37,9 +37,22 @@ Lines ReadWithDocument(const std::string& path) {
     TextDocument document;
     EXPECT_TRUE(document.LoadFromFile(FromNativePath(path))) << document.LastError();
     Lines lines;
+    std::u16string buffer;
     for (size_t i = 0; i < document.LineCount(); ++i) {
-        lines.emplace_back(document.Line(i).text());
+        lines.emplace_back(document.LineText(i, buffer));
     }
+    // The bulk reader gives the same lines.
+    Lines bulk;
+    LineBatch batch;
+    EXPECT_EQ(document.ReadLines(0, document.LineCount(), batch,
+                                 [&bulk](const LineBatch& read) {
+                                     for (size_t k = 0; k < read.size(); ++k) {
+                                         bulk.emplace_back(read.Line(k));
+                                     }
+                                     return true;
+                                 }),
+              ReadStatus::Ok);
+    EXPECT_EQ(bulk, lines);
     return lines;
 }
 

@@ -6,10 +6,13 @@
 #include <unistd.h>
 #include <csignal>
 #include <filesystem>
+#include <functional>
+#include <memory>
 
 #include "document/clipboard_text.h"
 #include "document/text_document.h"
 #include "document/text_file_stream.h"
+#include "filter/filter_pass.h"
 #include "test_files.h"
 
 namespace linesift {
@@ -40,8 +43,9 @@ class FakeClipboard : public ClipboardBackend {
 
 std::vector<std::u16string> LinesOf(const TextDocument& document) {
     std::vector<std::u16string> lines;
+    std::u16string buffer;
     for (size_t i = 0; i < document.LineCount(); ++i) {
-        lines.emplace_back(document.Line(i).text());
+        lines.emplace_back(document.LineText(i, buffer));
     }
     return lines;
 }
@@ -91,12 +95,13 @@ TEST_F(TextDocumentTest, LoadsLinesWithEveryKindOfBreak) {
     }
 }
 
-TEST_F(TextDocumentTest, RecordsAreSmallAndStartUnselected) {
-    std::string path = dir_.Write("f", "x\ny");
+// The index takes 4 bytes a line; the text stays in the file.
+TEST_F(TextDocumentTest, IndexTakesFourBytesALine) {
+    const size_t lines = 3 * LineIndex::kBlockLines + 5;
+    std::string path = dir_.Write("f", std::string(lines - 1, '\n'));
     ASSERT_TRUE(document_.LoadFromFile(FromNativePath(path)));
-    EXPECT_EQ(sizeof(DocumentLine), 16u);
-    EXPECT_EQ(document_.Line(1).rowCount, 1u);
-    EXPECT_EQ(document_.Line(1).selected, 0u);
+    ASSERT_EQ(document_.LineCount(), lines);
+    EXPECT_LE(document_.IndexBytes(), 4 * (lines + LineIndex::kBlockLines) + 1024);
 }
 
 TEST_F(TextDocumentTest, FailedLoadLeavesTheDocumentEmptyAndUnmodified) {
@@ -108,6 +113,46 @@ TEST_F(TextDocumentTest, FailedLoadLeavesTheDocumentEmptyAndUnmodified) {
     EXPECT_TRUE(document_.GetPath().empty());
     EXPECT_FALSE(document_.LastError().empty());
     EXPECT_FALSE(document_.LoadFromFile(FromNativePath(dir_.Path())));
+}
+
+// A document loaded on another thread moves into the window's: its lines
+// stay readable through the move (whether mapped or held in memory, where
+// they point into the moved buffer), and the moved-from one is empty.
+TEST_F(TextDocumentTest, MovedDocumentKeepsItsLinesAndLeavesAnEmptyOne) {
+    const std::vector<std::u16string> expected = {u"first", u"", u"third \u00e9"};
+    struct Row {
+        const char* name;
+        std::function<void(TextDocument&)> load;
+    };
+    const std::string path = dir_.Write("moved.txt", "first\n\nthird \xC3\xA9");
+    const Row rows[] = {
+        {"mapped file",
+         [&](TextDocument& d) { ASSERT_TRUE(d.LoadFromFile(FromNativePath(path))); }},
+        {"lines in memory", [&](TextDocument& d) { d.LoadFromLines(expected); }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        auto source = std::make_unique<TextDocument>();
+        row.load(*source);
+        const std::u16string sourcePath = source->GetPath();
+        TextDocument moved(std::move(*source));
+        EXPECT_TRUE(source->IsEmpty());
+        EXPECT_TRUE(source->GetPath().empty());
+        EXPECT_TRUE(LinesOf(*source).empty());
+        source.reset();
+        EXPECT_EQ(LinesOf(moved), expected);
+        // Into a document that holds another file, which it lets go.
+        ASSERT_TRUE(document_.LoadFromFile(FromNativePath(dir_.Write("other.txt", "x\ny\nz\n"))));
+        document_ = std::move(moved);
+        EXPECT_TRUE(moved.IsEmpty());
+        EXPECT_EQ(LinesOf(document_), expected);
+        EXPECT_EQ(document_.GetPath(), sourcePath);
+        EXPECT_FALSE(document_.FileChanged());
+        FilterResult result;
+        ASSERT_EQ(RunFilterPass(FilterRequest{.text = u"third"}, document_, result),
+                  FilterStatus::Done);
+        EXPECT_EQ(result.shown.ToVector(), std::vector<size_t>{2});
+    }
 }
 
 TEST_F(TextDocumentTest, LoadsReadOnlyAndUnchangedFiles) {

@@ -365,13 +365,15 @@ void MainFrame::Export(bool selectedOnly) {
     std::vector<uint32_t> lines;
     for (int64_t i = 0, n = list.ShownRowCount(); i < n; ++i) {
         const TextRow* row = list.ShownRow(i);
-        if (row->subRow == 0 && (!selectedOnly || document_.Line(row->line).selected)) {
+        if (row->subRow == 0 && (!selectedOnly || list.IsLineSelected(row->line))) {
             lines.push_back(row->line);
         }
     }
     auto writeLines = [&](TextFileStream& stream) {
+        std::u16string buffer;
         for (uint32_t line : lines) {
-            if (!stream.WriteLine(document_.Line(line).text(), true)) {
+            std::u16string_view text = document_.LineText(line, buffer);
+            if (document_.FileChanged() || !stream.WriteLine(text, true)) {
                 return false;
             }
         }

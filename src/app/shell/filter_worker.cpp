@@ -1,6 +1,6 @@
 #include "shell/filter_worker.h"
 
-#include "document/line_store.h"
+#include "document/text_document.h"
 
 namespace linesift {
 
@@ -17,12 +17,12 @@ FilterWorker::~FilterWorker() {
     thread_.join();
 }
 
-void FilterWorker::Start(const FilterRequest& request, const LineStore& lines) {
+void FilterWorker::Start(const FilterRequest& request, const TextDocument& document) {
     ++generation_;
     running_ = true;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        pending_ = Job{.generation = generation_, .request = request, .lines = &lines};
+        pending_ = Job{.generation = generation_, .request = request, .document = &document};
         cancel_ = true;
     }
     wake_.notify_all();
@@ -83,7 +83,7 @@ void FilterWorker::Run(const Job& job) {
     auto result = std::make_shared<FilterResult>();
     FilterStatus status;
     try {
-        status = RunFilterPass(job.request, *job.lines, *result,
+        status = RunFilterPass(job.request, *job.document, *result,
                                FilterPassOptions{.cancel = &cancel_, .on_chunk = onChunk});
     } catch (const std::bad_alloc&) {
         status = FilterStatus::OutOfMemory;

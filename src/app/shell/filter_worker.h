@@ -14,7 +14,7 @@
 
 namespace linesift {
 
-class LineStore;
+class TextDocument;
 
 // Runs filter passes on a thread of its own, one at a time: a new request
 // cancels the pass that is running. The chunks and the end of the latest
@@ -27,14 +27,14 @@ class FilterWorker : public QObject {
     // Stops the pass that is running and ends the thread.
     ~FilterWorker() override;
 
-    // Starts a pass of request over lines, cancelling the one running. The
-    // lines belong to the caller and stay unchanged until finished arrives
-    // or Stop returns.
-    void Start(const FilterRequest& request, const LineStore& lines);
+    // Starts a pass of request over document, cancelling the one running.
+    // The document belongs to the caller and is neither loaded nor reset
+    // until finished arrives or Stop returns; it may be read meanwhile.
+    void Start(const FilterRequest& request, const TextDocument& document);
     // Cancels the running pass, if any, without waiting for it.
     void Cancel();
     // Cancels the running pass, if any, and returns once the worker no longer
-    // reads its lines (at most a chunk's time).
+    // reads the document (at most a chunk's time).
     void Stop();
     // A pass was started and neither finished nor was stopped.
     bool IsRunning() const { return running_; }
@@ -50,7 +50,7 @@ class FilterWorker : public QObject {
     struct Job {
         uint64_t generation;
         FilterRequest request;
-        const LineStore* lines;
+        const TextDocument* document;
     };
 
     void Loop();

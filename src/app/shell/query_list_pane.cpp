@@ -63,7 +63,7 @@ void QueryListPane::ApplyQuery(const std::u16string& text) {
         return;
     }
     list_->BeginFilter(request);
-    worker_->Start(request, document_.Lines());
+    worker_->Start(request, document_);
     pass_clock_.start();
 }
 
@@ -117,6 +117,10 @@ void QueryListPane::OnFinished(FilterStatus status, const FilterResult& result) 
         return;
     }
     list_->CancelFilter();
+    if (status == FilterStatus::FileChanged) {
+        ShowFilterStatus(QStringLiteral("The file changed on disk: reload it to filter it"));
+        return;
+    }
     ShowFilterStatus(QStringLiteral("Not enough memory to filter: the list shows %1 of %2 lines")
                          .arg(std::max<int64_t>(list_->PartialFilterLines(), 0))
                          .arg(document_.LineCount()));

@@ -57,6 +57,8 @@ void LineListView::DropRows() {
     anchor_index_ = -1;
     content_width_ = 1;
     geometry_.Clear();
+    lines_.Reset(document_.LineCount());
+    buffered_line_ = -1;
     highlights_.clear();
     highlights_size_ = 0;
     SelectionChanged();
@@ -81,7 +83,7 @@ void LineListView::BuildRows() {
     if (!word_wrap_) {
         rows_.resize(lines);
         for (size_t i = 0; i < lines; ++i) {
-            rows_[i] = TextRow{static_cast<uint32_t>(i), 0, -1, 0};
+            rows_[i] = TextRow{static_cast<uint32_t>(i), 0, -1, 0, 1};
         }
         return;
     }
@@ -89,11 +91,10 @@ void LineListView::BuildRows() {
     CharAdvances& advances = ListFontAdvances();
     rows_.reserve(lines * 2);
     for (size_t i = 0; i < lines; ++i) {
-        DocumentLine& line = document_.Line(i);
-        uint32_t count = line.length >= 2 ? CountWrappedRows(line.text(), width, advances) : 1;
-        line.rowCount = count;
+        std::u16string_view text = LineText(static_cast<uint32_t>(i));
+        uint32_t count = text.size() >= 2 ? CountWrappedRows(text, width, advances) : 1;
         for (uint32_t sub = 0; sub < count; ++sub) {
-            rows_.push_back(TextRow{static_cast<uint32_t>(i), sub, -1, 0});
+            rows_.push_back(TextRow{static_cast<uint32_t>(i), sub, -1, 0, count});
         }
     }
 }
@@ -117,13 +118,20 @@ void LineListView::SetFilter(const FilterRequest& request) {
         return;
     }
     FilterResult result;
-    if (!request.text.empty() && !RunFilterPass(request, document_.Lines(), result)) {
-        return;
+    if (!request.text.empty()) {
+        FilterStatus status = RunFilterPass(request, document_, result);
+        if (status != FilterStatus::Done) {
+            if (status == FilterStatus::FileChanged) {
+                emit statusMessage(
+                    QStringLiteral("The file changed on disk: reload it to filter it"), 5000);
+            }
+            return;
+        }
     }
-    ApplyFilterResult(result);
+    ApplyFilterResult(std::move(result));
 }
 
-void LineListView::ApplyFilterResult(const FilterResult& result) {
+void LineListView::ApplyFilterResult(FilterResult result) {
     if (!filter_.text.empty()) {
         if (result.matched.size() != document_.LineCount()) {
             return;
@@ -137,6 +145,7 @@ void LineListView::ApplyFilterResult(const FilterResult& result) {
                     "The regular expression backtracks too much: no line counts as matching"),
                 5000);
         }
+        lines_.Apply(std::move(result));
     }
     ResetShownRows();
     if (!filter_.text.empty()) {
@@ -195,7 +204,7 @@ void LineListView::ApplyFilterChunk(size_t begin, size_t end, const std::vector<
             shown_.push_back(static_cast<uint32_t>(partial_row_));
             shown_lines_ += row.subRow == 0;
             if (selected_count_ >= 0) {
-                selected_count_ += row.subRow == 0 && LineOf(row).selected;
+                selected_count_ += row.subRow == 0 && IsSelected(row);
             }
         }
     }
@@ -224,6 +233,7 @@ void LineListView::FinishFilter(const FilterResult& result) {
         ApplyFilterResult(result);
         return;
     }
+    lines_.Apply(result);
     CountShownLines();
     UpdateScrollRanges(false);
     viewport()->update();
@@ -269,7 +279,7 @@ double LineListView::WrapWidth() const {
 
 std::u16string LineListView::RowLineText(int64_t shownIndex) const {
     const TextRow* row = ShownRow(shownIndex);
-    return row != nullptr ? std::u16string(LineOf(*row).text()) : std::u16string();
+    return row != nullptr ? std::u16string(LineText(row->line)) : std::u16string();
 }
 
 const TextRow* LineListView::ShownRow(int64_t shownIndex) const {
@@ -281,10 +291,10 @@ const TextRow* LineListView::ShownRow(int64_t shownIndex) const {
 
 std::u16string_view LineListView::RowDisplayText(const TextRow& row, int64_t& start,
                                                  int64_t& end) const {
-    std::u16string_view text = LineOf(row).text();
+    std::u16string_view text = LineText(row.line);
     start = 0;
     end = static_cast<int64_t>(text.size());
-    if (!word_wrap_ || LineOf(row).rowCount <= 1) {
+    if (!word_wrap_ || row.rowCount <= 1) {
         return text;
     }
     static thread_local std::vector<uint32_t> starts;
@@ -296,6 +306,26 @@ std::u16string_view LineListView::RowDisplayText(const TextRow& row, int64_t& st
     start = starts[row.subRow];
     end = row.subRow + 1 < starts.size() ? starts[row.subRow + 1] : end;
     return text.substr(static_cast<size_t>(start), static_cast<size_t>(end - start));
+}
+
+std::u16string_view LineListView::LineText(uint32_t line) const {
+    if (buffered_line_ == static_cast<int64_t>(line)) {
+        return line_buffer_;
+    }
+    std::u16string_view text = document_.LineText(line, line_buffer_);
+    if (text.data() != line_buffer_.data()) {
+        line_buffer_.assign(text);  // text the document holds itself
+    } else {
+        line_buffer_.resize(text.size());
+    }
+    buffered_line_ = line;
+    return line_buffer_;
+}
+
+int64_t LineListView::LineRowCount(size_t line) const {
+    auto it = std::lower_bound(rows_.begin(), rows_.end(), line,
+                               [](const TextRow& row, size_t l) { return row.line < l; });
+    return it != rows_.end() && it->line == line ? it->rowCount : 0;
 }
 
 // Scrolling
@@ -514,7 +544,6 @@ void LineListView::paintEvent(QPaintEvent* event) {
 RowPaintInput LineListView::RowPaintInputOf(int64_t shownIndex, const QRect& rowRect,
                                             std::vector<HighlightRun>& runs) {
     const TextRow& row = ShownRowRef(shownIndex);
-    const DocumentLine& line = LineOf(row);
     int64_t start = 0;
     int64_t end = 0;
     const std::u16string_view text = RowDisplayText(row, start, end);
@@ -525,10 +554,10 @@ RowPaintInput LineListView::RowPaintInputOf(int64_t shownIndex, const QRect& row
         .rect = rowRect,
         .visible_left = static_cast<double>(scrollX),
         .visible_width = static_cast<double>(viewport()->width()),
-        .selected = line.selected != 0,
+        .selected = IsSelected(row),
         .caret_frame = hasFocus() && caret_line_ == static_cast<int64_t>(row.line),
         .sub_row = word_wrap_ ? static_cast<int>(row.subRow) : 0,
-        .row_count = word_wrap_ ? static_cast<int>(line.rowCount) : 1,
+        .row_count = word_wrap_ ? static_cast<int>(row.rowCount) : 1,
         .advances = &advances,
     };
     if (!word_wrap_ && !text.empty()) {
@@ -586,7 +615,7 @@ const std::vector<HighlightRange>* LineListView::HighlightsFor(const TextRow& ro
         }
         std::vector<MatchSpan> spans;
         std::vector<HighlightRange> ranges;
-        if (highlight_query_->FindSpans(LineOf(row).text(), spans)) {
+        if (highlight_query_->FindSpans(LineText(row.line), spans)) {
             ranges.reserve(spans.size());
             for (const MatchSpan& span : spans) {
                 ranges.push_back({span.start, span.end});
@@ -605,7 +634,7 @@ int64_t LineListView::SelectedLineCount() const {
         int64_t count = 0;
         for (int64_t i = 0, n = ShownRowCount(); i < n; ++i) {
             const TextRow& row = ShownRowRef(i);
-            count += row.subRow == 0 && LineOf(row).selected;
+            count += row.subRow == 0 && IsSelected(row);
         }
         selected_count_ = count;
     }
@@ -615,9 +644,9 @@ int64_t LineListView::SelectedLineCount() const {
 void LineListView::SelectAll() {
     bool changed = false;
     for (int64_t i = 0, n = ShownRowCount(); i < n; ++i) {
-        DocumentLine& line = LineOf(ShownRowRef(i));
-        changed |= !line.selected;
-        line.selected = 1;
+        const TextRow& row = ShownRowRef(i);
+        changed |= !IsSelected(row);
+        SetSelected(row, true);
     }
     if (changed) {
         SelectionChanged();
@@ -629,8 +658,7 @@ void LineListView::SelectInverse() {
     for (int64_t i = 0, n = ShownRowCount(); i < n; ++i) {
         const TextRow& row = ShownRowRef(i);
         if (row.subRow == 0) {
-            DocumentLine& line = LineOf(row);
-            line.selected = !line.selected;
+            SetSelected(row, !IsSelected(row));
         }
     }
     SelectionChanged();
@@ -641,7 +669,7 @@ void LineListView::SelectInverse() {
 
 void LineListView::ClearShownSelection() {
     for (int64_t i = 0, n = ShownRowCount(); i < n; ++i) {
-        LineOf(ShownRowRef(i)).selected = 0;
+        SetSelected(ShownRowRef(i), false);
     }
     SelectionChanged();
 }
@@ -661,14 +689,19 @@ int64_t LineListView::CopySelection() {
     int64_t count = 0;
     for (int64_t i = 0, n = ShownRowCount(); i < n; ++i) {
         const TextRow& row = ShownRowRef(i);
-        const DocumentLine& line = LineOf(row);
-        if (row.subRow != 0 || !line.selected) {
+        if (row.subRow != 0 || !IsSelected(row)) {
             continue;
+        }
+        std::u16string_view line = LineText(row.line);
+        if (document_.FileChanged()) {
+            emit statusMessage(QStringLiteral("The file changed on disk: nothing was copied"),
+                               5000);
+            return 0;
         }
         if (!text.empty()) {
             text.push_back(u'\n');
         }
-        text.append(line.text());
+        text.append(line);
         ++count;
     }
     return ClipboardText::Instance().SetText(text) ? count : 0;
@@ -684,9 +717,9 @@ void LineListView::SelectRange(int64_t a, int64_t b) {
     for (int64_t i = 0; i < n; ++i) {
         const TextRow& row = ShownRowRef(i);
         if (i >= lo && i <= hi) {
-            LineOf(row).selected = 1;
+            SetSelected(row, true);
         } else if (row.subRow == 0) {
-            LineOf(row).selected = 0;
+            SetSelected(row, false);
         }
     }
     SelectionChanged();
@@ -712,13 +745,13 @@ void LineListView::DragSelectRange(int64_t a, int64_t b) {
             for (int64_t i = from; i <= to; ++i) {
                 uint32_t line = ShownRowRef(i).line;
                 if (line < lineLo || line > lineHi) {
-                    document_.Line(line).selected = 0;
+                    lines_.SetSelected(line, false);
                 }
             }
         };
         auto select = [&](int64_t from, int64_t to) {
             for (int64_t i = from; i <= to; ++i) {
-                LineOf(ShownRowRef(i)).selected = 1;
+                SetSelected(ShownRowRef(i), true);
             }
         };
         clear(drag_lo_, std::min(drag_hi_, lo - 1));
@@ -752,9 +785,9 @@ void LineListView::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::RightButton) {
         if (hit >= 0) {
             caret_line_ = ShownRowRef(hit).line;
-            if (!ctrl && !shift && !LineOf(ShownRowRef(hit)).selected) {
+            if (!ctrl && !shift && !IsSelected(ShownRowRef(hit))) {
                 ClearShownSelection();
-                LineOf(ShownRowRef(hit)).selected = 1;
+                SetSelected(ShownRowRef(hit), true);
             }
         } else if (ShownRowCount() > 0 && !ctrl && !shift) {
             ClearShownSelection();
@@ -773,14 +806,14 @@ void LineListView::mousePressEvent(QMouseEvent* event) {
         const TextRow& row = ShownRowRef(hit);
         caret_line_ = row.line;
         if (ctrl) {
-            LineOf(row).selected = !LineOf(row).selected;
+            SetSelected(row, !IsSelected(row));
         } else if (shift) {
             int64_t anchor = anchor_index_ < 0 ? 0 : ShownIndexOfRow(anchor_index_);
             SelectRange(anchor, hit);
         } else {
             anchor_index_ = filtered_ ? shown_[static_cast<size_t>(hit)] : hit;
             ClearShownSelection();
-            LineOf(row).selected = 1;
+            SetSelected(row, true);
             // Exactly the lines of [hit, hit] are selected: a drag goes on from there.
             drag_lo_ = drag_hi_ = hit;
         }
@@ -855,11 +888,10 @@ void LineListView::focusOutEvent(QFocusEvent* event) {
 
 void LineListView::OpenLineViewer(int64_t shownIndex) {
     const TextRow& row = ShownRowRef(shownIndex);
-    const DocumentLine& line = LineOf(row);
-    LineViewer* viewer = word_wrap_ && line.rowCount > 1 ? multi_viewer_ : single_viewer_;
+    LineViewer* viewer = word_wrap_ && row.rowCount > 1 ? multi_viewer_ : single_viewer_;
     int top = static_cast<int>(shownIndex * kRowHeight - verticalScrollBar()->value()) -
               static_cast<int>(row.subRow) * kRowHeight;
-    int height = static_cast<int>(line.rowCount) * kRowHeight;
+    int height = static_cast<int>(row.rowCount) * kRowHeight;
     if (!word_wrap_) {
         height = kRowHeight;
     }
@@ -868,7 +900,7 @@ void LineListView::OpenLineViewer(int64_t shownIndex) {
     if (rect.isEmpty()) {
         return;
     }
-    viewer->Open(ToQString(line.text()), rect);
+    viewer->Open(ToQString(LineText(row.line)), rect);
 }
 
 void LineListView::HideLineViewers() {

@@ -12,6 +12,7 @@
 #include "document/text_document.h"
 #include "filter/compiled_query.h"
 #include "filter/filter_pass.h"
+#include "filter/filtered_lines.h"
 #include "markup/color_markup.h"
 #include "views/line_geometry.h"
 
@@ -27,10 +28,11 @@ class LineViewer;
 // One visual row: a document line, or one piece of a wrapped line.
 // 16 bytes; rows are kept in one array, never allocated one by one.
 struct TextRow {
-    uint32_t line;     // index of the document line
-    uint32_t subRow;   // 0 for the line's first row
-    int32_t width;     // measured text width + 10, -1 until measured
-    uint32_t matched;  // non-zero: the line matched the last query
+    uint32_t line;           // index of the document line
+    uint32_t subRow;         // 0 for the line's first row
+    int32_t width;           // measured text width + 10, -1 until measured
+    uint32_t matched : 1;    // the line matched the last query
+    uint32_t rowCount : 31;  // the rows of the line: more than 1 when word wrap splits it
 };
 static_assert(sizeof(TextRow) == 16);
 
@@ -101,6 +103,11 @@ class LineListView : public QAbstractScrollArea {
     // Whether the list had the keyboard focus last (the frame returns it there).
     bool HadFocus() const { return had_focus_; }
 
+    // Whether a document line is selected (shown or not).
+    bool IsLineSelected(size_t line) const { return lines_.IsSelected(line); }
+    // The rows a document line takes, 0 for a line beyond the document.
+    int64_t LineRowCount(size_t line) const;
+
     // The text and the character range of the line that a shown row shows.
     std::u16string_view RowDisplayText(const TextRow& row, int64_t& start, int64_t& end) const;
 
@@ -136,11 +143,14 @@ class LineListView : public QAbstractScrollArea {
     TextRow& ShownRowRef(int64_t i) {
         return filtered_ ? rows_[shown_[static_cast<size_t>(i)]] : rows_[static_cast<size_t>(i)];
     }
-    DocumentLine& LineOf(const TextRow& row) const { return document_.Line(row.line); }
+    // The text of a document line; valid until the text of another line is asked for.
+    std::u16string_view LineText(uint32_t line) const;
+    bool IsSelected(const TextRow& row) const { return lines_.IsSelected(row.line); }
+    void SetSelected(const TextRow& row, bool selected) { lines_.SetSelected(row.line, selected); }
     void DropRows();
     void BuildRows();
     void BuildShownRows(bool applyModes);
-    void ApplyFilterResult(const FilterResult& result);
+    void ApplyFilterResult(FilterResult result);
     // Shows the rows from scratch after a new filter: scroll at the top.
     void ResetShownRows();
     // Takes the pending request and shows none of its rows yet.
@@ -182,6 +192,10 @@ class LineListView : public QAbstractScrollArea {
     std::vector<TextRow> rows_;    // every row, in document order
     std::vector<uint32_t> shown_;  // indices into rows_ while filtered_
     bool filtered_ = false;
+    // The selection of document lines, and what the last filter pass found.
+    FilteredLines lines_;
+    mutable std::u16string line_buffer_;
+    mutable int64_t buffered_line_ = -1;  // the line whose text is in line_buffer_
     int64_t shown_lines_ = 0;
     mutable int64_t selected_count_ = -1;  // cached; -1 when unknown
     int64_t caret_line_ = -1;

@@ -1,14 +1,20 @@
 #include "document/text_document.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <emmintrin.h>
+
+#include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <climits>
 #include <cstring>
 #include <new>
 #include <thread>
+#include <utility>
 
 #include "document/clipboard_text.h"
 #include "document/line_scan.h"
@@ -19,63 +25,151 @@
 #include "platform/mapped_read_guard.h"
 
 namespace linesift {
+
+// The read-only mapping of a loaded file and its descriptor, kept open so
+// the document can ask whether the file shrank.
+struct TextDocument::Mapping {
+    int fd = -1;
+    void* base = nullptr;
+    uint64_t length = 0;
+
+    ~Mapping() {
+        if (base != nullptr) {
+            ::munmap(base, length);
+        }
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+};
+
 namespace {
 
-// Data at least this large is read on two threads.
+// Data at least this large is indexed on two threads.
 constexpr uint64_t kParallelThreshold = 16 << 20;
 uint64_t g_parallel_threshold = kParallelThreshold;
-// Units left free after each part's text, so that the vectorised decoder's
-// whole-block stores never reach the next part's text.
-constexpr size_t kPartGap = 64;
+// A batch of ReadLines holds at most this many lines, and more than one line
+// only while their bytes stay within kBatchBytes.
+constexpr size_t kBatchLines = 4096;
+constexpr uint64_t kBatchBytes = 1 << 20;
+// ReadLines asks the system whether the file shrank after this many batches.
+constexpr size_t kBatchesPerCheck = 64;
 
-enum class PartError { None, BusError, OutOfMemory, LineTooLong };
+// Pages of a mapped file are brought in this many bytes at a time ahead of
+// the scan, in one system call instead of a fault per few pages.
+constexpr uint64_t kPopulateBytes = 4 << 20;
 
-// One independently readable range of the file's data and where its lines go.
-struct LoadPart {
+enum class PartError { None, BusError, OutOfMemory };
+
+// One independently readable range of the data and the index of its lines.
+struct IndexPart {
     const uint8_t* data;
     uint64_t size;  // of all the data
     uint64_t begin;
     uint64_t limit;
     int32_t encoding;
     bool last;  // the end rule applies after this part
-    char16_t* dest;
-    LineStore* store;
-    LegacyDecoder* legacy;  // for Ansi; one per part, since decoders are not shared
+    LineIndex* starts;
     const TextDocument::ProgressHandler* progress;  // reports for the whole load; null for none
     uint64_t scale;                                 // bytes of the whole load per byte of this part
+    bool mapped;                                    // data is a mapping worth populating
     PartError error = PartError::None;
 };
 
-size_t DecodeBytes(const LoadPart& part, uint64_t b, uint64_t e, char16_t* out) {
-    const uint8_t* p = part.data + b;
-    size_t n = e - b;
-    if (IsUtf8Encoding(part.encoding)) {
-        return DecodeUtf8Into(p, n, out);
+// Asks the system to read in the pages of [from, from + kPopulateBytes) of
+// the mapping; a failure only means the scan faults them in itself.
+void Populate(const IndexPart& part, uint64_t from) {
+    const uint64_t page = 4096;
+    uint64_t begin = from / page * page;
+    uint64_t end = std::min(part.limit, from + kPopulateBytes);
+    if (end > begin) {
+        ::madvise(const_cast<uint8_t*>(part.data) + begin, end - begin, MADV_POPULATE_READ);
     }
-    if (IsUtf16(part.encoding)) {
-        DecodeUtf16Into(p, n / 2, part.encoding == Utf16Be, out);
-        return n / 2;
-    }
-    return part.legacy->DecodeInto(std::string_view(reinterpret_cast<const char*>(p), n), out);
 }
 
-void ReadPart(LoadPart& part) {
+// A line begins after every CR, LF or CR LF at offsets [from, to) of 8-bit
+// text, when that is before limit; skip is the offset of an LF that belongs
+// to a CR LF already seen. The same lines as NextLine, without its per-line
+// work.
+void IndexBreaks8(const uint8_t* data, uint64_t size, uint64_t from, uint64_t to, uint64_t limit,
+                  uint64_t& skip, LineIndex& starts) {
+    auto take = [&](uint64_t i) {
+        if (i == skip) {
+            return;
+        }
+        uint64_t after = i + 1;
+        if (data[i] == '\r' && after < size && data[after] == '\n') {
+            skip = after++;
+        }
+        if (after < limit) {
+            starts.Append(after);
+        }
+    };
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i cr = _mm_set1_epi8('\r');
+    uint64_t at = from;
+    for (; at + 64 <= to; at += 64) {
+        uint64_t mask = 0;
+        for (int k = 0; k < 4; ++k) {
+            __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at + 16 * k));
+            __m128i hit = _mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr));
+            mask |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(hit)))
+                    << (16 * k);
+        }
+        for (; mask != 0; mask &= mask - 1) {
+            take(at + static_cast<uint64_t>(std::countr_zero(mask)));
+        }
+    }
+    for (; at < to; ++at) {
+        if (data[at] == '\n' || data[at] == '\r') {
+            take(at);
+        }
+    }
+}
+
+// IndexPartLines for 8-bit encodings, a stretch of kPopulateBytes at a time.
+void IndexPartLines8(IndexPart& part) {
+    if (part.begin < part.limit) {
+        part.starts->Append(part.begin);
+    }
+    uint64_t skip = UINT64_MAX;
+    for (uint64_t at = part.begin; at < part.limit; at += kPopulateBytes) {
+        uint64_t to = std::min(part.limit, at + kPopulateBytes);
+        if (part.mapped && to < part.limit) {
+            Populate(part, to);
+        }
+        IndexBreaks8(part.data, part.size, at, to, part.limit, skip, *part.starts);
+        if (part.progress != nullptr && (to - part.begin) >> 25 != (at - part.begin) >> 25) {
+            (*part.progress)((to - part.begin) * part.scale, part.size);
+        }
+    }
+}
+
+void IndexPartLines(IndexPart& part) {
     auto body = [&part] {
         try {
-            char16_t* out = part.dest;
+            if (!IsUtf16(part.encoding)) {
+                if (part.mapped) {
+                    Populate(part, part.begin);
+                }
+                IndexPartLines8(part);
+                if (part.last && EndsWithLineBreakAt(part.data, part.size, part.encoding)) {
+                    part.starts->Append(part.size);
+                }
+                return;
+            }
             uint64_t pos = part.begin;
             uint64_t b = 0;
             uint64_t e = 0;
+            uint64_t populated = part.begin;
             LineStep step;
             while ((step = NextLine(part.data, part.size, part.limit, part.encoding, pos, b, e)) ==
                    LineStep::Line) {
-                size_t units = DecodeBytes(part, b, e, out);
-                if (units > UINT32_MAX) {
-                    part.error = PartError::LineTooLong;
-                    return;
+                part.starts->Append(b);
+                while (part.mapped && populated < part.limit && pos + kPopulateBytes > populated) {
+                    Populate(part, populated);
+                    populated += kPopulateBytes;
                 }
-                part.store->Append(out, static_cast<uint32_t>(units));
-                out += units;
                 if (part.progress != nullptr &&
                     (pos - part.begin) >> 25 != (b - part.begin) >> 25) {
                     (*part.progress)((pos - part.begin) * part.scale, part.size);
@@ -83,7 +177,7 @@ void ReadPart(LoadPart& part) {
             }
             if (part.last && step == LineStep::AtEnd &&
                 EndsWithLineBreakAt(part.data, part.size, part.encoding)) {
-                part.store->Append(out, 0);
+                part.starts->Append(part.size);
             }
         } catch (const std::bad_alloc&) {
             part.error = PartError::OutOfMemory;
@@ -96,6 +190,36 @@ void ReadPart(LoadPart& part) {
 
 uint64_t DataStart(int32_t encoding) {
     return IsUtf16(encoding) ? 2 : encoding == Utf8Bom ? 3 : 0;
+}
+
+bool IsLegacy(int32_t encoding) {
+    return !IsUtf16(encoding) && !IsUtf8Encoding(encoding);
+}
+
+// Reads fd to its end into out. False with errno set on a read error;
+// throws std::bad_alloc.
+bool ReadToEnd(int fd, std::vector<uint8_t>& out) {
+    out.clear();
+    size_t used = 0;
+    for (;;) {
+        if (out.size() - used < 65536) {
+            out.resize(std::max<size_t>(out.size() * 2, 65536));
+        }
+        ssize_t got = ::read(fd, out.data() + used, out.size() - used);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            return false;
+        }
+        if (got == 0) {
+            break;
+        }
+        used += static_cast<size_t>(got);
+    }
+    out.resize(used);
+    out.shrink_to_fit();
+    return true;
 }
 
 }  // namespace
@@ -112,12 +236,60 @@ std::u16string FromNativePath(std::string_view path) {
     return Utf8ToUtf16(path);
 }
 
+const char* ReadStatusText(ReadStatus status) {
+    switch (status) {
+        case ReadStatus::Ok:
+            return "";
+        case ReadStatus::FileChanged:
+            return "the file changed on disk while it was open";
+        case ReadStatus::OutOfMemory:
+            return "not enough memory to read the lines";
+    }
+    return "";
+}
+
+TextDocument::TextDocument() = default;
+TextDocument::~TextDocument() = default;
+
+TextDocument::TextDocument(TextDocument&& other) noexcept {
+    *this = std::move(other);
+}
+
+TextDocument& TextDocument::operator=(TextDocument&& other) noexcept {
+    if (this == &other) {
+        return *this;
+    }
+    modified_ = std::exchange(other.modified_, false);
+    imported_ = std::exchange(other.imported_, false);
+    last_write_time_ = other.last_write_time_;
+    other.last_write_time_.SetToZero();
+    path_ = std::exchange(other.path_, {});
+    last_error_ = std::exchange(other.last_error_, {});
+    progress_ = std::exchange(other.progress_, {});
+    // The owned bytes keep their address when the vector moves, so data_
+    // stays valid; so does a mapping, which moves as a pointer.
+    data_ = std::exchange(other.data_, nullptr);
+    size_ = std::exchange(other.size_, 0);
+    text_end_ = std::exchange(other.text_end_, 0);
+    encoding_ = std::exchange(other.encoding_, Detect);
+    line_endings_ = std::exchange(other.line_endings_, true);
+    mapping_ = std::move(other.mapping_);
+    owned_ = std::move(other.owned_);
+    other.owned_.clear();
+    starts_ = std::move(other.starts_);
+    other.starts_.Clear();
+    legacy_ = std::move(other.legacy_);
+    file_changed_.store(other.file_changed_.exchange(false, std::memory_order_relaxed),
+                        std::memory_order_relaxed);
+    return *this;
+}
+
 bool TextDocument::Fail(std::string why) {
     last_error_ = std::move(why);
     return false;
 }
 
-bool TextDocument::LoadFromFile(const std::u16string& path) {
+bool TextDocument::LoadFromFile(const std::u16string& path, LoadOptions options) {
     Reset();
     last_error_.clear();
     std::string native = ToNativePath(path);
@@ -127,7 +299,7 @@ bool TextDocument::LoadFromFile(const std::u16string& path) {
     bool haveTime = GetLastWriteTime(native, time);
     bool ok = false;
     try {
-        ok = LoadLines(native);
+        ok = LoadLines(native, options);
     } catch (const std::bad_alloc&) {
         ok = Fail("not enough memory to load the file");
     }
@@ -143,103 +315,150 @@ bool TextDocument::LoadFromFile(const std::u16string& path) {
     return true;
 }
 
-bool TextDocument::LoadLines(const std::string& path) {
-    TextFileStream stream(Detect);
-    if (!stream.OpenExisting(path)) {
+bool TextDocument::LoadLines(const std::string& path, LoadOptions options) {
+    // Without O_NONBLOCK, opening a pipe that has no writer would wait for one.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
         return Fail(std::strerror(errno));
     }
-    int32_t encoding = stream.DetectEncoding();
-    uint64_t size = stream.GetLength();
+    auto mapping = std::make_unique<Mapping>();
+    mapping->fd = fd;
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+        return Fail(std::strerror(errno));
+    }
+    if (S_ISDIR(st.st_mode)) {
+        return Fail(std::strerror(EISDIR));
+    }
+    if (!S_ISREG(st.st_mode) && !options.allow_streams) {
+        return Fail("not a regular file (a pipe, terminal or device)");
+    }
+    if (S_ISFIFO(st.st_mode)) {
+        // Like other line tools, wait for a writer when there is none yet.
+        ::close(fd);
+        mapping->fd = fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            return Fail(std::strerror(errno));
+        }
+    } else {
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    }
+    uint64_t size = static_cast<uint64_t>(st.st_size);
+    if (S_ISREG(st.st_mode) && size > 0) {
+        void* p = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0);
+        if (p != MAP_FAILED) {
+            mapping->base = p;
+            mapping->length = size;
+            ::madvise(p, size, MADV_SEQUENTIAL);
+            data_ = static_cast<const uint8_t*>(p);
+            size_ = size;
+            mapping_ = std::move(mapping);
+        }
+    }
+    if (mapping_ == nullptr) {
+        // Files of the system that report no size (/proc), files that cannot
+        // be mapped, and streams the caller allows are read to their end.
+        if (!ReadToEnd(fd, owned_)) {
+            return Fail(std::strerror(errno));
+        }
+        mapping.reset();
+        data_ = owned_.data();
+        size_ = owned_.size();
+    }
+    int32_t encoding = -1;
+    auto detect = [&] { encoding = DetectEncodingOf(data_, size_); };
+    if (!RunGuarded(detect)) {
+        return Fail(ReadStatusText(ReadStatus::FileChanged));
+    }
     if (encoding == -1) {
-        return size == 0 || Fail("the file could not be read");
+        return true;  // no bytes: no lines
     }
-    const uint8_t* data = stream.MapWholeForReading();
-    if (data == nullptr) {
-        return Fail("the file could not be mapped into memory");
+    encoding_ = encoding;
+    bool ok = IndexLines();
+    if (ok && mapping_ != nullptr) {
+        ::madvise(mapping_->base, mapping_->length, MADV_NORMAL);
     }
-    uint64_t start = DataStart(encoding);
+    return ok;
+}
 
+bool TextDocument::IndexLines() {
+    const uint64_t start = DataStart(encoding_);
+    text_end_ = IsUtf16(encoding_) ? start + (size_ - start) / 2 * 2 : size_;
+    line_endings_ = true;
+    if (IsLegacy(encoding_)) {
+        legacy_ = std::make_unique<LegacyDecoder>();
+    }
     uint64_t split = 0;
-    if (size - start >= g_parallel_threshold && std::thread::hardware_concurrency() >= 2) {
+    if (size_ - start >= g_parallel_threshold && std::thread::hardware_concurrency() >= 2) {
         auto find = [&] {
-            split = FindSplitPoint(data, size, start, start + (size - start) / 2, encoding);
+            split = FindSplitPoint(data_, size_, start, start + (size_ - start) / 2, encoding_);
         };
         if (!RunGuarded(find)) {
-            return Fail("the file was truncated while it was read");
+            return Fail(ReadStatusText(ReadStatus::FileChanged));
         }
-        if (split >= size) {
+        if (split >= size_) {
             split = 0;
         }
     }
-
-    LegacyDecoder legacy0;
-    LegacyDecoder legacy1;
-    // A code page never yields more units than bytes, except multi-byte
-    // legacy code pages, which get twice the room.
-    uint64_t scale =
-        (encoding == Ansi || encoding > Utf8Bom || encoding < Detect) && !legacy0.IsSingleByte()
-            ? 2
-            : 1;
-    char16_t* arena = arena_.Reserve(scale * size + 3 * kPartGap);
-    if (arena == nullptr) {
-        return Fail("not enough memory to load the file");
-    }
-    LineStore secondLines;
+    LineIndex secondStarts;
     const ProgressHandler* progress = progress_ ? &progress_ : nullptr;
-    LoadPart first{.data = data,
-                   .size = size,
-                   .begin = start,
-                   .limit = split ? split : size,
-                   .encoding = encoding,
-                   .last = split == 0,
-                   .dest = arena,
-                   .store = &lines_,
-                   .legacy = &legacy0,
-                   .progress = progress,
-                   .scale = split ? 2u : 1u};
-    LoadPart second{.data = data,
-                    .size = size,
-                    .begin = split,
-                    .limit = size,
-                    .encoding = encoding,
-                    .last = true,
-                    .dest = arena + scale * split + kPartGap,
-                    .store = &secondLines,
-                    .legacy = &legacy1,
-                    .progress = nullptr,
-                    .scale = 1};
+    IndexPart first{.data = data_,
+                    .size = size_,
+                    .begin = start,
+                    .limit = split ? split : size_,
+                    .encoding = encoding_,
+                    .last = split == 0,
+                    .starts = &starts_,
+                    .progress = progress,
+                    .scale = split ? 2u : 1u,
+                    .mapped = mapping_ != nullptr};
+    IndexPart second{.data = data_,
+                     .size = size_,
+                     .begin = split,
+                     .limit = size_,
+                     .encoding = encoding_,
+                     .last = true,
+                     .starts = &secondStarts,
+                     .progress = nullptr,
+                     .scale = 1,
+                     .mapped = mapping_ != nullptr};
     if (split != 0) {
         std::thread worker;
         try {
-            worker = std::thread([&second] { ReadPart(second); });
+            worker = std::thread([&second] { IndexPartLines(second); });
         } catch (...) {
         }
-        ReadPart(first);
+        IndexPartLines(first);
         if (worker.joinable()) {
             worker.join();
         } else {
-            ReadPart(second);
+            IndexPartLines(second);
         }
     } else {
-        ReadPart(first);
+        IndexPartLines(first);
     }
-    for (const LoadPart* part : {&first, &second}) {
+    for (const IndexPart* part : {&first, &second}) {
         switch (part->error) {
             case PartError::None:
                 break;
             case PartError::BusError:
-                return Fail("the file was truncated while it was read");
+                return Fail(ReadStatusText(ReadStatus::FileChanged));
             case PartError::OutOfMemory:
                 return Fail("not enough memory to load the file");
-            case PartError::LineTooLong:
-                return Fail("the file has a line of more than 4 Gi characters");
         }
     }
     if (split != 0) {
-        lines_.AppendAll(std::move(secondLines));
+        starts_.AppendAll(std::move(secondStarts));
     }
-    stream.Close();
     return true;
+}
+
+void TextDocument::UseOwnedText() {
+    data_ = owned_.data();
+    size_ = owned_.size();
+    text_end_ = size_;
+    encoding_ = Utf16Le;
+    line_endings_ = false;
 }
 
 bool TextDocument::LoadFromClipboard() {
@@ -249,33 +468,224 @@ bool TextDocument::LoadFromClipboard() {
         return false;
     }
     try {
-        char16_t* out = arena_.Reserve(text.size() + 1);
-        if (out == nullptr) {
-            throw std::bad_alloc();
-        }
-        char16_t* lineStart = out;
+        owned_.reserve(text.size() * 2);
+        uint64_t lineStart = 0;
         for (char16_t c : text) {
             if (c == u'\r') {
                 continue;
             }
             if (c == u'\n') {
-                lines_.Append(lineStart, static_cast<uint32_t>(out - lineStart));
-                lineStart = out;
+                starts_.Append(lineStart);
+                lineStart = owned_.size();
                 continue;
             }
-            *out++ = c;
+            owned_.push_back(static_cast<uint8_t>(c & 0xFF));
+            owned_.push_back(static_cast<uint8_t>(c >> 8));
         }
-        if (out != lineStart) {
-            lines_.Append(lineStart, static_cast<uint32_t>(out - lineStart));
+        if (owned_.size() != lineStart) {
+            starts_.Append(lineStart);
         }
     } catch (const std::bad_alloc&) {
         Reset();
         return false;
     }
+    UseOwnedText();
     path_ = u"Clipboard";
     modified_ = true;
     imported_ = true;
     return true;
+}
+
+void TextDocument::LoadFromLines(const std::vector<std::u16string>& lines) {
+    Reset();
+    size_t units = 0;
+    for (const std::u16string& line : lines) {
+        units += line.size();
+    }
+    owned_.resize(units * 2);
+    uint64_t at = 0;
+    for (const std::u16string& line : lines) {
+        starts_.Append(at);
+        std::memcpy(owned_.data() + at, line.data(), line.size() * 2);
+        at += line.size() * 2;
+    }
+    UseOwnedText();
+}
+
+void TextDocument::RawRange(size_t line, uint64_t& begin, uint64_t& end) const {
+    begin = starts_.Start(line);
+    end = line + 1 < starts_.size() ? starts_.Start(line + 1) : text_end_;
+    end = std::max(begin, std::min(end, text_end_));
+}
+
+namespace {
+
+// Steps end back over the line ending that closes the bytes [begin, end);
+// src points at the byte of offset srcOffset.
+void DropLineEnding(const uint8_t* src, uint64_t srcOffset, int32_t encoding, uint64_t begin,
+                    uint64_t& end) {
+    const uint8_t* p = src - srcOffset;
+    if (IsUtf16(encoding)) {
+        bool be = encoding == Utf16Be;
+        auto unit = [&](uint64_t at) {
+            return be ? static_cast<uint16_t>(p[at] << 8 | p[at + 1])
+                      : static_cast<uint16_t>(p[at] | p[at + 1] << 8);
+        };
+        if (end - begin >= 2 && unit(end - 2) == '\n') {
+            end -= 2;
+            if (end - begin >= 2 && unit(end - 2) == '\r') {
+                end -= 2;
+            }
+        } else if (end - begin >= 2 && unit(end - 2) == '\r') {
+            end -= 2;
+        }
+        return;
+    }
+    if (end > begin && p[end - 1] == '\n') {
+        --end;
+        if (end > begin && p[end - 1] == '\r') {
+            --end;
+        }
+    } else if (end > begin && p[end - 1] == '\r') {
+        --end;
+    }
+}
+
+}  // namespace
+
+ReadStatus TextDocument::DecodeLines(size_t first, size_t count, LineBatch& batch) const {
+    uint64_t b0 = 0;
+    uint64_t e0 = 0;
+    uint64_t bLast = 0;
+    uint64_t eLast = 0;
+    RawRange(first, b0, e0);
+    RawRange(first + count - 1, bLast, eLast);
+    const uint64_t bytes = eLast - b0;
+    const bool table = legacy_ == nullptr || legacy_->IsSingleByte();
+    // Stateful decoders get a copy of the bytes, so a fault never interrupts them.
+    const bool copy = !table && mapping_ != nullptr;
+    try {
+        uint64_t units = IsUtf16(encoding_) ? bytes / 2 : table ? bytes : 2 * bytes;
+        batch.text_.resize(units + 1);
+        batch.ends_.resize(count);
+        if (copy) {
+            batch.bytes_.resize(bytes);
+        }
+    } catch (const std::bad_alloc&) {
+        return ReadStatus::OutOfMemory;
+    }
+    batch.first_ = first;
+    const uint8_t* src = data_ + b0;
+    if (copy) {
+        uint8_t* to = batch.bytes_.data();
+        auto take = [&] { std::memcpy(to, data_ + b0, bytes); };
+        if (!RunGuarded(take)) {
+            return ReadStatus::FileChanged;
+        }
+        src = to;
+    }
+    auto decode = [&] {
+        char16_t* out = batch.text_.data();
+        size_t o = 0;
+        for (size_t k = 0; k < count; ++k) {
+            uint64_t b = 0;
+            uint64_t e = 0;
+            RawRange(first + k, b, e);
+            if (line_endings_) {
+                DropLineEnding(src, b0, encoding_, b, e);
+            }
+            const uint8_t* p = src + (b - b0);
+            size_t n = e - b;
+            if (IsUtf8Encoding(encoding_)) {
+                o += DecodeUtf8Into(p, n, out + o);
+            } else if (IsUtf16(encoding_)) {
+                DecodeUtf16Into(p, n / 2, encoding_ == Utf16Be, out + o);
+                o += n / 2;
+            } else {
+                o += legacy_->DecodeInto(std::string_view(reinterpret_cast<const char*>(p), n),
+                                         out + o);
+            }
+            batch.ends_[k] = o;
+        }
+    };
+    if (!table) {
+        std::lock_guard lock(legacy_mutex_);
+        decode();
+        return ReadStatus::Ok;
+    }
+    if (mapping_ == nullptr) {
+        decode();
+        return ReadStatus::Ok;
+    }
+    return RunGuarded(decode) ? ReadStatus::Ok : ReadStatus::FileChanged;
+}
+
+std::u16string_view TextDocument::LineText(size_t line, std::u16string& buffer) const {
+    if (line >= starts_.size() || FileChanged()) {
+        return {};
+    }
+    if (!line_endings_ && mapping_ == nullptr && encoding_ == Utf16Le) {
+        uint64_t b = 0;
+        uint64_t e = 0;
+        RawRange(line, b, e);
+        return {reinterpret_cast<const char16_t*>(data_ + b), (e - b) / 2};
+    }
+    // A one-line batch whose text is buffer: the read reuses its memory.
+    LineBatch batch;
+    batch.text_ = std::move(buffer);
+    ReadStatus status = DecodeLines(line, 1, batch);
+    buffer = std::move(batch.text_);
+    if (status != ReadStatus::Ok) {
+        if (status == ReadStatus::FileChanged) {
+            NoteChanged();
+        }
+        return {};
+    }
+    return {buffer.data(), batch.ends_[0]};
+}
+
+ReadStatus TextDocument::ReadLines(size_t begin, size_t end, LineBatch& batch,
+                                   const std::function<bool(const LineBatch&)>& visit) const {
+    end = std::min(end, starts_.size());
+    size_t batches = 0;
+    for (size_t line = begin; line < end; ++batches) {
+        if (batches % kBatchesPerCheck == 0 && CheckFile()) {
+            return ReadStatus::FileChanged;
+        }
+        size_t count = std::min(kBatchLines, end - line);
+        uint64_t b = starts_.Start(line);
+        while (count > 1) {
+            uint64_t lb = 0;
+            uint64_t le = 0;
+            RawRange(line + count - 1, lb, le);
+            if (le - b <= kBatchBytes) {
+                break;
+            }
+            count /= 2;
+        }
+        ReadStatus status = DecodeLines(line, count, batch);
+        if (status != ReadStatus::Ok) {
+            if (status == ReadStatus::FileChanged) {
+                NoteChanged();
+            }
+            return status;
+        }
+        if (!visit(batch)) {
+            break;
+        }
+        line += count;
+    }
+    return ReadStatus::Ok;
+}
+
+bool TextDocument::CheckFile() const {
+    if (mapping_ != nullptr && !FileChanged()) {
+        struct stat st;
+        if (::fstat(mapping_->fd, &st) != 0 || static_cast<uint64_t>(st.st_size) < size_) {
+            NoteChanged();
+        }
+    }
+    return FileChanged();
 }
 
 bool WriteTextFileReplacing(const std::string& path,
@@ -310,19 +720,26 @@ bool TextDocument::SaveToFile(const std::u16string& path) {
     if (used.empty()) {
         return Fail("the document has no file name");
     }
-    auto writeLines = [this](TextFileStream& stream) {
-        size_t count = lines_.size();
-        for (size_t i = 0; i < count; ++i) {
-            std::u16string_view text = lines_[i].text();
-            bool last = i + 1 == count;
-            if ((!last || !text.empty()) && !stream.WriteLine(text, !last)) {
-                return false;
+    ReadStatus read = ReadStatus::Ok;
+    auto writeLines = [this, &read](TextFileStream& stream) {
+        const size_t count = LineCount();
+        LineBatch batch;
+        bool written = true;
+        read = ReadLines(0, count, batch, [&](const LineBatch& lines) {
+            for (size_t k = 0; k < lines.size() && written; ++k) {
+                std::u16string_view text = lines.Line(k);
+                bool last = lines.FirstLine() + k + 1 == count;
+                written = (last && text.empty()) || stream.WriteLine(text, !last);
             }
-        }
-        return true;
+            return written;
+        });
+        return written && read == ReadStatus::Ok;
     };
     std::string native = ToNativePath(used);
     if (!WriteTextFileReplacing(native, writeLines, last_error_)) {
+        if (read != ReadStatus::Ok) {
+            last_error_ = ReadStatusText(read);
+        }
         return false;
     }
     char resolved[PATH_MAX];
@@ -345,11 +762,20 @@ void TextDocument::Reset() {
 }
 
 void TextDocument::ClearLines() {
-    if (!lines_.empty()) {
-        lines_.Clear();
+    if (!starts_.empty()) {
         modified_ = true;
     }
-    arena_.Clear();
+    starts_.Clear();
+    mapping_.reset();
+    owned_.clear();
+    owned_.shrink_to_fit();
+    legacy_.reset();
+    data_ = nullptr;
+    size_ = 0;
+    text_end_ = 0;
+    encoding_ = Detect;
+    line_endings_ = true;
+    file_changed_.store(false, std::memory_order_relaxed);
 }
 
 std::u16string TextDocument::GetTitle() const {
@@ -370,7 +796,7 @@ std::u16string TextDocument::GetTitle() const {
 }
 
 bool TextDocument::HasChangedOnDisk() const {
-    if (lines_.empty() || last_write_time_.IsZero()) {
+    if (IsEmpty() || last_write_time_.IsZero()) {
         return false;
     }
     FileTimeStamp now;

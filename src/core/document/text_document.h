@@ -1,37 +1,92 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "document/file_time.h"
-#include "document/line_store.h"
+#include "document/line_index.h"
 #include "document/text_encoding.h"
 
 namespace linesift {
 
+class LegacyDecoder;
 class TextFileStream;
 
-// The one open document: its lines, the file it came from, whether it has
-// changes that are in no file, and the file's modification time.
-// Documents are never edited in place: they are loaded, imported, reset.
+// How a read of a document's text ended.
+enum class ReadStatus {
+    Ok,
+    FileChanged,  // the file lost bytes the document had indexed: it was truncated or rewritten
+    OutOfMemory,
+};
+
+// Consecutive lines of a document, decoded back to back without their line
+// endings into buffers that are reused from one batch to the next.
+class LineBatch {
+  public:
+    // The document line of entry 0.
+    size_t FirstLine() const { return first_; }
+    size_t size() const { return ends_.size(); }
+    // The text of all lines of the batch; entry k is [Begin(k), End(k)).
+    const char16_t* Data() const { return text_.data(); }
+    size_t Begin(size_t k) const { return k == 0 ? 0 : ends_[k - 1]; }
+    size_t End(size_t k) const { return ends_[k]; }
+    std::u16string_view Line(size_t k) const {
+        return {text_.data() + Begin(k), End(k) - Begin(k)};
+    }
+
+  private:
+    friend class TextDocument;
+    size_t first_ = 0;
+    std::u16string text_;
+    std::vector<size_t> ends_;
+    std::vector<uint8_t> bytes_;  // encoded bytes copied out of a mapping, for stateful decoders
+};
+
+// What LoadFromFile accepts besides regular files.
+struct LoadOptions {
+    // Read a pipe, terminal or device until its end instead of refusing it.
+    bool allow_streams = false;
+};
+
+// The one open document: an index of where its lines start in the file's
+// bytes, which stay in the file (mapped read-only), or in memory for text
+// that has no file (the clipboard, files that cannot be mapped). Lines are
+// decoded when something needs their text. Documents are never edited in
+// place: they are loaded, imported, reset.
+//
+// Reading lines (LineCount, LineText, ReadLines, FileChanged) is const and
+// safe on several threads at once; loading and resetting are not, and no
+// read may run meanwhile.
 class TextDocument {
   public:
-    TextDocument() = default;
+    TextDocument();
+    ~TextDocument();
     TextDocument(const TextDocument&) = delete;
     TextDocument& operator=(const TextDocument&) = delete;
-    // A document loaded elsewhere (on another thread) takes this one's place.
-    TextDocument(TextDocument&&) = default;
-    TextDocument& operator=(TextDocument&&) = default;
+    // A document loaded elsewhere (on another thread) takes this one's place:
+    // its index, mapping and text move along; the moved-from document is empty.
+    // No read of either may run meanwhile.
+    TextDocument(TextDocument&& other) noexcept;
+    TextDocument& operator=(TextDocument&& other) noexcept;
 
     // Replaces the document by the lines of the file at path (read-only; the
-    // file is never changed). On failure the document is empty, not modified,
-    // without path, and LastError() says why.
-    bool LoadFromFile(const std::u16string& path);
+    // file is never changed). A pipe, terminal or device is refused unless
+    // options allow streams; a file whose size is reported as 0 is read to
+    // its end. On failure the document is empty, not modified, without path,
+    // and LastError() says why.
+    bool LoadFromFile(const std::u16string& path, LoadOptions options = {});
     // Replaces the document by the clipboard's text, named "Clipboard" and
     // modified. False when the clipboard has no text.
     bool LoadFromClipboard();
+    // Replaces the document by these lines, held in memory: unnamed and not
+    // modified. For tests and tools.
+    void LoadFromLines(const std::vector<std::u16string>& lines);
     // Writes the lines to path (or the document's path when path is empty) in
     // the locale's encoding with CR LF breaks. The file is replaced only once
     // it was written completely; on failure it is untouched.
@@ -39,7 +94,7 @@ class TextDocument {
 
     void Reset();
     void ClearLines();
-    bool IsEmpty() const { return lines_.empty(); }
+    bool IsEmpty() const { return starts_.empty(); }
 
     const std::u16string& GetPath() const { return path_; }
     void SetPath(const std::u16string& path) { path_ = path; }
@@ -52,10 +107,24 @@ class TextDocument {
     // True for a document that came from the clipboard (whatever its path says).
     bool IsImported() const { return imported_; }
 
-    size_t LineCount() const { return lines_.size(); }
-    DocumentLine& Line(size_t index) { return lines_[index]; }
-    const DocumentLine& Line(size_t index) const { return lines_[index]; }
-    const LineStore& Lines() const { return lines_; }
+    size_t LineCount() const { return starts_.size(); }
+    // The text of line (below LineCount()) without its line ending. The view
+    // points into buffer, which is reused (grown as needed), or into text the
+    // document holds; it stays valid until buffer changes or the document is
+    // loaded again. Empty when the read failed: FileChanged() then says why.
+    std::u16string_view LineText(size_t line, std::u16string& buffer) const;
+    // Reads lines [begin, end) in order into batch, a batch of up to some
+    // thousand lines (or one long line) at a time, and calls visit with each;
+    // visit returns false to stop early (the result is then Ok).
+    ReadStatus ReadLines(size_t begin, size_t end, LineBatch& batch,
+                         const std::function<bool(const LineBatch&)>& visit) const;
+    // True once a read found the file's bytes gone or changed under the
+    // document (another program truncated or rewrote it). Such reads fail;
+    // the way out is loading the file again.
+    bool FileChanged() const { return file_changed_.load(std::memory_order_relaxed); }
+    // Asks the system now whether the file shrank below what was loaded and
+    // returns FileChanged().
+    bool CheckFile() const;
 
     // Called now and then during a load on the loading thread with the bytes
     // read so far and the total, so a caller can show progress; null for none.
@@ -65,19 +134,48 @@ class TextDocument {
     // Why the last load or save failed, for messages outside the desktop
     // program; empty after a success.
     const std::string& LastError() const { return last_error_; }
+    // The private memory the line index takes, in bytes.
+    size_t IndexBytes() const { return starts_.MemoryBytes(); }
 
   private:
-    bool LoadLines(const std::string& path);
+    struct Mapping;
+
+    bool LoadLines(const std::string& path, LoadOptions options);
+    // Indexes the lines of data_ [0, size_) in the detected encoding.
+    bool IndexLines();
+    // Holds text in memory: data_ is owned_, lines back to back in UTF-16.
+    void UseOwnedText();
     bool Fail(std::string why);
+    // The bytes of line [begin, end), line ending included.
+    void RawRange(size_t line, uint64_t& begin, uint64_t& end) const;
+    // Decodes lines [first, first + count) of the encoded text into batch.
+    ReadStatus DecodeLines(size_t first, size_t count, LineBatch& batch) const;
+    void NoteChanged() const { file_changed_.store(true, std::memory_order_relaxed); }
 
     bool modified_ = false;
     bool imported_ = false;
     FileTimeStamp last_write_time_;
     std::u16string path_;
-    LineStore lines_;
-    TextArena arena_;
     std::string last_error_;
     ProgressHandler progress_;
+
+    // The encoded text: data_[0, size_) is a read-only mapping of the file
+    // or owned_. Line i starts at starts_[i]; its bytes end where the next
+    // line starts (the last one at text_end_), followed by its line ending
+    // when line_endings_ is set.
+    const uint8_t* data_ = nullptr;
+    uint64_t size_ = 0;
+    uint64_t text_end_ = 0;
+    int32_t encoding_ = Detect;
+    bool line_endings_ = true;
+    std::unique_ptr<Mapping> mapping_;
+    std::vector<uint8_t> owned_;
+    LineIndex starts_;
+    // The legacy code page as it was at load time; one thread at a time
+    // uses it unless it decodes by table.
+    std::unique_ptr<LegacyDecoder> legacy_;
+    mutable std::mutex legacy_mutex_;
+    mutable std::atomic<bool> file_changed_{false};
 };
 
 // Writes a new text file at path (the locale's encoding, CR LF breaks)
@@ -88,6 +186,9 @@ class TextDocument {
 bool WriteTextFileReplacing(const std::string& path,
                             const std::function<bool(TextFileStream&)>& writeLines,
                             std::string& error);
+
+// The message for a read that failed with status.
+const char* ReadStatusText(ReadStatus status);
 
 // Data of at least this many bytes is read on two threads; 0 restores the
 // default. For tests, which check that both ways give the same lines.

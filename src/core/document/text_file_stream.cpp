@@ -1,5 +1,6 @@
 #include "document/text_file_stream.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "document/line_scan.h"
@@ -30,6 +31,26 @@ int32_t IsLikelyUtf8(const uint8_t* bytes, size_t count) {
         }
     }
     return score;
+}
+
+int32_t DetectEncodingOf(const uint8_t* bytes, uint64_t size) {
+    if (size == 0) {
+        return -1;
+    }
+    if (size < 2) {
+        return Ansi;
+    }
+    if (bytes[0] == 0xFF && bytes[1] == 0xFE) {
+        return Utf16Le;
+    }
+    if (bytes[0] == 0xFE && bytes[1] == 0xFF) {
+        return Utf16Be;
+    }
+    if (size >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
+        return Utf8Bom;
+    }
+    size_t sample = static_cast<size_t>(std::min<uint64_t>(size, 65536));
+    return IsLikelyUtf8(bytes, sample) > 0 ? Utf8 : Ansi;
 }
 
 int32_t TextFileStream::DetectEncoding() {

@@ -16,6 +16,11 @@ namespace linesift {
 // 1 per ASCII byte, 3 per checked two-byte lead, 2 per checked three-byte lead.
 int32_t IsLikelyUtf8(const uint8_t* bytes, size_t count);
 
+// The encoding of text that begins with these bytes: -1 when there are none,
+// Ansi for a single byte, the encoding of a byte order mark, otherwise Utf8
+// when the first 64 KiB score as likely UTF-8, else Ansi.
+int32_t DetectEncodingOf(const uint8_t* bytes, uint64_t size);
+
 // A mapped file stream that reads and writes lines of text in an encoding.
 class TextFileStream : public MappedFileStream {
   public:

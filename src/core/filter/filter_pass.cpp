@@ -10,15 +10,13 @@
 #include <system_error>
 #include <thread>
 
-#include "document/line_store.h"
+#include "document/text_document.h"
 
 namespace linesift {
 namespace {
 
 constexpr size_t kParallelThreshold = size_t{1} << 15;
 std::atomic<size_t> g_parallel_threshold{kParallelThreshold};
-// Lines scanned as one stretch of text at most, so their records stay in cache.
-constexpr size_t kRunLines = 4096;
 constexpr size_t kMaxThreads = 8;
 // A pass stops once the engine has given up on this many lines (each costs it
 // at least some hundred thousand steps): such a query matches no line.
@@ -42,44 +40,32 @@ bool Evaluate(CompiledQuery& query, std::u16string_view line, GiveUpBudget& budg
     return matched;
 }
 
-const char16_t* LineEnd(const DocumentLine& line) {
-    return line.data + line.length;
-}
-
-// The end of the stretch of lines from begin whose texts follow each other
-// in memory without a gap.
-size_t ContiguousRunEnd(const LineStore& lines, size_t begin, size_t end) {
-    size_t limit = std::min(end, begin + kRunLines);
-    size_t j = begin + 1;
-    while (j < limit && lines[j].data == LineEnd(lines[j - 1])) {
-        ++j;
-    }
-    return j;
-}
-
-// Scans the text of lines [a, b), which lie back to back in memory, for the
+// Scans the text of a batch of lines, which lie back to back, for the
 // prefilter's literal: lines without it get its verdict at once, the others
 // are evaluated (or decided by the hit).
-void ScanRun(CompiledQuery& query, const CompiledQuery::Prefilter& prefilter,
-             const LineStore& lines, size_t a, size_t b, LineBits& bits, GiveUpBudget& budget) {
+void ScanBatch(CompiledQuery& query, const CompiledQuery::Prefilter& prefilter,
+               const LineBatch& lines, LineBits& bits, GiveUpBudget& budget) {
     const UnitFinder& finder = *prefilter.finder;
     const size_t m = finder.Needle().size();
-    const char16_t* textEnd = LineEnd(lines[b - 1]);
-    const char16_t* from = lines[a].data;
-    size_t k = a;
-    while (k < b) {
+    const size_t n = lines.size();
+    const size_t first = lines.FirstLine();
+    const char16_t* base = lines.Data();
+    const char16_t* textEnd = base + lines.End(n - 1);
+    const char16_t* from = base;
+    size_t k = 0;
+    while (k < n) {
         const char16_t* hit = finder.Find(from, textEnd);
         if (hit == nullptr) {
             break;
         }
-        size_t first = k;
-        while (hit >= LineEnd(lines[k])) {
+        size_t firstHit = k;
+        while (hit >= base + lines.End(k)) {
             ++k;
         }
         if (prefilter.verdict_without) {
-            bits.SetRange(first, k);
+            bits.SetRange(first + firstHit, first + k);
         }
-        if (hit + m > LineEnd(lines[k])) {
+        if (hit + m > base + lines.End(k)) {
             from = hit + 1;
             continue;
         }
@@ -87,56 +73,58 @@ void ScanRun(CompiledQuery& query, const CompiledQuery::Prefilter& prefilter,
             return;
         }
         bool matched = prefilter.hit_decides ? !prefilter.verdict_without
-                                             : Evaluate(query, lines[k].text(), budget);
+                                             : Evaluate(query, lines.Line(k), budget);
         if (matched) {
-            bits.Set(k);
+            bits.Set(first + k);
         }
-        from = LineEnd(lines[k]);
+        from = base + lines.End(k);
         ++k;
     }
     if (prefilter.verdict_without) {
-        bits.SetRange(k, b);
+        bits.SetRange(first + k, first + n);
     }
 }
 
-void EvaluateRange(CompiledQuery& query, const LineStore& lines, size_t begin, size_t end,
-                   LineBits& bits, GiveUpBudget& budget) {
+ReadStatus EvaluateRange(CompiledQuery& query, const TextDocument& document, size_t begin,
+                         size_t end, LineBits& bits, GiveUpBudget& budget) {
     CompiledQuery::Prefilter prefilter = query.GetPrefilter();
-    if (prefilter.finder == nullptr) {
-        for (size_t i = begin; i < end && !budget.Exhausted(); ++i) {
-            if (Evaluate(query, lines[i].text(), budget)) {
-                bits.Set(i);
+    LineBatch batch;
+    return document.ReadLines(begin, end, batch, [&](const LineBatch& lines) {
+        if (prefilter.finder != nullptr) {
+            ScanBatch(query, prefilter, lines, bits, budget);
+            return !budget.Exhausted();
+        }
+        for (size_t k = 0; k < lines.size() && !budget.Exhausted(); ++k) {
+            if (Evaluate(query, lines.Line(k), budget)) {
+                bits.Set(lines.FirstLine() + k);
             }
         }
-        return;
-    }
-    for (size_t i = begin; i < end && !budget.Exhausted();) {
-        size_t runEnd = ContiguousRunEnd(lines, i, end);
-        ScanRun(query, prefilter, lines, i, runEnd, bits, budget);
-        i = runEnd;
-    }
+        return !budget.Exhausted();
+    });
 }
 
 // Splits the lines into one range per thread, each starting at a multiple of
 // 64 so that no two threads write the same word of bits. Each thread has its
 // own copy of the query.
 // Evaluates lines [begin, end); begin is a multiple of 64.
-void EvaluateLines(CompiledQuery& query, const LineStore& lines, size_t begin, size_t end,
-                   LineBits& bits, GiveUpBudget& budget) {
+ReadStatus EvaluateLines(CompiledQuery& query, const TextDocument& document, size_t begin,
+                         size_t end, LineBits& bits, GiveUpBudget& budget) {
     const size_t n = end - begin;
     size_t threads = std::min<size_t>(std::thread::hardware_concurrency(), kMaxThreads);
     if (n < g_parallel_threshold.load() || threads < 2) {
-        EvaluateRange(query, lines, begin, end, bits, budget);
-        return;
+        return EvaluateRange(query, document, begin, end, bits, budget);
     }
     const size_t step = ((n + threads - 1) / threads + 63) & ~size_t{63};
     std::vector<CompiledQuery> copies(threads - 1, query);
     std::vector<std::thread> workers;
     std::atomic<bool> failed{false};
+    std::atomic<bool> changed{false};
     auto guarded = [&](CompiledQuery& own, size_t t) {
         try {
-            EvaluateRange(own, lines, begin + t * step, std::min(end, begin + (t + 1) * step), bits,
-                          budget);
+            ReadStatus status = EvaluateRange(own, document, begin + t * step,
+                                              std::min(end, begin + (t + 1) * step), bits, budget);
+            failed = failed || status == ReadStatus::OutOfMemory;
+            changed = changed || status == ReadStatus::FileChanged;
         } catch (...) {
             failed = true;
         }
@@ -152,9 +140,7 @@ void EvaluateLines(CompiledQuery& query, const LineStore& lines, size_t begin, s
     for (std::thread& worker : workers) {
         worker.join();
     }
-    if (failed) {
-        throw std::bad_alloc();
-    }
+    return changed ? ReadStatus::FileChanged : failed ? ReadStatus::OutOfMemory : ReadStatus::Ok;
 }
 
 bool Cancelled(const FilterPassOptions& options) {
@@ -170,19 +156,24 @@ size_t NextChunkLines(size_t lines, double ms, int target_ms) {
     return std::max<size_t>(next, 4096) & ~size_t{63};
 }
 
-// Evaluates the lines chunk by chunk, reporting each; false when cancelled.
-bool EvaluateInChunks(CompiledQuery& query, const LineStore& lines, LineBits& bits,
-                      GiveUpBudget& budget, const FilterPassOptions& options) {
+// Evaluates the lines chunk by chunk, reporting each. Done when all were
+// read (or the budget ran out), else Cancelled, FileChanged or OutOfMemory.
+FilterStatus EvaluateInChunks(CompiledQuery& query, const TextDocument& document, LineBits& bits,
+                              GiveUpBudget& budget, const FilterPassOptions& options) {
     using Clock = std::chrono::steady_clock;
-    const size_t n = lines.size();
+    const size_t n = document.LineCount();
     size_t chunk = std::max<size_t>((options.first_chunk_lines + 63) & ~size_t{63}, 64);
     for (size_t begin = 0; begin < n && !budget.Exhausted();) {
         if (Cancelled(options)) {
-            return false;
+            return FilterStatus::Cancelled;
         }
         const size_t end = std::min(n, begin + chunk);
         const Clock::time_point start = Clock::now();
-        EvaluateLines(query, lines, begin, end, bits, budget);
+        ReadStatus read = EvaluateLines(query, document, begin, end, bits, budget);
+        if (read != ReadStatus::Ok) {
+            return read == ReadStatus::FileChanged ? FilterStatus::FileChanged
+                                                   : FilterStatus::OutOfMemory;
+        }
         const std::chrono::duration<double, std::milli> took = Clock::now() - start;
         if (options.on_chunk && !budget.Exhausted()) {
             options.on_chunk(FilterChunk{.begin = begin, .end = end, .total = n, .matched = bits});
@@ -190,31 +181,26 @@ bool EvaluateInChunks(CompiledQuery& query, const LineStore& lines, LineBits& bi
         chunk = NextChunkLines(end - begin, took.count(), options.chunk_ms);
         begin = end;
     }
-    return !Cancelled(options);
+    return Cancelled(options) ? FilterStatus::Cancelled : FilterStatus::Done;
 }
 
 void CollectShown(FilterMode mode, FilterResult& result) {
-    std::vector<size_t>& shown = result.shown_lines;
-    const LineBits& bits = result.matched;
-    shown.clear();
+    const LineBits& matched = result.matched;
     if (mode == FilterMode::ShowAll) {
-        shown.resize(bits.size());
-        std::iota(shown.begin(), shown.end(), size_t{0});
+        result.shown.ShowAll(matched.size());
         return;
     }
-    const bool wanted = mode == FilterMode::HideUnmatched;
-    size_t matched = bits.Count();
-    shown.reserve(wanted ? matched : bits.size() - matched);
-    const std::vector<uint64_t>& words = bits.Words();
-    for (size_t w = 0; w < words.size(); ++w) {
-        uint64_t word = wanted ? words[w] : ~words[w];
-        if (!wanted && w + 1 == words.size() && bits.size() % 64 != 0) {
-            word &= (uint64_t{1} << (bits.size() % 64)) - 1;
+    LineBits shown = matched;
+    if (mode == FilterMode::HideMatched) {
+        std::vector<uint64_t>& words = shown.Words();
+        for (uint64_t& word : words) {
+            word = ~word;
         }
-        for (; word != 0; word &= word - 1) {
-            shown.push_back(w * 64 + static_cast<size_t>(std::countr_zero(word)));
+        if (!words.empty()) {
+            words.back() &= shown.LastWordMask();
         }
     }
+    result.shown.ShowSet(std::move(shown));
 }
 
 bool IsQueryMode(QueryMode mode) {
@@ -253,6 +239,85 @@ size_t LineBits::Count() const {
     return count;
 }
 
+void ShownLines::ShowAll(size_t count) {
+    all_ = true;
+    count_ = count;
+    shown_ = count;
+    bits_ = LineBits();
+    directory_ = std::vector<uint64_t>();
+}
+
+void ShownLines::ShowSet(LineBits bits) {
+    const std::vector<uint64_t>& words = bits.Words();
+    std::vector<uint64_t> directory((words.size() + kWordsPerEntry - 1) / kWordsPerEntry);
+    uint64_t before = 0;
+    for (size_t w = 0; w < words.size(); ++w) {
+        if (w % kWordsPerEntry == 0) {
+            directory[w / kWordsPerEntry] = before;
+        }
+        before += static_cast<uint64_t>(std::popcount(words[w]));
+    }
+    all_ = false;
+    count_ = bits.size();
+    shown_ = before;
+    bits_ = std::move(bits);
+    directory_ = std::move(directory);
+}
+
+size_t ShownLines::LineAt(size_t row) const {
+    if (all_) {
+        return row;
+    }
+    // The last directory entry with at most row shown lines before it.
+    auto entry = std::upper_bound(directory_.begin(), directory_.end(), row) - 1;
+    size_t left = row - *entry;
+    const std::vector<uint64_t>& words = bits_.Words();
+    for (size_t w = static_cast<size_t>(entry - directory_.begin()) * kWordsPerEntry;
+         w < words.size(); ++w) {
+        size_t inWord = static_cast<size_t>(std::popcount(words[w]));
+        if (left < inWord) {
+            uint64_t word = words[w];
+            for (; left > 0; --left) {
+                word &= word - 1;
+            }
+            return w * 64 + static_cast<size_t>(std::countr_zero(word));
+        }
+        left -= inWord;
+    }
+    return count_;
+}
+
+int64_t ShownLines::RowOf(size_t line) const {
+    if (!Contains(line)) {
+        return -1;
+    }
+    if (all_) {
+        return static_cast<int64_t>(line);
+    }
+    const std::vector<uint64_t>& words = bits_.Words();
+    size_t w = line >> 6;
+    uint64_t before = directory_[w / kWordsPerEntry];
+    for (size_t v = w / kWordsPerEntry * kWordsPerEntry; v < w; ++v) {
+        before += static_cast<uint64_t>(std::popcount(words[v]));
+    }
+    uint64_t below = (uint64_t{1} << (line & 63)) - 1;
+    before += static_cast<uint64_t>(std::popcount(words[w] & below));
+    return static_cast<int64_t>(before);
+}
+
+std::vector<size_t> ShownLines::ToVector() const {
+    std::vector<size_t> lines;
+    lines.reserve(shown_);
+    ForEachRun(
+        WordCount(), [this](size_t w) { return Word(w); },
+        [&lines](size_t begin, size_t end) {
+            for (size_t line = begin; line < end; ++line) {
+                lines.push_back(line);
+            }
+        });
+    return lines;
+}
+
 bool ValidateFilterRequest(const FilterRequest& request) {
     if (request.text.empty() || !IsQueryMode(request.query_mode) ||
         !IsFilterMode(request.filter_mode)) {
@@ -265,12 +330,15 @@ bool ValidateFilterRequest(const FilterRequest& request) {
     return true;
 }
 
-bool RunFilterPass(const FilterRequest& request, const LineStore& lines, FilterResult& result) {
+FilterStatus RunFilterPass(const FilterRequest& request, const TextDocument& document,
+                           FilterResult& result) {
     if (!request.text.empty() && !ValidateFilterRequest(request)) {
-        return false;
+        return FilterStatus::Invalid;
     }
+    ReadStatus read = ReadStatus::Ok;
     try {
-        result.matched.Reset(lines.size());
+        const size_t n = document.LineCount();
+        result.matched.Reset(n);
         result.gave_up = false;
         result.undecided_lines = 0;
         if (!request.text.empty()) {
@@ -278,56 +346,64 @@ bool RunFilterPass(const FilterRequest& request, const LineStore& lines, FilterR
                                                .whole_word = request.whole_word,
                                                .query_mode = request.query_mode});
             GiveUpBudget budget;
-            EvaluateLines(query, lines, 0, lines.size(), result.matched, budget);
+            read = EvaluateLines(query, document, 0, n, result.matched, budget);
             result.gave_up = budget.Exhausted();
             result.undecided_lines = budget.used.load();
             if (result.gave_up) {
-                result.matched.Reset(lines.size());
-                result.undecided_lines = lines.size();
+                result.matched.Reset(n);
+                result.undecided_lines = n;
             }
         }
-        CollectShown(request.text.empty() ? FilterMode::ShowAll : request.filter_mode, result);
-        return true;
+        if (read == ReadStatus::Ok) {
+            CollectShown(request.text.empty() ? FilterMode::ShowAll : request.filter_mode, result);
+            return FilterStatus::Done;
+        }
     } catch (const std::bad_alloc&) {
-        result.matched = LineBits();
-        result.shown_lines = std::vector<size_t>();
-        return false;
+        read = ReadStatus::OutOfMemory;
     }
+    result = FilterResult();
+    return read == ReadStatus::FileChanged ? FilterStatus::FileChanged : FilterStatus::OutOfMemory;
 }
 
-FilterStatus RunFilterPass(const FilterRequest& request, const LineStore& lines,
+FilterStatus RunFilterPass(const FilterRequest& request, const TextDocument& document,
                            FilterResult& result, const FilterPassOptions& options) {
     if (!request.text.empty() && !ValidateFilterRequest(request)) {
         return FilterStatus::Invalid;
     }
+    const size_t n = document.LineCount();
+    FilterStatus status = FilterStatus::Done;
     try {
         FilterResult pass;
-        pass.matched.Reset(lines.size());
+        pass.matched.Reset(n);
         if (!request.text.empty()) {
             CompiledQuery query(request.text, {.match_case = request.match_case,
                                                .whole_word = request.whole_word,
                                                .query_mode = request.query_mode});
             GiveUpBudget budget;
-            if (!EvaluateInChunks(query, lines, pass.matched, budget, options)) {
-                return FilterStatus::Cancelled;
+            status = EvaluateInChunks(query, document, pass.matched, budget, options);
+            if (status == FilterStatus::Cancelled) {
+                return status;
             }
             pass.gave_up = budget.Exhausted();
             pass.undecided_lines = budget.used.load();
             if (pass.gave_up) {
-                pass.matched.Reset(lines.size());
-                pass.undecided_lines = lines.size();
+                pass.matched.Reset(n);
+                pass.undecided_lines = n;
             }
         }
-        CollectShown(request.text.empty() ? FilterMode::ShowAll : request.filter_mode, pass);
-        if (Cancelled(options)) {
-            return FilterStatus::Cancelled;
+        if (status == FilterStatus::Done) {
+            CollectShown(request.text.empty() ? FilterMode::ShowAll : request.filter_mode, pass);
+            if (Cancelled(options)) {
+                return FilterStatus::Cancelled;
+            }
+            result = std::move(pass);
+            return FilterStatus::Done;
         }
-        result = std::move(pass);
-        return FilterStatus::Done;
     } catch (const std::bad_alloc&) {
-        result = FilterResult();
-        return FilterStatus::OutOfMemory;
+        status = FilterStatus::OutOfMemory;
     }
+    result = FilterResult();
+    return status;
 }
 
 void AppendShownLines(FilterMode mode, const LineBits& matched, size_t begin, size_t end,

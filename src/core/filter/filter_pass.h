@@ -11,7 +11,7 @@
 
 namespace linesift {
 
-class LineStore;
+class TextDocument;
 
 // Which lines a filter shows. Values outside the enumerators may arrive from
 // settings; a request holding one is not applied.
@@ -42,21 +42,99 @@ class LineBits {
     size_t size() const { return size_; }
     bool Test(size_t i) const { return (words_[i >> 6] >> (i & 63)) & 1; }
     void Set(size_t i) { words_[i >> 6] |= uint64_t{1} << (i & 63); }
+    void Clear(size_t i) { words_[i >> 6] &= ~(uint64_t{1} << (i & 63)); }
     // Sets the bits of [begin, end).
     void SetRange(size_t begin, size_t end);
     size_t Count() const;
     const std::vector<uint64_t>& Words() const { return words_; }
+    std::vector<uint64_t>& Words() { return words_; }
+    // The bits of the last word that stand for lines (all of them when size()
+    // is a multiple of 64).
+    uint64_t LastWordMask() const {
+        return size_ % 64 == 0 ? ~uint64_t{0} : (uint64_t{1} << (size_ % 64)) - 1;
+    }
 
   private:
     std::vector<uint64_t> words_;
     size_t size_ = 0;
 };
 
+// The lines a filter shows, in document order: every line, or the lines
+// whose bit is set. A row is a place among the shown lines. Finding the line
+// of a row, or the row of a line, takes a directory lookup and a few words.
+class ShownLines {
+  public:
+    // Every one of count lines is shown.
+    void ShowAll(size_t count);
+    // The lines whose bits are set are shown. Throws std::bad_alloc.
+    void ShowSet(LineBits bits);
+
+    bool ShowsAll() const { return all_; }
+    // The lines of the document, shown or not.
+    size_t LineCount() const { return count_; }
+    // The shown lines.
+    size_t size() const { return shown_; }
+    bool empty() const { return shown_ == 0; }
+    bool Contains(size_t line) const { return line < count_ && (all_ || bits_.Test(line)); }
+    // The line at row (below size()).
+    size_t LineAt(size_t row) const;
+    // The row of line, or -1 when it is hidden or beyond the document.
+    int64_t RowOf(size_t line) const;
+    // Word w of the shown set: bit i stands for line 64 w + i.
+    uint64_t Word(size_t w) const {
+        if (!all_) {
+            return bits_.Words()[w];
+        }
+        return w + 1 == (count_ + 63) / 64 && count_ % 64 != 0 ? (uint64_t{1} << (count_ % 64)) - 1
+                                                               : ~uint64_t{0};
+    }
+    size_t WordCount() const { return (count_ + 63) / 64; }
+    // The shown lines in order, for tests and small documents.
+    std::vector<size_t> ToVector() const;
+
+  private:
+    static constexpr size_t kWordsPerEntry = 8;
+    bool all_ = true;
+    size_t count_ = 0;
+    size_t shown_ = 0;
+    LineBits bits_;
+    // Shown lines before each group of kWordsPerEntry words, while !all_.
+    std::vector<uint64_t> directory_;
+};
+
+// Calls fn(begin, end) for each run [begin, end) of consecutive lines whose
+// bits are set in the words that word(w) gives for w below words, in order.
+template <typename WordOf, typename Fn>
+void ForEachRun(size_t words, const WordOf& word, const Fn& fn) {
+    size_t runBegin = 0;
+    bool inRun = false;
+    for (size_t w = 0; w < words; ++w) {
+        uint64_t bits = word(w);
+        if (bits == (inRun ? ~uint64_t{0} : 0)) {
+            continue;
+        }
+        for (size_t i = 0; i < 64; ++i) {
+            bool set = (bits >> i) & 1;
+            if (set != inRun) {
+                if (set) {
+                    runBegin = w * 64 + i;
+                } else {
+                    fn(runBegin, w * 64 + i);
+                }
+                inRun = set;
+            }
+        }
+    }
+    if (inRun) {
+        fn(runBegin, words * 64);
+    }
+}
+
 // What a filter pass found: each line's matched flag (only matching lines
-// are highlighted) and the lines shown, in document order.
+// are highlighted) and the lines shown.
 struct FilterResult {
     LineBits matched;
-    std::vector<size_t> shown_lines;
+    ShownLines shown;
     // The expression engine gave up on so many lines (a regular expression
     // that backtracks catastrophically) that the pass stopped: no line matched.
     bool gave_up = false;
@@ -66,23 +144,25 @@ struct FilterResult {
     size_t undecided_lines = 0;
 };
 
-// The filter pass: evaluates the request's query once per line, in document
-// order, and shows the lines its filter mode keeps. With an empty text every
-// line is shown and none is evaluated or matched. A line the engine gives up
-// on does not match and is undecided; once it has given up on 100 lines, the
-// pass stops and no line matches (gave_up), so its time stays bounded. Returns false, leaving
-// result untouched, when a non-empty request fails ValidateFilterRequest; and
-// false with an empty result when memory ran out. Large documents are split
-// across the processor's cores, joined before it returns.
-bool RunFilterPass(const FilterRequest& request, const LineStore& lines, FilterResult& result);
-
 // How a filter pass ended.
 enum class FilterStatus {
     Done,
     Invalid,      // the request failed ValidateFilterRequest; the result is untouched
     OutOfMemory,  // the result is empty
+    FileChanged,  // the document's file changed under it (see TextDocument); the result is empty
     Cancelled,    // the cancel flag was raised; the result is untouched
 };
+
+// The filter pass: evaluates the request's query once per line, in document
+// order, and shows the lines its filter mode keeps. With an empty text every
+// line is shown and none is evaluated or matched. A line the engine gives up
+// on does not match and is undecided; once it has given up on 100 lines, the
+// pass stops and no line matches (gave_up), so its time stays bounded. Large
+// documents are split across the processor's cores, joined before it returns.
+// It only reads the document, so it may run on any thread while others read
+// it too.
+FilterStatus RunFilterPass(const FilterRequest& request, const TextDocument& document,
+                           FilterResult& result);
 
 // A stretch of a running pass whose lines are decided: the bits of
 // [begin, end) in matched are the pass's verdicts, unless the pass later
@@ -110,7 +190,7 @@ struct FilterPassOptions {
 // RunFilterPass in chunks that can be watched and cancelled. Joining the
 // chunks' bits gives the same result as one pass. On Cancelled, result is
 // untouched: a cancelled pass leaves nothing that looks final.
-FilterStatus RunFilterPass(const FilterRequest& request, const LineStore& lines,
+FilterStatus RunFilterPass(const FilterRequest& request, const TextDocument& document,
                            FilterResult& result, const FilterPassOptions& options);
 
 // Appends the lines of [begin, end) that mode shows, given the matched bits,

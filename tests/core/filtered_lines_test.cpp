@@ -1,0 +1,204 @@
+// The list's model of a filtered document: rows among shown lines, and a
+// selection that belongs to the document's lines.
+#include "filter/filtered_lines.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "document/text_document.h"
+
+namespace linesift {
+namespace {
+
+using Indices = std::vector<size_t>;
+
+Indices Selected(const FilteredLines& lines) {
+    Indices selected;
+    for (size_t i = 0; i < lines.LineCount(); ++i) {
+        if (lines.IsSelected(i)) {
+            selected.push_back(i);
+        }
+    }
+    return selected;
+}
+
+// Lines 0..9 with the odd ones shown.
+FilteredLines OddLinesShown() {
+    FilteredLines lines;
+    lines.Reset(10);
+    FilterResult result;
+    result.matched.Reset(10);
+    LineBits shown;
+    shown.Reset(10);
+    for (size_t i = 1; i < 10; i += 2) {
+        result.matched.Set(i);
+        shown.Set(i);
+    }
+    result.shown.ShowSet(shown);
+    lines.Apply(std::move(result));
+    return lines;
+}
+
+TEST(FilteredLinesTest, SelectionOperationsOnShownLinesRows) {
+    struct Row {
+        const char* name;
+        Indices before;  // selected lines before
+        std::function<bool(FilteredLines&)> act;
+        Indices after;
+        bool changed;
+    };
+    const Row rows[] = {
+        {"rows 1 to 2 select lines 3 and 5, hidden marks stay",
+         {0, 1},
+         [](FilteredLines& l) { return l.SelectRows(2, 1); },
+         {0, 3, 5},
+         true},
+        {"the same range again changes nothing",
+         {3, 5},
+         [](FilteredLines& l) { return l.SelectRows(1, 2); },
+         {3, 5},
+         false},
+        {"a row beyond the shown ones changes nothing",
+         {3},
+         [](FilteredLines& l) { return l.SelectRows(0, 5); },
+         {3},
+         false},
+        {"select all adds every shown line",
+         {2},
+         [](FilteredLines& l) { return l.SelectAllShown(); },
+         {1, 2, 3, 5, 7, 9},
+         true},
+        {"inverse toggles shown lines only",
+         {2, 3},
+         [](FilteredLines& l) { return l.InvertShown(); },
+         {1, 2, 5, 7, 9},
+         true},
+        {"deselect clears shown lines only",
+         {2, 3, 9},
+         [](FilteredLines& l) { return l.DeselectShown(); },
+         {2},
+         true},
+        {"deselect with nothing shown selected changes nothing",
+         {4},
+         [](FilteredLines& l) { return l.DeselectShown(); },
+         {4},
+         false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        FilteredLines lines = OddLinesShown();
+        for (size_t line : row.before) {
+            lines.SetSelected(line, true);
+        }
+        EXPECT_EQ(row.act(lines), row.changed);
+        EXPECT_EQ(Selected(lines), row.after);
+        size_t shownSelected = 0;
+        for (size_t line : row.after) {
+            shownSelected += line % 2;
+        }
+        EXPECT_EQ(lines.SelectedShownCount(), shownSelected);
+    }
+}
+
+// Rows and lines against a plain list of shown lines, for random sets that
+// cross many words and directory entries.
+TEST(FilteredLinesTest, RowsAndLinesAgreeWithAPlainList) {
+    std::mt19937 rng(7);
+    for (size_t count : {size_t{0}, size_t{1}, size_t{63}, size_t{64}, size_t{65}, size_t{5000}}) {
+        for (int density : {0, 1, 50, 99, 100}) {
+            SCOPED_TRACE(std::to_string(count) + " lines, " + std::to_string(density) + "%");
+            LineBits bits;
+            bits.Reset(count);
+            Indices plain;
+            for (size_t i = 0; i < count; ++i) {
+                if (static_cast<int>(rng() % 100) < density) {
+                    bits.Set(i);
+                    plain.push_back(i);
+                }
+            }
+            ShownLines shown;
+            shown.ShowSet(bits);
+            ASSERT_EQ(shown.size(), plain.size());
+            EXPECT_EQ(shown.ToVector(), plain);
+            for (size_t row = 0; row < plain.size(); ++row) {
+                ASSERT_EQ(shown.LineAt(row), plain[row]);
+                ASSERT_EQ(shown.RowOf(plain[row]), static_cast<int64_t>(row));
+            }
+            for (size_t line = 0; line < count; ++line) {
+                if (!bits.Test(line)) {
+                    ASSERT_EQ(shown.RowOf(line), -1);
+                }
+            }
+            FilteredLines lines;
+            lines.Reset(count);
+            lines.SelectAllShown();
+            Indices runs;
+            lines.ForEachSelectedShownRun([&runs](size_t begin, size_t end) {
+                for (size_t line = begin; line < end; ++line) {
+                    runs.push_back(line);
+                }
+            });
+            EXPECT_EQ(runs.size(), count);
+        }
+    }
+}
+
+TEST(FilteredLinesTest, ApplyKeepsTheSelectionAndRefusesAnotherDocument) {
+    FilteredLines lines = OddLinesShown();
+    lines.SetSelected(4, true);
+    FilterResult all;
+    all.matched.Reset(10);
+    all.shown.ShowAll(10);
+    lines.Apply(std::move(all));
+    EXPECT_FALSE(lines.IsFiltered());
+    EXPECT_EQ(lines.SelectedShownCount(), 1u);
+    FilterResult other;
+    other.matched.Reset(3);
+    other.shown.ShowAll(3);
+    lines.Apply(std::move(other));
+    EXPECT_EQ(lines.LineCount(), 10u);
+}
+
+TEST(FilteredLinesTest, CopyJoinsSelectedShownLinesWithLineFeeds) {
+    struct Row {
+        const char* name;
+        Indices selected;
+        std::u16string text;
+        size_t count;
+    };
+    // Lines: "", "a", "", "b", "hidden" (line 4 hidden).
+    const Row rows[] = {
+        {"empty lines between keep their place", {1, 2, 3}, u"a\n\nb", 3},
+        {"leading empty lines add nothing", {0, 1}, u"a", 2},
+        {"a hidden selected line is not copied", {3, 4}, u"b", 1},
+        {"nothing selected", {}, u"", 0},
+    };
+    TextDocument document;
+    document.LoadFromLines({u"", u"a", u"", u"b", u"hidden"});
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        FilteredLines lines;
+        lines.Reset(5);
+        FilterResult result;
+        result.matched.Reset(5);
+        LineBits shown;
+        shown.Reset(5);
+        shown.SetRange(0, 4);
+        result.shown.ShowSet(shown);
+        lines.Apply(std::move(result));
+        for (size_t line : row.selected) {
+            lines.SetSelected(line, true);
+        }
+        std::u16string text;
+        size_t count = 0;
+        ASSERT_EQ(CollectSelectedText(document, lines, text, count), ReadStatus::Ok);
+        EXPECT_EQ(text, row.text);
+        EXPECT_EQ(count, row.count);
+    }
+}
+
+}  // namespace
+}  // namespace linesift
