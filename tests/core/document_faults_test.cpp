@@ -190,6 +190,7 @@ TEST_F(DocumentFaultsTest, StreamsAreRefusedUnlessAskedFor) {
 #endif
 #endif
 
+#ifdef LINESIFT_ADDRESS_LIMIT_WORKS
 long AddressSpaceBytes() {
     long pages = 0;
     FILE* f = std::fopen("/proc/self/statm", "r");
@@ -201,6 +202,7 @@ long AddressSpaceBytes() {
     }
     return pages * ::sysconf(_SC_PAGESIZE);
 }
+#endif
 
 // Memory that runs out while indexing is an error of the load: with the
 // address space limited, an index that does not fit fails the load cleanly.
