@@ -506,7 +506,9 @@ void TextDocument::LoadFromLines(const std::vector<std::u16string>& lines) {
     uint64_t at = 0;
     for (const std::u16string& line : lines) {
         starts_.Append(at);
-        std::memcpy(owned_.data() + at, line.data(), line.size() * 2);
+        if (!line.empty()) {  // an empty text may have no storage to copy to
+            std::memcpy(owned_.data() + at, line.data(), line.size() * 2);
+        }
         at += line.size() * 2;
     }
     UseOwnedText();
