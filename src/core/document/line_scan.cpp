@@ -87,6 +87,9 @@ size_t DecodeUtf8Into(const uint8_t* p, size_t n, char16_t* dest) {
 }
 
 void DecodeUtf16Into(const uint8_t* p, size_t units, bool bigEndian, char16_t* dest) {
+    if (units == 0) {  // p and dest may be null then
+        return;
+    }
     if (!bigEndian) {
         std::memcpy(dest, p, units * 2);
         return;

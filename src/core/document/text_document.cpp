@@ -578,7 +578,7 @@ ReadStatus TextDocument::DecodeLines(size_t first, size_t count, LineBatch& batc
     }
     batch.first_ = first;
     const uint8_t* src = data_ + b0;
-    if (copy) {
+    if (copy && bytes != 0) {
         uint8_t* to = batch.bytes_.data();
         auto take = [&] { std::memcpy(to, data_ + b0, bytes); };
         if (!RunGuarded(take)) {
