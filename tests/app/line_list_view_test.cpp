@@ -6,32 +6,14 @@
 #include "../core/test_files.h"
 #include "document/clipboard_text.h"
 #include "document/text_document.h"
+#include "frame_test_doubles.h"
 #include "views/line_list_view.h"
 #include "views/line_viewer.h"
 
 using namespace linesift;
+using linesift::test::FakeClipboard;
 
 namespace {
-
-class FakeClipboard : public ClipboardBackend {
-  public:
-    FakeClipboard(std::u16string* text, bool accepts) : text_(text), accepts_(accepts) {}
-    bool IsTextAvailable() override { return !text_->empty(); }
-    bool GetText(std::u16string& out) override {
-        out = *text_;
-        return true;
-    }
-    bool SetText(std::u16string_view text) override {
-        if (accepts_) {
-            *text_ = text;
-        }
-        return accepts_;
-    }
-
-  private:
-    std::u16string* text_;
-    bool accepts_;
-};
 
 // What the list asked the status bar to show.
 struct StatusRecorder {

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include "../core/test_files.h"
 #include "document/clipboard_text.h"
+#include "frame_test_doubles.h"
 #include "settings/app_settings.h"
 #include "shell/about_dialog.h"
 #include "shell/command_ids.h"
@@ -19,60 +20,10 @@
 #include "views/search_box.h"
 
 using namespace linesift;
+using linesift::test::FakeClipboard;
+using linesift::test::ScriptedDialogs;
 
-namespace {
-
-// Answers the frame's dialogs from queues the test fills.
-class ScriptedDialogs : public FrameDialogs {
-  public:
-    std::deque<QString> open_paths;
-    std::deque<QString> save_paths;
-    std::deque<QMessageBox::StandardButton> answers;
-    std::vector<QString> messages;
-    std::vector<QString> save_initial_names;
-
-    QString AskOpenPath(QWidget*) override { return Pop(open_paths, QString()); }
-    QString AskSavePath(QWidget*, const QString& initialName) override {
-        save_initial_names.push_back(initialName);
-        return Pop(save_paths, QString());
-    }
-    QMessageBox::StandardButton ShowMessage(QWidget*, const QString& text,
-                                            QMessageBox::StandardButtons,
-                                            QMessageBox::Icon) override {
-        messages.push_back(text);
-        return Pop(answers, QMessageBox::Cancel);
-    }
-
-  private:
-    template <typename T>
-    static T Pop(std::deque<T>& queue, T fallback) {
-        if (queue.empty()) {
-            return fallback;
-        }
-        T value = queue.front();
-        queue.pop_front();
-        return value;
-    }
-};
-
-class FakeClipboard : public ClipboardBackend {
-  public:
-    explicit FakeClipboard(std::u16string* text) : text_(text) {}
-    bool IsTextAvailable() override { return !text_->empty(); }
-    bool GetText(std::u16string& out) override {
-        out = *text_;
-        return true;
-    }
-    bool SetText(std::u16string_view text) override {
-        *text_ = text;
-        return true;
-    }
-
-  private:
-    std::u16string* text_;
-};
-
-}  // namespace
+namespace {}  // namespace
 
 class MainFrameTest : public QObject {
     Q_OBJECT

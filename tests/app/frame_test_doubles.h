@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+#include <deque>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "shell/clipboard_backend.h"
+#include "shell/frame_dialogs.h"
+
+namespace linesift::test {
+
+// Answers the frame's dialogs from queues the test fills, and records what
+// it was asked.
+class ScriptedDialogs : public FrameDialogs {
+  public:
+    std::deque<QString> open_paths;
+    std::deque<QString> save_paths;
+    std::deque<QMessageBox::StandardButton> answers;
+    std::vector<QString> messages;
+    std::vector<QString> save_initial_names;
+    std::function<void()> while_asking;  // runs once while the next question is up
+
+    QString AskOpenPath(QWidget*) override { return Pop(open_paths, QString()); }
+    QString AskSavePath(QWidget*, const QString& initialName) override {
+        save_initial_names.push_back(initialName);
+        return Pop(save_paths, QString());
+    }
+    QMessageBox::StandardButton ShowMessage(QWidget*, const QString& text,
+                                            QMessageBox::StandardButtons,
+                                            QMessageBox::Icon) override {
+        messages.push_back(text);
+        if (while_asking) {
+            auto run = std::move(while_asking);
+            while_asking = nullptr;
+            run();
+        }
+        return Pop(answers, QMessageBox::Cancel);
+    }
+
+  private:
+    template <typename T>
+    static T Pop(std::deque<T>& queue, T fallback) {
+        if (queue.empty()) {
+            return fallback;
+        }
+        T value = queue.front();
+        queue.pop_front();
+        return value;
+    }
+};
+
+// A clipboard held in a string the test owns; it refuses text when told to.
+class FakeClipboard : public ClipboardBackend {
+  public:
+    explicit FakeClipboard(std::u16string* text, bool accepts = true)
+        : text_(text), accepts_(accepts) {}
+    bool IsTextAvailable() override { return !text_->empty(); }
+    bool GetText(std::u16string& out) override {
+        out = *text_;
+        return true;
+    }
+    bool SetText(std::u16string_view text) override {
+        if (accepts_) {
+            *text_ = text;
+        }
+        return accepts_;
+    }
+
+  private:
+    std::u16string* text_;
+    bool accepts_;
+};
+
+}  // namespace linesift::test
