@@ -11,6 +11,7 @@ namespace linesift {
 void FilteredLines::Reset(size_t lineCount) {
     matched_.Reset(lineCount);
     shown_.ShowAll(lineCount);
+    has_context_ = false;
     selected_.Reset(lineCount);
 }
 
@@ -20,6 +21,7 @@ void FilteredLines::Apply(FilterResult result) {
     }
     matched_ = std::move(result.matched);
     shown_ = std::move(result.shown);
+    has_context_ = result.has_context;
 }
 
 void FilteredLines::SetSelected(size_t line, bool selected) {

@@ -33,6 +33,13 @@ class FilteredLines {
     // The row of line, or -1 when it is hidden.
     int64_t RowOfLine(size_t line) const { return shown_.RowOf(line); }
     bool IsMatched(size_t line) const { return line < matched_.size() && matched_.Test(line); }
+    const LineBits& Matched() const { return matched_; }
+    // The shown lines include context lines around the matching ones.
+    bool HasContext() const { return has_context_; }
+    // A line shown only as context around a matching one: drawn dimmer.
+    bool IsContext(size_t line) const {
+        return has_context_ && shown_.Contains(line) && !matched_.Test(line);
+    }
 
     bool IsSelected(size_t line) const { return line < LineCount() && selected_.Test(line); }
     void SetSelected(size_t line, bool selected);
@@ -68,6 +75,7 @@ class FilteredLines {
 
     LineBits matched_;
     ShownLines shown_;
+    bool has_context_ = false;
     LineBits selected_;
 };
 
