@@ -22,7 +22,7 @@ bool IsTrail(char16_t c) {
 // Returns the x where drawing stopped.
 double AddTextOps(std::u16string_view text, size_t begin, size_t end, double x, double tabOrigin,
                   double clipLeft, double clipRight, CharAdvances& advances,
-                  std::vector<RowTextOp>& ops) {
+                  std::vector<RowTextOp>& ops, const QColor& pen) {
     size_t i = begin;
     while (i < end && x < clipRight) {
         if (text[i] == u'\t') {
@@ -47,12 +47,16 @@ double AddTextOps(std::u16string_view text, size_t begin, size_t end, double x, 
             ++runEnd;  // keep a pair whole
         }
         if (first < runEnd) {
-            ops.push_back({RowTextOp::kText, first, runEnd, firstX, runX - firstX, kListText});
+            ops.push_back({RowTextOp::kText, first, runEnd, firstX, runX - firstX, pen});
         }
         x = runX;
         i = runEnd;
     }
     return x;
+}
+
+const QColor& TextPen(const RowPaintInput& input) {
+    return input.dimmed ? kContextText : kListText;
 }
 
 // The highlighted and plain stretches of text[first, last) from x, each
@@ -77,12 +81,18 @@ void AddHighlightedOps(const RowPaintInput& input, const VisibleText& visible,
             end = std::min(end, static_cast<size_t>(lit ? run->end : run->begin));
         }
         double width = advances.Advance(text.substr(at, end - at), x - left) - (x - left);
+        QColor pen = TextPen(input);
         if (lit) {
-            layout.ops.push_back(
-                {RowTextOp::kFill, at, end, x, std::min(width, right - x), run->color});
+            if (run->color.isValid()) {
+                layout.ops.push_back(
+                    {RowTextOp::kFill, at, end, x, std::min(width, right - x), run->color});
+            }
+            if (run->text_color.isValid()) {
+                pen = run->text_color;
+            }
             ++run;
         }
-        AddTextOps(text, at, end, x, left, clipLeft, right, advances, layout.ops);
+        AddTextOps(text, at, end, x, left, clipLeft, right, advances, layout.ops, pen);
         x += width;
         at = end;
     }
@@ -160,7 +170,7 @@ void LayoutRowText(const RowPaintInput& input, const QRectF& textRect, RowTextLa
         FindVisibleText(input.text, input.anchor, clipLeft - left, clipRight - left, advances);
     if (input.runs.empty()) {
         AddTextOps(input.text, visible.first, visible.last, left + visible.x, left, clipLeft,
-                   clipRight, advances, layout.ops);
+                   clipRight, advances, layout.ops, TextPen(input));
         return;
     }
     AddHighlightedOps(input, visible, textRect, layout);
@@ -178,6 +188,12 @@ void PaintRow(QPainter& painter, const RowPaintInput& input) {
     const QRectF text(r.left() + kRowTextInset, r.top(), r.width() - kRowTextInset - 2, r.height());
     if (!text.isEmpty()) {
         PaintRowText(painter, input, text);
+    }
+    if (input.group_start && input.sub_row == 0) {
+        painter.save();
+        painter.setPen(QPen(kGroupSeparator, 1, Qt::DashLine));
+        painter.drawLine(background.left(), r.top(), background.right(), r.top());
+        painter.restore();
     }
     if (input.caret_frame) {
         QRect lineRect(background.left(), r.top() - input.sub_row * r.height(), background.width(),

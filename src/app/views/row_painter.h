@@ -19,6 +19,10 @@ inline const QColor kListBackground(255, 255, 255);
 inline const QColor kListText(0, 0, 0);
 inline const QColor kSelectedLine(230, 230, 230);
 inline const QColor kLineSeparator(240, 240, 240);
+// Context lines around matches are drawn dimmer than the matching ones, and
+// a line marks where the shown lines skip some.
+inline const QColor kContextText(128, 128, 128);
+inline const QColor kGroupSeparator(160, 160, 160);
 
 // The text of a row starts this far right of the row's left edge, and the
 // row's background and separator this far.
@@ -29,7 +33,8 @@ constexpr int kRowBackgroundInset = 6;
 struct HighlightRun {
     int64_t begin;
     int64_t end;
-    QColor color;
+    QColor color;                  // invalid: no fill, the row's background shows
+    QColor text_color = QColor();  // invalid: the row's text colour
 };
 
 // A character whose x is known, relative to the row text's left edge: where
@@ -51,6 +56,8 @@ struct RowPaintInput {
     double visible_width = 0;
     TextAnchor anchor = {};  // at or before the first character that can be seen
     bool selected = false;
+    bool dimmed = false;       // a context line: its text is drawn in kContextText
+    bool group_start = false;  // the shown lines skip some above this row: a line goes on top
     // The line has the caret and the list has the focus: a dotted frame goes
     // around all rows of the line instead of the separator.
     bool caret_frame = false;
