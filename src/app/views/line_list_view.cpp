@@ -7,8 +7,10 @@
 #include <algorithm>
 
 #include "document/clipboard_text.h"
+#include "filter/line_navigation.h"
 #include "qt_text.h"
 #include "views/char_advances.h"
+#include "views/line_number_gutter.h"
 #include "views/line_viewer.h"
 #include "views/list_font.h"
 #include "views/row_painter.h"
@@ -20,7 +22,14 @@ LineListView::LineListView(TextDocument& document, QWidget* parent)
     : QAbstractScrollArea(parent),
       document_(document),
       single_viewer_(new LineViewer(false, viewport())),
-      multi_viewer_(new LineViewer(true, viewport())) {
+      multi_viewer_(new LineViewer(true, viewport())),
+      gutter_(new LineNumberGutter(
+          [this](int64_t row) -> int64_t {
+              const TextRow* r = ShownRow(row);
+              return r != nullptr && r->subRow == 0 ? static_cast<int64_t>(r->line) : -1;
+          },
+          kRowHeight, this)),
+      drag_scroll_(new QTimer(this)) {
     setObjectName(QStringLiteral("LineListView"));
     setFocusPolicy(Qt::StrongFocus);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -37,6 +46,16 @@ LineListView::LineListView(TextDocument& document, QWidget* parent)
             bar->setSliderPosition(bar->sliderPosition() / kRowHeight * kRowHeight);
         }
     });
+    gutter_->hide();
+    connect(gutter_, &LineNumberGutter::rowPressed, this,
+            [this](int64_t row, Qt::KeyboardModifiers modifiers) {
+                setFocus(Qt::MouseFocusReason);
+                if (row >= 0 && row < ShownRowCount()) {
+                    PressRow(row, modifiers & Qt::ControlModifier, modifiers & Qt::ShiftModifier);
+                }
+            });
+    drag_scroll_->setInterval(50);
+    connect(drag_scroll_, &QTimer::timeout, this, &LineListView::DragScrollStep);
     UpdateScrollRanges(true);
 }
 
@@ -61,6 +80,8 @@ void LineListView::DropRows() {
     buffered_line_ = -1;
     highlights_.clear();
     highlights_size_ = 0;
+    rule_runs_.clear();
+    rule_runs_size_ = 0;
     SelectionChanged();
 }
 
@@ -72,6 +93,7 @@ void LineListView::Rebuild(bool redraw, bool resetScroll) {
         QApplication::restoreOverrideCursor();
     }
     CountShownLines();
+    LayOutGutter();
     UpdateScrollRanges(resetScroll);
     if (redraw) {
         viewport()->update();
@@ -146,6 +168,12 @@ void LineListView::ApplyFilterResult(FilterResult result) {
                 5000);
         }
         lines_.Apply(std::move(result));
+    } else {
+        // No query: every line shown, none matched.
+        FilterResult all;
+        all.matched.Reset(document_.LineCount());
+        all.shown.ShowAll(document_.LineCount());
+        lines_.Apply(std::move(all));
     }
     ResetShownRows();
     if (!filter_.text.empty()) {
@@ -226,8 +254,9 @@ void LineListView::FinishFilter(const FilterResult& result) {
         StartPartialRows();
         partial_ = false;
     }
+    // The chunks showed matching lines only: context lines need the rows again.
     const bool complete = partial_ && partial_line_ == document_.LineCount() &&
-                          partial_row_ == rows_.size() && !result.gave_up;
+                          partial_row_ == rows_.size() && !result.gave_up && !result.has_context;
     partial_ = false;
     if (!complete) {
         ApplyFilterResult(result);
@@ -243,10 +272,10 @@ void LineListView::BuildShownRows(bool applyModes) {
     if (!applyModes || filter_.filter_mode == FilterMode::ShowAll) {
         return;
     }
-    bool wantMatched = filter_.filter_mode == FilterMode::HideUnmatched;
     filtered_ = true;
+    const ShownLines& shown = lines_.Shown();
     for (size_t i = 0; i < rows_.size(); ++i) {
-        if ((rows_[i].matched != 0) == wantMatched) {
+        if (shown.Contains(rows_[i].line)) {
             shown_.push_back(static_cast<uint32_t>(i));
         }
     }
@@ -353,6 +382,7 @@ void LineListView::UpdateScrollRanges(bool resetPosition) {
 }
 
 void LineListView::scrollContentsBy(int, int) {
+    gutter_->SetTop(verticalScrollBar()->value());
     viewport()->update();
 }
 
@@ -371,6 +401,7 @@ void LineListView::resizeEvent(QResizeEvent* event) {
         QMetaObject::invokeMethod(this, &LineListView::Reformat, Qt::QueuedConnection);
     }
     last_size_ = size;
+    LayOutGutter();
     UpdateScrollRanges(false);
 }
 
@@ -413,28 +444,12 @@ void LineListView::Reformat() {
 }
 
 void LineListView::keyPressEvent(QKeyEvent* event) {
-    QScrollBar* v = verticalScrollBar();
+    if (HandleCaretKey(*event)) {
+        event->accept();
+        return;
+    }
     QScrollBar* h = horizontalScrollBar();
     switch (event->key()) {
-        case Qt::Key_Down:
-            ScrollRows(1);
-            break;
-        case Qt::Key_Up:
-            ScrollRows(-1);
-            break;
-        case Qt::Key_PageDown:
-        case Qt::Key_Space:
-            v->setValue(v->value() + VerticalPage());
-            break;
-        case Qt::Key_PageUp:
-            v->setValue(v->value() - VerticalPage());
-            break;
-        case Qt::Key_Home:
-            v->setValue(0);
-            break;
-        case Qt::Key_End:
-            v->setValue(v->maximum());
-            break;
         case Qt::Key_Right:
             h->setValue(h->value() + kHorizontalStep);
             break;
@@ -537,7 +552,7 @@ void LineListView::paintEvent(QPaintEvent* event) {
         }
     }
     if (dragging_ && press_point_ != current_point_) {
-        PaintMarquee(painter, QRect(press_point_, current_point_).normalized().translated(scroll));
+        PaintMarquee(painter, QRect(press_document_, ToDocument(current_point_)).normalized());
     }
 }
 
@@ -555,6 +570,9 @@ RowPaintInput LineListView::RowPaintInputOf(int64_t shownIndex, const QRect& row
         .visible_left = static_cast<double>(scrollX),
         .visible_width = static_cast<double>(viewport()->width()),
         .selected = IsSelected(row),
+        .dimmed = !partial_ && lines_.IsContext(row.line),
+        .group_start = !partial_ && lines_.HasContext() && row.subRow == 0 && shownIndex > 0 &&
+                       ShownRowRef(shownIndex - 1).line + 1 != row.line,
         .caret_frame = hasFocus() && caret_line_ == static_cast<int64_t>(row.line),
         .sub_row = word_wrap_ ? static_cast<int>(row.subRow) : 0,
         .row_count = word_wrap_ ? static_cast<int>(row.rowCount) : 1,
@@ -566,22 +584,60 @@ RowPaintInput LineListView::RowPaintInputOf(int64_t shownIndex, const QRect& row
         input.anchor = {offset, x};
     }
     runs.clear();
-    const std::vector<HighlightRange>* ranges = text.empty() ? nullptr : HighlightsFor(row);
-    if (ranges != nullptr) {
-        std::vector<HighlightRange> lit;
-        for (const HighlightRange& r : *ranges) {
-            if (std::max(r.start, start) < std::min(r.end, end)) {
-                lit.push_back({std::max(r.start, start) - start, std::min(r.end, end) - start});
-            }
-        }
-        MergeHighlightRanges(lit);
-        const QColor color = QColor::fromRgb(highlight_color_);
-        for (const HighlightRange& r : lit) {
-            runs.push_back({r.start, r.end, color});
-        }
+    if (!text.empty()) {
+        CollectRuns(row, start, end, runs);
     }
     input.runs = runs;
     return input;
+}
+
+void LineListView::CollectRuns(const TextRow& row, int64_t start, int64_t end,
+                               std::vector<HighlightRun>& runs) {
+    // Both kinds of runs clipped to the row's piece of its line.
+    auto inside = [start, end](int64_t b, int64_t e) {
+        return std::max(b, start) < std::min(e, end);
+    };
+    std::vector<ColoredRange> colored;
+    if (!highlighter_.empty()) {
+        for (const ColoredRange& r : RuleRunsFor(row.line)) {
+            if (inside(r.start, r.end)) {
+                colored.push_back(r);
+            }
+        }
+    }
+    std::vector<HighlightRange> query;
+    if (const std::vector<HighlightRange>* ranges = HighlightsFor(row)) {
+        for (const HighlightRange& r : *ranges) {
+            if (inside(r.start, r.end)) {
+                query.push_back(r);
+            }
+        }
+    }
+    OverlayQueryHighlight(colored, std::move(query), highlight_color_);
+    auto color = [](const std::optional<MarkupColor>& c) {
+        return c ? QColor::fromRgb(*c) : QColor();
+    };
+    for (const ColoredRange& r : colored) {
+        if (inside(r.start, r.end)) {
+            runs.push_back({std::max(r.start, start) - start, std::min(r.end, end) - start,
+                            color(r.background), color(r.foreground)});
+        }
+    }
+}
+
+const std::vector<ColoredRange>& LineListView::RuleRunsFor(uint32_t line) {
+    auto it = rule_runs_.find(line);
+    if (it == rule_runs_.end()) {
+        if (rule_runs_size_ > (size_t{4} << 20)) {
+            rule_runs_.clear();
+            rule_runs_size_ = 0;
+        }
+        std::vector<ColoredRange> runs;
+        highlighter_.RunsOf(LineText(line), runs);
+        rule_runs_size_ += runs.size() + 1;
+        it = rule_runs_.emplace(line, std::move(runs)).first;
+    }
+    return it->second;
 }
 
 QPoint LineListView::ToDocument(QPoint viewportPoint) const {
@@ -800,27 +856,34 @@ void LineListView::mousePressEvent(QMouseEvent* event) {
         return;
     }
     press_point_ = current_point_ = p;
+    press_document_ = ToDocument(p);
     dragging_ = true;
     drag_lo_ = drag_hi_ = -1;
     if (hit >= 0) {
-        const TextRow& row = ShownRowRef(hit);
-        caret_line_ = row.line;
-        if (ctrl) {
-            SetSelected(row, !IsSelected(row));
-        } else if (shift) {
-            int64_t anchor = anchor_index_ < 0 ? 0 : ShownIndexOfRow(anchor_index_);
-            SelectRange(anchor, hit);
-        } else {
-            anchor_index_ = filtered_ ? shown_[static_cast<size_t>(hit)] : hit;
-            ClearShownSelection();
-            SetSelected(row, true);
-            // Exactly the lines of [hit, hit] are selected: a drag goes on from there.
-            drag_lo_ = drag_hi_ = hit;
-        }
+        PressRow(hit, ctrl, shift);
     } else if (ShownRowCount() > 0 && !ctrl && !shift) {
         ClearShownSelection();
         drag_lo_ = 0;  // an empty range: nothing is selected
         drag_hi_ = -1;
+    }
+    SelectionChanged();
+    viewport()->update();
+}
+
+void LineListView::PressRow(int64_t hit, bool ctrl, bool shift) {
+    const TextRow& row = ShownRowRef(hit);
+    caret_line_ = row.line;
+    if (ctrl) {
+        SetSelected(row, !IsSelected(row));
+    } else if (shift) {
+        int64_t anchor = anchor_index_ < 0 ? 0 : ShownIndexOfRow(anchor_index_);
+        SelectRange(anchor, hit);
+    } else {
+        anchor_index_ = filtered_ ? shown_[static_cast<size_t>(hit)] : hit;
+        ClearShownSelection();
+        SetSelected(row, true);
+        // Exactly the lines of [hit, hit] are selected: a drag goes on from there.
+        drag_lo_ = drag_hi_ = hit;
     }
     SelectionChanged();
     viewport()->update();
@@ -835,17 +898,39 @@ void LineListView::mouseMoveEvent(QMouseEvent* event) {
         return;
     }
     current_point_ = p;
-    QRect r = QRect(press_point_, current_point_).normalized();
-    int64_t start = r.top() < 0 ? 0 : RowFromPoint(ToDocument(r.topLeft()));
+    const bool outside = p.y() < 0 || p.y() >= viewport()->height();
+    if (outside != drag_scroll_->isActive()) {
+        outside ? drag_scroll_->start() : drag_scroll_->stop();
+    }
+    SelectDragRange();
+    viewport()->repaint();
+}
+
+void LineListView::SelectDragRange() {
+    QRect r = QRect(press_document_, ToDocument(current_point_)).normalized();
+    int64_t start = r.top() < 0 ? 0 : RowFromPoint(r.topLeft());
     if (start >= 0 && ShownRowCount() > 0) {
-        int64_t end = RowFromPoint(ToDocument(r.bottomRight()));
+        int64_t end = RowFromPoint(r.bottomRight());
         DragSelectRange(start, end >= 0 ? end : ShownRowCount() - 1);
     }
+}
+
+void LineListView::DragScrollStep() {
+    if (!dragging_) {
+        drag_scroll_->stop();
+        return;
+    }
+    // Farther from the edge, faster: a row per step, one more per row's height away.
+    const int y = current_point_.y();
+    const int away = y < 0 ? y : y - viewport()->height() + 1;
+    ScrollRows((away < 0 ? -1 : 1) * (1 + std::abs(away) / kRowHeight));
+    SelectDragRange();
     viewport()->repaint();
 }
 
 void LineListView::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && dragging_) {
+        drag_scroll_->stop();
         dragging_ = false;
         press_point_ = current_point_ = QPoint();
         viewport()->update();
@@ -857,7 +942,10 @@ void LineListView::mouseDoubleClickEvent(QMouseEvent* event) {
         return;
     }
     int64_t hit = RowFromPoint(ToDocument(event->position().toPoint()));
-    if (hit >= 0) {
+    if (hit >= 0 && (event->modifiers() & Qt::ControlModifier)) {
+        caret_line_ = ShownRowRef(hit).line;
+        emit fullFileRequested();
+    } else if (hit >= 0) {
         OpenLineViewer(hit);
     }
 }
@@ -906,6 +994,176 @@ void LineListView::OpenLineViewer(int64_t shownIndex) {
 void LineListView::HideLineViewers() {
     single_viewer_->hide();
     multi_viewer_->hide();
+}
+
+}  // namespace linesift
+
+namespace linesift {
+
+// Reading tools
+
+int64_t LineListView::ShownIndexOfLine(size_t line) const {
+    auto it = std::lower_bound(rows_.begin(), rows_.end(), line,
+                               [](const TextRow& row, size_t l) { return row.line < l; });
+    if (it == rows_.end() || it->line != line) {
+        return -1;
+    }
+    return ShownIndexOfRow(it - rows_.begin());
+}
+
+int64_t LineListView::CaretShownRow() const {
+    return caret_line_ < 0 || partial_ ? -1 : lines_.RowOfLine(static_cast<size_t>(caret_line_));
+}
+
+void LineListView::EnsureRowVisible(int64_t shownIndex) {
+    const TextRow& row = ShownRowRef(shownIndex);
+    const int64_t top = (shownIndex - row.subRow) * kRowHeight;
+    const int64_t bottom = top + int64_t{row.rowCount} * kRowHeight;
+    QScrollBar* v = verticalScrollBar();
+    if (top < v->value()) {
+        v->setValue(static_cast<int>(top));
+    } else if (bottom > v->value() + viewport()->height()) {
+        v->setValue(static_cast<int>(std::min<int64_t>(bottom - viewport()->height(), top)));
+    }
+}
+
+void LineListView::GoToLine(size_t line, bool middle) {
+    const int64_t index = ShownIndexOfLine(line);
+    if (index < 0) {
+        return;
+    }
+    caret_line_ = static_cast<int64_t>(line);
+    anchor_index_ = filtered_ ? shown_[static_cast<size_t>(index)] : index;
+    ClearShownSelection();
+    lines_.SetSelected(line, true);
+    SelectionChanged();
+    if (middle) {
+        verticalScrollBar()->setValue(
+            static_cast<int>(index * kRowHeight - (viewport()->height() - kRowHeight) / 2));
+    } else {
+        EnsureRowVisible(index);
+    }
+    viewport()->update();
+}
+
+bool LineListView::ReshowFilter(FilterMode mode, size_t context) {
+    if (filter_.text.empty() || partial_ || pending_filter_ || rows_.empty()) {
+        return false;
+    }
+    // The caret line's height on screen, to keep it there.
+    const int64_t caretIndex = caret_line_ < 0 ? -1 : ShownIndexOfLine(caret_line_);
+    const int64_t caretY =
+        caretIndex < 0 ? 0 : caretIndex * kRowHeight - verticalScrollBar()->value();
+    FilterRequest request = filter_;
+    request.filter_mode = mode;
+    request.context_before = request.context_after = context;
+    try {
+        lines_.Apply(ReshownResult(lines_, request));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    filter_ = request;
+    ResetShownRows();
+    BuildShownRows(true);
+    CountShownLines();
+    UpdateScrollRanges(false);
+    // A caret line the new mode hides gives way to the next shown line.
+    const size_t shownCount = lines_.ShownCount();
+    size_t row = 0;
+    for (size_t step = size_t{1} << 62; step > 0; step >>= 1) {
+        if (row + step <= shownCount &&
+            lines_.LineAtRow(row + step - 1) <
+                static_cast<size_t>(std::max<int64_t>(caret_line_, 0))) {
+            row += step;
+        }
+    }
+    const int64_t index = row < shownCount ? ShownIndexOfLine(lines_.LineAtRow(row)) : -1;
+    if (index >= 0 && caretIndex >= 0) {
+        caret_line_ = ShownRowRef(index).line;
+        verticalScrollBar()->setValue(static_cast<int>(index * kRowHeight - caretY));
+    }
+    viewport()->update();
+    return true;
+}
+
+void LineListView::SetHighlighters(const std::vector<HighlightRule>& rules) {
+    highlighter_ = LineHighlighter(rules);
+    rule_runs_.clear();
+    rule_runs_size_ = 0;
+    viewport()->update();
+}
+
+void LineListView::SetLineNumbers(bool on) {
+    line_numbers_ = on;
+    gutter_->setVisible(on);
+    LayOutGutter();
+    if (word_wrap_ && !rows_.empty()) {
+        // The rows are narrower or wider now.
+        reformat_pending_ = true;
+        QMetaObject::invokeMethod(this, &LineListView::Reformat, Qt::QueuedConnection);
+    }
+}
+
+void LineListView::LayOutGutter() {
+    const int width = line_numbers_ ? gutter_->WidthFor(document_.LineCount()) : 0;
+    setViewportMargins(width, 0, 0, 0);
+    const QRect area = viewport()->geometry();
+    gutter_->setGeometry(area.left() - width, area.top(), width, area.height());
+    gutter_->SetTop(verticalScrollBar()->value());
+}
+
+bool LineListView::HandleCaretKey(const QKeyEvent& event) {
+    const bool shift = event.modifiers() & Qt::ShiftModifier;
+    const int64_t n = ShownRowCount();
+    int64_t caret = caret_line_ < 0 ? -1 : ShownIndexOfLine(static_cast<size_t>(caret_line_));
+    if (event.key() == Qt::Key_Space && !shift) {
+        if (caret >= 0) {
+            SetSelected(ShownRowRef(caret), !IsSelected(ShownRowRef(caret)));
+            SelectionChanged();
+            viewport()->update();
+        }
+        return true;
+    }
+    const int64_t page = std::max(viewport()->height() / kRowHeight - 1, 1);
+    const int64_t from = std::max<int64_t>(caret, 0);
+    int64_t to = 0;
+    switch (event.key()) {
+        case Qt::Key_Up:
+            to = caret < 0 ? 0 : from - 1;
+            break;
+        case Qt::Key_Down:
+            to = caret < 0 ? 0 : from + ShownRowRef(from).rowCount;
+            break;
+        case Qt::Key_PageUp:
+            to = from - page;
+            break;
+        case Qt::Key_PageDown:
+            to = from + page;
+            break;
+        case Qt::Key_Home:
+            to = 0;
+            break;
+        case Qt::Key_End:
+            to = n - 1;
+            break;
+        default:
+            return false;
+    }
+    if (n == 0) {
+        return true;
+    }
+    to = std::clamp<int64_t>(to, 0, n - 1);
+    to -= ShownRowRef(to).subRow;  // a line's first row
+    caret_line_ = ShownRowRef(to).line;
+    if (shift) {
+        SelectRange(anchor_index_ < 0 ? 0 : std::max<int64_t>(ShownIndexOfRow(anchor_index_), 0),
+                    to);
+    } else {
+        anchor_index_ = filtered_ ? shown_[static_cast<size_t>(to)] : to;
+    }
+    EnsureRowVisible(to);
+    viewport()->update();
+    return true;
 }
 
 }  // namespace linesift

@@ -2,6 +2,7 @@
 
 #include <QAbstractScrollArea>
 #include <QPoint>
+#include <QTimer>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -13,6 +14,7 @@
 #include "filter/compiled_query.h"
 #include "filter/filter_pass.h"
 #include "filter/filtered_lines.h"
+#include "highlight/line_highlighter.h"
 #include "markup/color_markup.h"
 #include "views/line_geometry.h"
 
@@ -23,6 +25,7 @@ struct HighlightRun;
 struct RowPaintInput;
 }  // namespace linesift
 namespace linesift {
+class LineNumberGutter;
 class LineViewer;
 
 // One visual row: a document line, or one piece of a wrapped line.
@@ -111,6 +114,24 @@ class LineListView : public QAbstractScrollArea {
     // The text and the character range of the line that a shown row shows.
     std::u16string_view RowDisplayText(const TextRow& row, int64_t& start, int64_t& end) const;
 
+    // The reading tools.
+    // What the last pass found and which lines it shows, and its request.
+    const FilteredLines& Lines() const { return lines_; }
+    const FilterRequest& Filter() const { return filter_; }
+    // The row among Lines()' shown lines of the caret line, or -1.
+    int64_t CaretShownRow() const;
+    // Makes a shown line the caret line, selected alone, and scrolls it into
+    // view: to the middle with middle. A hidden line changes nothing.
+    void GoToLine(size_t line, bool middle);
+    // Shows the last complete pass's lines in mode with context lines
+    // around matches, without a new pass; the caret line stays at its
+    // height on screen. False (nothing changed) while a pass runs.
+    bool ReshowFilter(FilterMode mode, size_t context);
+    // The highlighters painted under the query's highlight.
+    void SetHighlighters(const std::vector<HighlightRule>& rules);
+    // The gutter with each row's line number.
+    void SetLineNumbers(bool on);
+
   signals:
     // The user asked for the context menu at a point of the screen; the
     // window around the list offers its commands there.
@@ -120,6 +141,8 @@ class LineListView : public QAbstractScrollArea {
     // A long step starts (text says which, to be shown at once) or ends
     // (text is empty: the earlier message comes back).
     void busy(const QString& text);
+    // A double-click with Ctrl: show the caret line in the full file.
+    void fullFileRequested();
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -180,6 +203,27 @@ class LineListView : public QAbstractScrollArea {
     // What a shown row is painted from; runs receives its highlight runs.
     RowPaintInput RowPaintInputOf(int64_t shownIndex, const QRect& rowRect,
                                   std::vector<HighlightRun>& runs);
+    // The highlighters' runs and the query's highlight of a row showing
+    // line[start, end), in the row's offsets.
+    void CollectRuns(const TextRow& row, int64_t start, int64_t end,
+                     std::vector<HighlightRun>& runs);
+    // The highlighters' runs of a line, cached like HighlightsFor.
+    const std::vector<ColoredRange>& RuleRunsFor(uint32_t line);
+    // The first shown row of a line, or -1 when it is hidden.
+    int64_t ShownIndexOfLine(size_t line) const;
+    // Keyboard selection: Up, Down, Page Up, Page Down, Home and End move the
+    // caret line (with Shift, the selection runs from the anchor to it);
+    // Space and Ctrl+Space select or deselect the caret line. False for
+    // other keys.
+    bool HandleCaretKey(const QKeyEvent& event);
+    // The selection as a left press on a shown row with these keys sets it.
+    void PressRow(int64_t hit, bool ctrl, bool shift);
+    void EnsureRowVisible(int64_t shownIndex);
+    // While a drag is held above or below the rows, scrolls toward it and
+    // extends the selection.
+    void DragScrollStep();
+    void SelectDragRange();
+    void LayOutGutter();
 
     TextDocument& document_;
     FilterRequest filter_;
@@ -202,6 +246,7 @@ class LineListView : public QAbstractScrollArea {
     int64_t anchor_index_ = -1;  // index into rows_ of the row Shift+click extends from
     bool word_wrap_ = false;
     QPoint press_point_;
+    QPoint press_document_;  // the press in document coordinates: the list may scroll
     QPoint current_point_;
     bool dragging_ = false;
     int64_t drag_lo_ = -1;  // the range the drag selected last, -1 before the first move
@@ -219,6 +264,12 @@ class LineListView : public QAbstractScrollArea {
     size_t highlights_size_ = 0;
     LineViewer* single_viewer_;
     LineViewer* multi_viewer_;
+    LineHighlighter highlighter_;
+    std::unordered_map<uint32_t, std::vector<ColoredRange>> rule_runs_;
+    size_t rule_runs_size_ = 0;
+    LineNumberGutter* gutter_;
+    bool line_numbers_ = false;
+    QTimer* drag_scroll_;
 };
 
 }  // namespace linesift
