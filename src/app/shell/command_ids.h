@@ -45,6 +45,19 @@ enum : int {
     kCheckForUpdates = 32837,
     kFeedback = 32838,
     kAbout = 57664,
+    // The reading tools.
+    kFindNext = 33201,
+    kFindPrevious = 33202,
+    kGoToLine = 33203,
+    kShowInFullFile = 33204,
+    kLineNumbers = 33205,
+    kHighlighters = 33206,
+    kContextLines0 = 33210,  // then 1, 2, 3, 5 and 10 lines
+    kContextLines1 = 33211,
+    kContextLines2 = 33212,
+    kContextLines3 = 33213,
+    kContextLines5 = 33214,
+    kContextLines10 = 33215,
 };
 
 }  // namespace linesift::cmd

@@ -128,6 +128,25 @@ class MainFrame : public QMainWindow {
     void SetQueryMode(int mode);
     void SetFilterMode(int mode);
     void ShowOptions();
+    // The reading tools (reading_commands.cpp).
+    template <int lines>
+    static void SetContextLines(MainFrame& frame) {
+        frame.ApplyContextLines(lines);
+    }
+    // The command of Search > Context Lines that sets lines.
+    template <int lines>
+    static Command ContextLinesCommand(int id, const char* text, bool separator = false);
+    void ApplyContextLines(int lines);
+    // Shows the last pass's result in mode with the context lines set, or
+    // filters again when no complete result is there.
+    void ReshowOrReapply(FilterMode mode);
+    // Into Show All with the query kept (on), or back to the mode it left.
+    void SwitchFullFile(bool on);
+    void FindMatch(bool forward);
+    void GoToLine();
+    void ToggleFullFile();
+    void ToggleLineNumbers();
+    void EditHighlighters();
     void ShowAbout();
     void OpenHelp();
     void RestorePlacement();
@@ -160,6 +179,8 @@ class MainFrame : public QMainWindow {
     std::mutex write_mutex_;                   // held by the thread of a write
     std::vector<std::pair<std::thread, std::shared_ptr<LoadJob>>> load_threads_;
     bool asking_reload_ = false;  // the reload question is up
+    // The filter mode Show in Full File left, to go back to; -1 when not in it.
+    int32_t full_file_from_ = -1;
 };
 
 }  // namespace linesift
