@@ -25,6 +25,16 @@ struct StatusRecorder {
     std::vector<QString> timed;
 };
 
+// Counts the paint events of the objects it watches.
+class PaintCounter : public QObject {
+  public:
+    int count = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        count += event->type() == QEvent::Paint;
+        return false;
+    }
+};
+
 }  // namespace
 
 class LineListViewTest : public QObject {
@@ -515,6 +525,13 @@ class LineListViewTest : public QObject {
         QTest::mouseClick(gutter, Qt::LeftButton, Qt::ShiftModifier,
                           QPoint(5, 4 * LineListView::kRowHeight + 5));
         QCOMPARE(SelectedLines(), (std::vector<size_t>{2, 3, 4}));
+        // Filtered, the gutter is painted again with the lines' own numbers.
+        PaintCounter paints;
+        gutter->installEventFilter(&paints);
+        QTest::qWait(50);
+        const int paintsBefore = paints.count;
+        Filter(u"row 5");
+        QTRY_VERIFY(paints.count > paintsBefore);
         list_->SetLineNumbers(false);
         QVERIFY(!gutter->isVisible());
         QCOMPARE(list_->viewport()->width(), before);

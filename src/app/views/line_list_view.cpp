@@ -496,6 +496,9 @@ void LineListView::wheelEvent(QWheelEvent* event) {
 bool LineListView::viewportEvent(QEvent* event) {
     if (event->type() == QEvent::Paint) {
         EnsureHorizontalExtent();
+        if (line_numbers_) {
+            gutter_->update();  // its numbers follow the rows
+        }
     }
     return QAbstractScrollArea::viewportEvent(event);
 }
