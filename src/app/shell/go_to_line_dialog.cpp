@@ -54,6 +54,7 @@ GoToLineDialog::GoToLineDialog(const FilteredLines& lines, QWidget* owner)
 void GoToLineDialog::Say(const QString& text) {
     message_->setText(text);
     message_->show();
+    adjustSize();  // room for the message
     number_->setFocus();
     number_->selectAll();
 }
