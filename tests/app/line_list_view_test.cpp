@@ -10,6 +10,7 @@
 #include "views/line_list_view.h"
 #include "views/line_viewer.h"
 #include "views/list_font.h"
+#include "views/palette_colors.h"
 #include "views/row_painter.h"
 
 using namespace linesift;
@@ -461,10 +462,11 @@ class LineListViewTest : public QObject {
         list_->SetFilter(FilterRequest{.text = u"hit", .context_before = 1, .context_after = 1});
         QCOMPARE(list_->ShownRowCount(), int64_t{6});  // 1-3 and 6-8
         const QImage shot = list_->viewport()->grab().toImage();
+        const QColor separator = RowColorsOf(list_->viewport()->palette()).group_separator;
         // The separator between the groups, above the fourth row.
         int dashes = 0;
         for (int x = 10; x < 200; ++x) {
-            dashes += shot.pixelColor(x, 3 * LineListView::kRowHeight) == kGroupSeparator;
+            dashes += shot.pixelColor(x, 3 * LineListView::kRowHeight) == separator;
         }
         QVERIFY(dashes > 20);
         // Context rows are drawn in the dimmer colour, matches in black.

@@ -11,6 +11,7 @@
 #include "../core/test_files.h"
 #include "document/clipboard_text.h"
 #include "frame_test_doubles.h"
+#include "platform/code_page.h"
 #include "settings/app_settings.h"
 #include "shell/about_dialog.h"
 #include "shell/command_ids.h"
@@ -354,16 +355,21 @@ class MainFrameTest : public QObject {
         for (QAction* a : frame_->menuBar()->actions()) {
             menus << a->text() + QLatin1Char(':') + MenuText(*a->menu());
         }
+        const QString legacy = QString::fromStdString(LegacyCodePageName());
         const QStringList expected{
-            "&File:&New,&Open...,|,&Save,Save &As...,|,&Import[&Clipboard],"
-            "&Export[&Filter Results...,&Selected Lines...],|,&Recent Files[(Empty)],|,E&xit",
+            "&File:&New,&Open...,Reopen with &Encoding[&Auto-detect,|,UTF-&8,UTF-16&LE,"
+            "UTF-16&BE,&Legacy Code Page (" +
+                legacy +
+                "),|,&More...],|,&Save,Save &As...,|,&Import[&Clipboard],"
+                "&Export[&Filter Results...,&Selected Lines...],|,&Recent Files[(Empty)],|,E&xit",
             "&Edit:&Copy,&Paste,|,Select &All,Select &Inverse,|,&Deselect,|,&Go to Line...",
             "&Search:&Find...,Find &Next,Find &Previous,|,&Auto Suggest,Clear &History,|,"
             "Nai&ve Query,S&mart Query,&Regex Query,|,Match &Case,Match &Whole Word Only,|,"
             "&Search As You Type,|,Conte&xt Lines[&None,&1 Line,&2 Lines,&3 Lines,&5 Lines,"
             "1&0 Lines]",
             "&View:&Toolbar,&Status Bar,|,&Word Wrap,&Line Numbers,|,Hide &Unmatched Lines,"
-            "Hide &Matched Lines,Show &All Lines,|,Show in &Full File",
+            "Hide &Matched Lines,Show &All Lines,|,Show in &Full File,|,T&heme[&System,&Light,"
+            "&Dark]",
             "&Tools:&Regex Tester,&Highlighters...,|,&Options...",
             "&Help:&Contents...,&Search...,|,Linesift &Website,Check for &Updates,"
             "&Feedback and Support,|,&About Linesift",

@@ -45,19 +45,30 @@ enum : int {
     kCheckForUpdates = 32837,
     kFeedback = 32838,
     kAbout = 57664,
+    // File > Reopen with Encoding
+    kEncodingAuto = 33200,
+    kEncodingUtf8 = 33201,
+    kEncodingUtf16Le = 33202,
+    kEncodingUtf16Be = 33203,
+    kEncodingLegacy = 33204,
+    kEncodingMore = 33205,
+    // View > Theme
+    kThemeSystem = 33210,
+    kThemeLight = 33211,
+    kThemeDark = 33212,
     // The reading tools.
-    kFindNext = 33201,
-    kFindPrevious = 33202,
-    kGoToLine = 33203,
-    kShowInFullFile = 33204,
-    kLineNumbers = 33205,
-    kHighlighters = 33206,
-    kContextLines0 = 33210,  // then 1, 2, 3, 5 and 10 lines
-    kContextLines1 = 33211,
-    kContextLines2 = 33212,
-    kContextLines3 = 33213,
-    kContextLines5 = 33214,
-    kContextLines10 = 33215,
+    kFindNext = 33250,
+    kFindPrevious = 33251,
+    kGoToLine = 33252,
+    kShowInFullFile = 33253,
+    kLineNumbers = 33254,
+    kHighlighters = 33255,
+    kContextLines0 = 33260,  // then 1, 2, 3, 5 and 10 lines
+    kContextLines1 = 33261,
+    kContextLines2 = 33262,
+    kContextLines3 = 33263,
+    kContextLines5 = 33264,
+    kContextLines10 = 33265,
 };
 
 }  // namespace linesift::cmd

@@ -4,7 +4,7 @@
 #include <QPainter>
 
 #include "views/list_font.h"
-#include "views/row_painter.h"
+#include "views/palette_colors.h"
 
 namespace linesift {
 namespace {
@@ -35,7 +35,7 @@ void LineNumberGutter::SetTop(int64_t top) {
 
 void LineNumberGutter::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    painter.fillRect(event->rect(), kListBackground);
+    painter.fillRect(event->rect(), RowColorsOf(palette()).background);
     painter.setPen(palette().color(QPalette::PlaceholderText));
     const int64_t first = (top_ + event->rect().top()) / row_height_;
     for (int64_t row = first; row * row_height_ - top_ <= event->rect().bottom(); ++row) {

@@ -19,15 +19,28 @@ inline const QColor kListBackground(255, 255, 255);
 inline const QColor kListText(0, 0, 0);
 inline const QColor kSelectedLine(230, 230, 230);
 inline const QColor kLineSeparator(240, 240, 240);
-// Context lines around matches are drawn dimmer than the matching ones, and
-// a line marks where the shown lines skip some.
-inline const QColor kContextText(128, 128, 128);
-inline const QColor kGroupSeparator(160, 160, 160);
+
+// The colours a row is painted in; the defaults are the light ones above
+// (RowColorsOf derives them from a palette).
+struct RowColors {
+    QColor background = kListBackground;
+    QColor text = kListText;
+    QColor selected = kSelectedLine;
+    QColor separator = kLineSeparator;
+    QColor focus_frame = QColor(0, 0, 0);
+    // Context lines around matches are drawn dimmer than the matching ones,
+    // and a dashed line marks where the shown lines skip some.
+    QColor context_text = QColor(128, 128, 128);
+    QColor group_separator = QColor(160, 160, 160);
+};
 
 // The text of a row starts this far right of the row's left edge, and the
 // row's background and separator this far.
 constexpr int kRowTextInset = 8;
 constexpr int kRowBackgroundInset = 6;
+
+// Black or white, whichever reads better on fill: the text on a highlight.
+QColor TextOn(const QColor& fill);
 
 // Characters [begin, end) of a row's text drawn on a background colour.
 struct HighlightRun {
@@ -56,7 +69,7 @@ struct RowPaintInput {
     double visible_width = 0;
     TextAnchor anchor = {};  // at or before the first character that can be seen
     bool selected = false;
-    bool dimmed = false;       // a context line: its text is drawn in kContextText
+    bool dimmed = false;       // a context line: its text is drawn in context_text
     bool group_start = false;  // the shown lines skip some above this row: a line goes on top
     // The line has the caret and the list has the focus: a dotted frame goes
     // around all rows of the line instead of the separator.
@@ -64,6 +77,9 @@ struct RowPaintInput {
     int sub_row = 0;  // the row's place among its line's rows
     int row_count = 1;
     CharAdvances* advances = nullptr;  // not owned; the painter's font measured
+    // Not owned; null for the light defaults. Text on a highlight is black or
+    // white, whichever reads better on the highlight's colour.
+    const RowColors* colors = nullptr;
 };
 
 // One step of drawing a row's text, in order: a background fill under some

@@ -158,6 +158,7 @@ void ReadApplication(const XMLElement& element, AppSettings& s) {
         s.context_lines = std::clamp<int32_t>(*lines, 0, AppSettings::kMaxContextLines);
     }
     ReadBool(element, "line_numbers", s.line_numbers);
+    ReadMode(element, "theme", s.theme);
 }
 
 // Both ends of one axis from a position and a length that may be negative or
@@ -242,6 +243,21 @@ void AppendTexts(const XMLElement* parent, const char* child, const char* attrib
     }
 }
 
+// The "encoding" attributes of the File elements, for the paths that are
+// recent files.
+void ReadRecentEncodings(const XMLElement& element, AppSettings& s) {
+    for (const XMLElement* e = element.FirstChildElement("File"); e != nullptr;
+         e = e->NextSiblingElement("File")) {
+        std::optional<std::u16string> path = TextAttribute(*e, "path");
+        const char* encoding = e->Attribute("encoding");
+        if (path && encoding != nullptr && *encoding != '\0' &&
+            std::find(s.recent_files.begin(), s.recent_files.end(), *path) !=
+                s.recent_files.end()) {
+            s.recent_encodings[*path] = encoding;
+        }
+    }
+}
+
 void ReadRecentFiles(const XMLElement& element, AppSettings& s) {
     std::vector<std::u16string> paths;
     AppendTexts(&element, "File", "path", paths);
@@ -250,6 +266,7 @@ void ReadRecentFiles(const XMLElement& element, AppSettings& s) {
             s.recent_files.push_back(std::move(path));
         }
     }
+    ReadRecentEncodings(element, s);
 }
 
 void ReadRegexTester(const XMLElement& element, AppSettings& s) {
@@ -443,6 +460,9 @@ void WriteApplication(XMLElement* states, const AppSettings& s) {
     e->SetAttribute("filter_mode", s.filter_mode);
     e->SetAttribute("context_lines", s.context_lines);
     SetBool(e, "line_numbers", s.line_numbers);
+    if (s.theme != 0) {
+        e->SetAttribute("theme", s.theme);
+    }
 }
 
 void WriteMainFrame(XMLElement* states, const AppSettings& s) {
@@ -466,12 +486,26 @@ void WriteTexts(XMLElement* parent, const char* list_name, const char* child, co
     }
 }
 
+// Adds the chosen encodings to the File elements WriteTexts made, one per
+// recent file in order.
+void WriteRecentEncodings(XMLElement* list, const AppSettings& s) {
+    auto path = s.recent_files.begin();
+    for (XMLElement* e = list->FirstChildElement("File");
+         e != nullptr && path != s.recent_files.end(); e = e->NextSiblingElement("File"), ++path) {
+        auto chosen = s.recent_encodings.find(*path);
+        if (chosen != s.recent_encodings.end() && !chosen->second.empty()) {
+            e->SetAttribute("encoding", chosen->second.c_str());
+        }
+    }
+}
+
 void WriteStates(XMLElement* root, const AppSettings& s) {
     XMLElement* states = root->InsertNewChildElement("States");
     WriteApplication(states, s);
     WriteMainFrame(states, s);
     if (s.save_file_history) {
         WriteTexts(states, "RecentFiles", "File", "path", s.recent_files);
+        WriteRecentEncodings(states->LastChildElement("RecentFiles"), s);
     }
     if (s.save_query_history) {
         WriteTexts(states, "MruQueries", "Query", "text", s.mru_queries);
