@@ -510,6 +510,18 @@ class LineListViewTest : public QObject {
         }
     }
 
+    void ctrlDoubleClickAsksForTheFullFileAtThatLine() {
+        Load("a\nhit 1\nb\nhit 2");
+        Filter(u"hit");
+        QSignalSpy asked(list_.get(), &LineListView::fullFileRequested);
+        QTest::mouseDClick(list_->viewport(), Qt::LeftButton, Qt::ControlModifier, RowPoint(1));
+        QCOMPARE(asked.count(), 1);
+        QCOMPARE(list_->CaretShownRow(), int64_t{1});
+        for (LineViewer* viewer : list_->viewport()->findChildren<LineViewer*>()) {
+            QVERIFY(!viewer->isVisible());
+        }
+    }
+
     void lineNumberGutterShowsNumbersAndSelectsOnClick() {
         std::string text;
         for (int i = 0; i < 1200; ++i) {
