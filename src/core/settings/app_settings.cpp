@@ -13,6 +13,7 @@
 #include <optional>
 
 #include "platform/code_page.h"
+#include "platform/native_path.h"
 #include "settings/data_folder.h"
 #include "settings/file_io.h"
 
@@ -493,7 +494,7 @@ void SetAsideUnusable(const std::string& path) {
 }  // namespace
 
 bool AppSettings::LoadSettings() {
-    std::string path = Utf16ToUtf8(GetSettingsFilePath());
+    std::string path = ToNativePath(GetSettingsFilePath());
     bool ok = false;
     try {
         ok = ReadSettings(path, *this);
@@ -509,7 +510,7 @@ bool AppSettings::LoadSettings() {
 bool AppSettings::SaveSettings() const {
     try {
         std::string text = PrintSettings(*this);
-        return EnsureDataFolder() && WriteFileReplacing(Utf16ToUtf8(GetSettingsFilePath()), text);
+        return EnsureDataFolder() && WriteFileReplacing(ToNativePath(GetSettingsFilePath()), text);
     } catch (const std::bad_alloc&) {
         return false;
     }
