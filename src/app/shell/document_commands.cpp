@@ -17,6 +17,7 @@
 #include "settings/app_settings.h"
 #include "shell/command_ids.h"
 #include "shell/main_frame.h"
+#include "shell/native_paths.h"
 #include "shell/query_list_pane.h"
 #include "shell/status_panes.h"
 #include "views/search_box.h"
@@ -24,22 +25,6 @@
 
 namespace linesift {
 namespace {
-
-// Trims, resolves against the current folder and normalises; a symbolic
-// link becomes its target's canonical path.
-QString AbsoluteNormalPath(const QString& path) {
-    QString trimmed = path.trimmed();
-    if (trimmed.isEmpty()) {
-        return trimmed;
-    }
-    QFileInfo info(QDir::current(), trimmed);
-    QString absolute = QDir::cleanPath(info.absoluteFilePath());
-    if (QFileInfo(absolute).isSymLink()) {
-        QString target = QFileInfo(absolute).canonicalFilePath();
-        return target.isEmpty() ? absolute : target;
-    }
-    return absolute;
-}
 
 // "app.log" has one; "notes" and ".profile" have none.
 bool HasExtension(const QString& path) {
@@ -152,7 +137,7 @@ void MainFrame::ReapLoadThreads(bool wait) {
 }
 
 bool MainFrame::OpenFile(const std::u16string& rawPath, bool addToRecent) {
-    std::u16string path = ToU16(AbsoluteNormalPath(ToQString(rawPath)));
+    std::u16string path = AbsoluteNormalPath(rawPath);
     if (!path.empty() && path == document_.GetPath()) {
         return true;
     }
@@ -179,7 +164,7 @@ bool MainFrame::OpenFile(const std::u16string& rawPath, bool addToRecent) {
     if (outcome == LoadOutcome::Failed) {
         pane_->List().Clear(true);
         status_->SetMessage(previous);
-        ShowError(QStringLiteral("Error opening file %1!").arg(ToQString(path)));
+        ShowError(QStringLiteral("Error opening file %1!").arg(DisplayPath(path)));
         return false;
     }
     if (addToRecent && AppSettings::Instance().save_file_history) {
@@ -213,7 +198,7 @@ void MainFrame::OpenCommand() {
     ClearDocument();
     UpdateCommandUi();
     // Chosen in the dialog: loaded again even when it is the open file.
-    OpenFile(ToU16(chosen), true);
+    OpenFile(PathFromQt(chosen), true);
 }
 
 void MainFrame::OpenRecent(int id) {
@@ -244,7 +229,7 @@ bool MainFrame::PromptSaveChanges() {
     }
     QString text = QStringLiteral("Do you want to save changes to ");
     text += document_.GetPath().empty() ? QStringLiteral("Untitled")
-                                        : QStringLiteral("\n") + ToQString(document_.GetPath());
+                                        : QStringLiteral("\n") + DisplayPath(document_.GetPath());
     text += QStringLiteral("?");
     auto answer =
         dialogs_->ShowMessage(this, text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
@@ -263,7 +248,7 @@ MainFrame::SaveResult MainFrame::SaveCommand() {
         return SaveResult::Saved;
     }
     // An imported document has no file of its own, whatever its name says.
-    if (!document_.IsImported() && QFileInfo::exists(ToQString(document_.GetPath()))) {
+    if (!document_.IsImported() && PathExists(document_.GetPath())) {
         return SaveDocument() ? SaveResult::Saved : SaveResult::Failed;
     }
     return SaveAsCommand();
@@ -274,7 +259,7 @@ MainFrame::SaveResult MainFrame::SaveAsCommand() {
     if (path.isEmpty()) {
         return SaveResult::Cancelled;
     }
-    document_.SetPath(ToU16(path));
+    document_.SetPath(PathFromQt(path));
     return SaveDocument() ? SaveResult::Saved : SaveResult::Failed;
 }
 
@@ -345,7 +330,8 @@ bool MainFrame::SaveDocument() {
         }
         UpdateCommandUi();
     } else {
-        ShowError(QStringLiteral("Error saving file \"%1\"!").arg(ToQString(document_.GetPath())));
+        ShowError(
+            QStringLiteral("Error saving file \"%1\"!").arg(DisplayPath(document_.GetPath())));
     }
     return saved;
 }
@@ -380,7 +366,7 @@ void MainFrame::Export(bool selectedOnly) {
         return true;
     };
     std::string error;
-    const std::string native = ToNativePath(ToU16(path));
+    const std::string native = ToNativePath(PathFromQt(path));
     if (!WriteWhileAnswering(QStringLiteral("Exporting..."),
                              [&] { return WriteTextFileReplacing(native, writeLines, error); })) {
         ShowError(QStringLiteral("Error exporting file \"%1\"!").arg(path));
@@ -414,7 +400,7 @@ void MainFrame::CheckOutsideChange() {
     if (asking_reload_ || !document_.HasChangedOnDisk()) {
         return;
     }
-    QString text = ToQString(document_.GetPath()) +
+    QString text = DisplayPath(document_.GetPath()) +
                    QStringLiteral(
                        "\n\nThis file has been modified outside of this application.\n"
                        "Do you want to reload it?");
@@ -432,7 +418,7 @@ bool MainFrame::ReloadDocument() {
         return false;
     }
     std::u16string path = document_.GetPath();
-    if (!QFileInfo::exists(ToQString(path))) {
+    if (!PathExists(path)) {
         return false;
     }
     ClearDocument();

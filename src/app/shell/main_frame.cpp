@@ -17,12 +17,14 @@
 #include <QVBoxLayout>
 
 #include "document/clipboard_text.h"
+#include "platform/native_path.h"
 #include "qt_color.h"
 #include "qt_text.h"
 #include "settings/app_settings.h"
 #include "settings/data_folder.h"
 #include "shell/about_dialog.h"
 #include "shell/command_ids.h"
+#include "shell/native_paths.h"
 #include "shell/options_dialog.h"
 #include "shell/query_list_pane.h"
 #include "shell/status_panes.h"
@@ -331,7 +333,7 @@ void MainFrame::ShowListContextMenu(QPoint globalPos) {
 
 void MainFrame::UpdateTitle() {
     // Built in one pass, so a name holding "%1" shows as it is.
-    QString title = QStringLiteral("Linesift - [") + ToQString(document_.GetTitle()) +
+    QString title = QStringLiteral("Linesift - [") + DisplayPath(document_.GetTitle()) +
                     (document_.IsModified() ? QStringLiteral(" *") : QString()) +
                     QStringLiteral("]");
     if (windowTitle() != title) {
@@ -353,7 +355,7 @@ void MainFrame::RebuildRecentFilesMenu() {
         settings.recent_files.pop_back();
     }
     for (size_t i = 0; i < settings.recent_files.size() && i < 16; ++i) {
-        QString path = ToQString(settings.recent_files[i]);
+        QString path = DisplayPath(settings.recent_files[i]);
         path.replace(QLatin1Char('&'), QStringLiteral("&&"));
         QAction* item = recent_menu_->addAction(QStringLiteral("&%1  %2").arg(i + 1).arg(path));
         int id = cmd::kRecentFirst + static_cast<int>(i);
@@ -396,7 +398,7 @@ void MainFrame::ShowFirstTime() {
     show();
     shown_ = true;
     search_box_->Activate(false);
-    if (!pending_open_path_.empty() && QFileInfo::exists(ToQString(pending_open_path_))) {
+    if (PathExists(pending_open_path_)) {
         OpenFile(pending_open_path_, true);
     }
 }
@@ -474,7 +476,7 @@ void MainFrame::Drop(QDropEvent* event) {
     event->acceptProposedAction();
     raise();
     activateWindow();
-    OpenFile(ToU16(urls.front().toLocalFile()), true);
+    OpenFile(PathFromUrl(urls.front()), true);
 }
 
 bool MainFrame::eventFilter(QObject* watched, QEvent* event) {
