@@ -73,6 +73,7 @@ MainFrame::MainFrame(std::unique_ptr<FrameDialogs> dialogs, QWidget* parent)
     connect(list, &LineListView::busy, this, &MainFrame::ShowBusy);
     connect(search_box_, &SearchBox::searchEvent, pane_, &QueryListPane::OnSearchBoxEvent);
     connect(pane_, &QueryListPane::filterStatus, status_, [this](const QString& text) {
+        status_->SetIdleText(text);
         status_->SetMessage(text.isEmpty() ? QStringLiteral("Ready") : text);
     });
     connect(pane_, &QueryListPane::queryChecked, this, &MainFrame::ShowQueryError);

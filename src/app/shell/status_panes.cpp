@@ -14,7 +14,8 @@ StatusPanes::StatusPanes(QWidget* parent) : QStatusBar(parent), message_(new QLa
     selected_ = AddPane(QStringLiteral("Sel   9999999"));
     AddPane(QStringLiteral("Reserved"));
     timer_.setSingleShot(true);
-    connect(&timer_, &QTimer::timeout, this, [this] { SetMessage(QStringLiteral("Ready")); });
+    connect(&timer_, &QTimer::timeout, this,
+            [this] { SetMessage(idle_text_.isEmpty() ? QStringLiteral("Ready") : idle_text_); });
 }
 
 QLabel* StatusPanes::AddPane(const QString& widest) {
@@ -36,6 +37,10 @@ void StatusPanes::SetMessage(const QString& text) {
 void StatusPanes::ShowTimed(const QString& text, int ms) {
     SetMessage(text);
     timer_.start(std::max(ms, 10));
+}
+
+void StatusPanes::SetIdleText(const QString& text) {
+    idle_text_ = text;
 }
 
 void StatusPanes::ShowNow(const QString& text) {
