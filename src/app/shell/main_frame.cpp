@@ -35,7 +35,9 @@
 namespace linesift {
 namespace {
 
-const char kWebPage[] = "https://quellora.example/linesift/";
+// The program's web page, set when the program is built; empty hides the
+// commands and the About dialog's link that would open it.
+const char kWebPage[] = LINESIFT_WEB_URL;
 
 }  // namespace
 
@@ -120,6 +122,7 @@ QAction* MainFrame::AddAction(const Command& command) {
         action->setShortcutContext(Qt::WindowShortcut);
     }
     action->setCheckable(command.checked != nullptr);
+    action->setVisible(!command.needs_web_page || kWebPage[0] != '\0');
     const int id = command.id;
     action->setData(id);
     connect(action, &QAction::triggered, this, [this, id] { RunCommand(id); });
@@ -574,10 +577,28 @@ void MainFrame::ShowAbout() {
     dialog.exec();
 }
 
-void MainFrame::OpenHelp() {
-    QString help = ToQString(GetHelpFilePath());
-    if (QFileInfo::exists(help)) {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(help));
+void MainFrame::OpenHelp(const QString& anchor) {
+    const std::u16string help = GetHelpFilePath();
+    if (help.empty()) {
+        QString text = QStringLiteral("The user manual was not found. It was looked for at:");
+        for (const std::u16string& place : GetHelpFileCandidates()) {
+            text += QStringLiteral("\n") + DisplayPath(place);
+        }
+        dialogs_->ShowMessage(this, text, QMessageBox::Ok, QMessageBox::Warning);
+        return;
+    }
+    const std::string native = ToNativePath(help);
+    QUrl url = QUrl::fromEncoded(
+        QByteArrayLiteral("file://") +
+        QByteArray::fromStdString(native).toPercentEncoding(QByteArrayLiteral("/")));
+    if (!anchor.isEmpty()) {
+        url.setFragment(anchor);
+    }
+    if (!QDesktopServices::openUrl(url)) {
+        dialogs_->ShowMessage(
+            this,
+            QStringLiteral("No program could show the user manual:\n%1").arg(DisplayPath(help)),
+            QMessageBox::Ok, QMessageBox::Warning);
     }
 }
 
