@@ -49,9 +49,13 @@ class UndecidedLinesTest : public QObject {
     void statusTellsUndecidedLinesUntilTheQueryChanges() {
         const QString told = QStringLiteral(
             "The regular expression backtracks too much: 3 of 6 lines could not be decided");
+        const int width = frame_->width();
         QTest::keyClicks(&Edit(), QStringLiteral("(a+)+\\1$"));
         WaitForPass();
         QCOMPARE(Message(), told);
+        // The long message does not widen the window.
+        QTest::qWait(50);
+        QCOMPARE(frame_->width(), width);
         // A passing message gives way to it again.
         frame_->Status().ShowTimed(QStringLiteral("3 lines copied to clipboard"), 10);
         QTRY_COMPARE(Message(), told);

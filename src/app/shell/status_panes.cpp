@@ -8,6 +8,8 @@ StatusPanes::StatusPanes(QWidget* parent) : QStatusBar(parent), message_(new QLa
     setSizeGripEnabled(true);
     message_->setText(QStringLiteral("Ready"));
     message_->setTextFormat(Qt::PlainText);
+    // A long message is cut off at the pane's edge; it never widens the window.
+    message_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     addWidget(message_, 1);
     all_ = AddPane(QStringLiteral("All   9999999"));
     filtered_ = AddPane(QStringLiteral("Fil   9999999"));
