@@ -2,6 +2,7 @@
 // the Open dialog, Recent Files and a drop, and shown readably.
 #include <QMimeData>
 #include <QtTest>
+#include <filesystem>
 #include <memory>
 
 #include "../core/test_files.h"
@@ -61,14 +62,20 @@ class FileNamesTest : public QObject {
         QVERIFY(dialogs_->messages.empty());
     }
 
-    // Qt's dialog decodes the name with U+FFFD in place of the byte.
+    // A dialog that decodes names as Qt does gives U+FFFD in place of each
+    // byte; the folder it was chosen in is remembered by its bytes.
     void openDialogNameAsQtShowsItOpensTheFile() {
+        const std::string folder = dir_.Path() + "/r\xE9p";
+        std::filesystem::create_directories(folder);
+        dir_.Write("r\xE9p/caf\xE9.txt", "one\ntwo\nthree\n");
+        const std::string path = folder + "/caf\xE9.txt";
         frame_->ShowFirstTime();
-        dialogs_->open_paths.push_back(QFile::decodeName(QByteArray::fromStdString(Latin1Path())));
+        dialogs_->open_paths.push_back(QFile::decodeName(QByteArray::fromStdString(path)));
         QVERIFY(frame_->RunCommand(cmd::kOpen));
-        QCOMPARE(Native(), Latin1Path());
+        QCOMPARE(Native(), path);
         QCOMPARE(frame_->Document().LineCount(), size_t{4});
         QVERIFY(dialogs_->messages.empty());
+        QCOMPARE(ToNativePath(AppSettings::Instance().last_folder), folder);
     }
 
     void recentFileEntryOpensTheSameBytes() {

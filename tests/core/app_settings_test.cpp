@@ -505,6 +505,7 @@ TEST_F(AppSettingsTest, PathsThatAreNotUtf8ComeBackAsTheSameBytes) {
     const std::string mixed = "/tmp/\xC3\xA9t\xE9/\xFF\x80.txt";
     AppSettings s = EverythingChanged();
     s.recent_files = {FromNativePath(latin1), FromNativePath(mixed)};
+    s.last_folder = FromNativePath("/tmp/d\xE9j\xE0");
     std::string text = Saved(s);
     EXPECT_TRUE(IsXmlText(text)) << text;
     EXPECT_NE(text.find("path_escaped=\"/tmp/caf\\uDCE9.log\""), std::string::npos) << text;
@@ -513,6 +514,13 @@ TEST_F(AppSettingsTest, PathsThatAreNotUtf8ComeBackAsTheSameBytes) {
     ASSERT_EQ(loaded.recent_files.size(), 2u);
     EXPECT_EQ(ToNativePath(loaded.recent_files[0]), latin1);
     EXPECT_EQ(ToNativePath(loaded.recent_files[1]), mixed);
+    EXPECT_EQ(ToNativePath(loaded.last_folder), "/tmp/d\xE9j\xE0");
+
+    // Without file history no path is written, the folder neither.
+    s.save_file_history = false;
+    text = Saved(s);
+    EXPECT_EQ(text.find("last_folder"), std::string::npos) << text;
+    EXPECT_EQ(text.find("/tmp/"), std::string::npos) << text;
 }
 
 // A data folder whose name is not UTF-8 holds the settings like any other.

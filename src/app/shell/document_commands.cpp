@@ -195,10 +195,12 @@ void MainFrame::OpenCommand() {
     if (chosen.isEmpty() || !PromptSaveChanges()) {
         return;
     }
+    const std::u16string path = PathFromQt(chosen);
+    AppSettings::Instance().last_folder = FolderOf(path);
     ClearDocument();
     UpdateCommandUi();
     // Chosen in the dialog: loaded again even when it is the open file.
-    OpenFile(PathFromQt(chosen), true);
+    OpenFile(path, true);
 }
 
 void MainFrame::OpenRecent(int id) {
@@ -265,6 +267,9 @@ MainFrame::SaveResult MainFrame::SaveAsCommand() {
 
 QString MainFrame::AskSaveName(const QString& initialName) {
     QString path = dialogs_->AskSavePath(this, initialName);
+    if (!path.isEmpty()) {
+        AppSettings::Instance().last_folder = FolderOf(PathFromQt(path));
+    }
     if (path.isEmpty() || HasExtension(path)) {
         return path;
     }

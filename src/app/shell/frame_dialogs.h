@@ -24,7 +24,8 @@ class FrameDialogs {
 };
 
 // Real dialogs: file dialogs offering log and text files first, then text
-// files, then all files, starting in the folder last used by either;
+// files, then all files, starting in the folder last used by either (the
+// settings' last_folder, which the window keeps);
 // message boxes with the caption "Linesift".
 class QtFrameDialogs : public FrameDialogs {
   public:
@@ -33,12 +34,6 @@ class QtFrameDialogs : public FrameDialogs {
     QMessageBox::StandardButton ShowMessage(QWidget* owner, const QString& text,
                                             QMessageBox::StandardButtons buttons,
                                             QMessageBox::Icon icon) override;
-
-  private:
-    // Keeps the folder of a chosen path; returns the path.
-    QString Remember(const QString& chosen);
-
-    QString folder_;
 };
 
 }  // namespace linesift

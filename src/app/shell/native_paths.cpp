@@ -79,6 +79,14 @@ std::u16string PathFromUrl(const QUrl& url) {
     return FromNativePath(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
 }
 
+std::u16string FolderOf(std::u16string_view path) {
+    const size_t slash = path.rfind(u'/');
+    if (slash == std::u16string_view::npos) {
+        return {};
+    }
+    return std::u16string(path.substr(0, slash == 0 ? 1 : slash));
+}
+
 bool PathExists(std::u16string_view path) {
     struct stat st {};
     return !path.empty() && ::stat(ToNativePath(path).c_str(), &st) == 0;

@@ -23,6 +23,10 @@ std::u16string PathFromQt(const QString& path);
 // The local path of a file URL (a drop), its escaped bytes taken as they are.
 std::u16string PathFromUrl(const QUrl& url);
 
+// The folder that holds path: "/a" for "/a/b", "/" for "/a"; empty for a
+// name without a folder.
+std::u16string FolderOf(std::u16string_view path);
+
 // Whether something exists at path (symbolic links followed).
 bool PathExists(std::u16string_view path);
 

@@ -243,6 +243,7 @@ void ReadStates(const XMLElement& states, AppSettings& s) {
             ReadApplication(*e, s);
         } else if (name == "MainFrame") {
             ReadMainFrame(*e, s);
+            s.last_folder = TextAttribute(*e, "last_folder").value_or(u"");
         } else if (name == "RecentFiles") {
             ReadRecentFiles(*e, s);
         } else if (name == "MruQueries") {
@@ -398,6 +399,9 @@ void WriteMainFrame(XMLElement* states, const AppSettings& s) {
     SetBool(e, "maximized", s.maximized);
     SetBool(e, "show_toolbar", s.show_toolbar);
     SetBool(e, "show_statusbar", s.show_statusbar);
+    if (s.save_file_history && !s.last_folder.empty()) {
+        SetText(e, "last_folder", s.last_folder);
+    }
 }
 
 template <typename List>

@@ -79,6 +79,9 @@ struct AppSettings {
     bool show_toolbar = true;
     bool show_statusbar = true;
     std::deque<std::u16string> recent_files;  // most recent first
+    // The folder of the file last chosen in an Open or Save dialog; stored,
+    // like recent_files, only while save_file_history is on.
+    std::u16string last_folder;
     std::vector<std::u16string> mru_queries;
     std::vector<std::u16string> all_queries;
     std::vector<std::u16string> tester_text_mru;
