@@ -10,6 +10,7 @@
 #include "document/text_document.h"
 #include "filter/compiled_query.h"
 #include "settings/app_settings.h"
+#include "shell/command_ids.h"
 #include "shell/main_frame.h"
 #include "shell/query_list_pane.h"
 #include "shell/status_panes.h"
@@ -31,24 +32,27 @@ class UndecidedLinesTest : public QObject {
     void init() {
         AppSettings::Instance() = AppSettings{};
         AppSettings::Instance().query_mode = static_cast<int>(QueryMode::Regex);
-        // A back reference keeps the backtracking engine; on "aaa...ab" it gives up.
-        std::string text = "aaa\nxyz\n";
-        for (int i = 0; i < 3; ++i) {
-            text += std::string(40, 'a') + "b\n";
-        }
-        const std::string path = dir_.Write("hard.log", text);
         frame_ = std::make_unique<MainFrame>();
         frame_->resize(700, 400);
         frame_->ShowFirstTime();
         QVERIFY(QTest::qWaitForWindowExposed(frame_.get()));
-        QVERIFY(frame_->OpenFile(FromNativePath(path), false));
+    }
+    // Opens a file of two easy lines and hardLines on which the engine gives
+    // up: a back reference keeps the backtracking engine, "aaa...ab" defeats it.
+    void OpenHardFile(int hardLines) {
+        std::string text = "aaa\nxyz\n";
+        for (int i = 0; i < hardLines; ++i) {
+            text += std::string(40, 'a') + "b\n";
+        }
+        QVERIFY(frame_->OpenFile(FromNativePath(dir_.Write("hard.log", text)), false));
         frame_->SearchField().Activate(false);
     }
     void cleanup() { frame_.reset(); }
 
     void statusTellsUndecidedLinesUntilTheQueryChanges() {
+        OpenHardFile(3);
         const QString told = QStringLiteral(
-            "The regular expression backtracks too much: 3 of 6 lines could not be decided");
+            "3 of 6 lines could not be decided: the regular expression backtracks too much");
         const int width = frame_->width();
         QTest::keyClicks(&Edit(), QStringLiteral("(a+)+\\1$"));
         WaitForPass();
@@ -68,6 +72,19 @@ class UndecidedLinesTest : public QObject {
         QCOMPARE(Message(), QStringLiteral("Ready"));
         frame_->Status().ShowTimed(QStringLiteral("passing"), 10);
         QTRY_COMPARE(Message(), QStringLiteral("Ready"));
+    }
+
+    void aStoppedFilterSaysSo() {
+        OpenHardFile(150);
+        QTest::keyClicks(&Edit(), QStringLiteral("(a+)+\\1$"));
+        WaitForPass();
+        QCOMPARE(Message(), QStringLiteral("153 of 153 lines could not be decided: the regular "
+                                           "expression backtracks too much, so filtering stopped"));
+        // Choosing a filter mode applies the query again: still undecided.
+        frame_->Status().SetMessage(QStringLiteral("something else"));
+        QVERIFY(frame_->RunCommand(cmd::kHideMatched));
+        WaitForPass();
+        QVERIFY(Message().startsWith(QStringLiteral("153 of 153 lines could not be decided")));
     }
 };
 

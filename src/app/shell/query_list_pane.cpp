@@ -22,15 +22,12 @@ QString UndecidedText(const FilterResult& result, size_t lines) {
     if (result.undecided_lines == 0) {
         return QString();
     }
-    QString text = QStringLiteral(
-                       "The regular expression backtracks too much: %1 of %2 lines could not be "
-                       "decided")
-                       .arg(result.undecided_lines)
-                       .arg(lines);
-    if (result.gave_up) {
-        text += QStringLiteral(" (the filter stopped; no line counts as matching)");
-    }
-    return text;
+    // The count first: a narrow status bar cuts the end off.
+    return QStringLiteral("%1 of %2 lines could not be decided: the regular expression %3")
+        .arg(result.undecided_lines)
+        .arg(lines)
+        .arg(result.gave_up ? QStringLiteral("backtracks too much, so filtering stopped")
+                            : QStringLiteral("backtracks too much"));
 }
 
 }  // namespace

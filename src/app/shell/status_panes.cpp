@@ -33,6 +33,7 @@ void StatusPanes::SetMessage(const QString& text) {
     timer_.stop();
     if (message_->text() != text) {
         message_->setText(text);
+        message_->setToolTip(text);  // the whole of a message the pane cuts off
     }
 }
 
