@@ -78,6 +78,14 @@ class FileNamesTest : public QObject {
         QCOMPARE(ToNativePath(AppSettings::Instance().last_folder), folder);
     }
 
+    void saveAsProposesTheNameReadably() {
+        frame_->SetPendingOpenPath(FromNativePath(Latin1Path()));
+        frame_->ShowFirstTime();
+        QVERIFY(frame_->RunCommand(cmd::kSaveAs));
+        QCOMPARE(dialogs_->save_initial_names.size(), size_t{1});
+        QCOMPARE(dialogs_->save_initial_names[0], QStringLiteral("caf\uFFFD.txt"));
+    }
+
     void recentFileEntryOpensTheSameBytes() {
         frame_->ShowFirstTime();
         frame_->AddRecentFile(FromNativePath(Latin1Path()));

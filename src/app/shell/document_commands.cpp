@@ -257,7 +257,7 @@ MainFrame::SaveResult MainFrame::SaveCommand() {
 }
 
 MainFrame::SaveResult MainFrame::SaveAsCommand() {
-    QString path = AskSaveName(ToQString(document_.GetTitle()));
+    QString path = AskSaveName(DisplayPath(document_.GetTitle()));
     if (path.isEmpty()) {
         return SaveResult::Cancelled;
     }
@@ -275,7 +275,7 @@ QString MainFrame::AskSaveName(const QString& initialName) {
     }
     path += QStringLiteral(".txt");
     // The dialog asked about the name as typed, not about this one.
-    if (QFileInfo::exists(path)) {
+    if (PathExists(PathFromQt(path))) {
         auto answer = dialogs_->ShowMessage(
             this, QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(path),
             QMessageBox::Yes | QMessageBox::No, QMessageBox::Warning);
