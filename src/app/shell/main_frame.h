@@ -175,7 +175,9 @@ class MainFrame : public QMainWindow {
     void SetFilterMode(int mode);
     void ShowOptions();
     void ShowAbout();
-    void OpenHelp();
+    // Opens the user manual's contents page at anchor (none: its top); says
+    // where it looked when there is no manual.
+    void OpenHelp(const QString& anchor = QString());
     void RestorePlacement();
     void RecordPlacement();
     void ShowError(const QString& text);
