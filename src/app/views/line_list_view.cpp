@@ -359,17 +359,26 @@ void LineListView::ScheduleLayout() {
 }
 
 void LineListView::LayoutStep() {
+    const ShownNo before = layout_.Measured();
     if (!MeasureLines(step_ms_)) {
         layout_failed_ = true;
     }
     const bool done = layout_failed_ || layout_.Measured() >= lines_.ShownCount();
     QScrollBar* bar = verticalScrollBar();
     UpdateScrollRanges(false);
-    if (layout_anchor_ >= 0 && bar->value() == layout_anchor_scroll_) {
+    const bool anchored = layout_anchor_ >= 0 && bar->value() == layout_anchor_scroll_;
+    if (anchored) {
         // The user has not scrolled since: the line at the top stays there.
         bar->setValue(static_cast<int>(
             std::min<RowNo>(layout_.FirstRow(layout_anchor_) * kRowHeight, INT32_MAX)));
         layout_anchor_scroll_ = bar->value();
+    }
+    // The screen changes when the rows above it moved, or when it shows
+    // lines measured in this step or still to be measured.
+    const RowNo bottom = (bar->value() + viewport()->height()) / kRowHeight;
+    const bool moved = bar->value() > 0 && !anchored;
+    if (moved || bottom >= ShownRowCount() || RowAt(bottom).shown >= before) {
+        viewport()->update();
     }
     if (done) {
         layout_anchor_ = -1;
@@ -383,7 +392,6 @@ void LineListView::LayoutStep() {
                       .arg(layout_.Measured() * 100 / std::max<ShownNo>(lines_.ShownCount(), 1)));
         layout_timer_->start(0);
     }
-    viewport()->update();
 }
 
 bool LineListView::MeasureLines(int budgetMs) {

@@ -50,7 +50,9 @@ class LineListView : public QAbstractScrollArea {
     static constexpr int kWrapInset = 10;
     // The longest a step of work on the window's thread (word wrap, copying)
     // runs before the window answers again.
-    static constexpr int kDefaultStepMs = 15;
+    // Ten milliseconds leave room for painting and for a busy machine
+    // within the 50 a user notices.
+    static constexpr int kDefaultStepMs = 10;
 
     // document belongs to the caller and outlives the list.
     explicit LineListView(TextDocument& document, QWidget* parent = nullptr);
