@@ -280,8 +280,8 @@ std::span<const Command> MainFrame::Commands() {
              [](MainFrame& f) {
                  AppSettings& settings = AppSettings::Instance();
                  Toggle(settings.word_wrap);
+                 // The list keeps its filtered and selected lines; only the rows change.
                  f.pane_->List().SetWordWrap(settings.word_wrap, true, true);
-                 f.ReapplyQuery();
              },
          .checked = [](S s) { return s.settings.word_wrap; }},
         {.id = kHideUnmatched,

@@ -529,28 +529,13 @@ void MainFrame::Export(bool selectedOnly) {
     if (path.isEmpty()) {
         return;
     }
-    // The lines are taken now: the list may change while they are written.
-    std::vector<uint32_t> lines;
-    for (int64_t i = 0, n = list.ShownRowCount(); i < n; ++i) {
-        const TextRow* row = list.ShownRow(i);
-        if (row->subRow == 0 && (!selectedOnly || list.IsLineSelected(row->line))) {
-            lines.push_back(row->line);
-        }
-    }
-    auto writeLines = [&](TextFileStream& stream) {
-        std::u16string buffer;
-        for (uint32_t line : lines) {
-            std::u16string_view text = document_.LineText(line, buffer);
-            if (document_.FileChanged() || !stream.WriteLine(text, true)) {
-                return false;
-            }
-        }
-        return true;
-    };
-    std::string error;
+    // The lines are taken now, a few bits per line: the list may change while
+    // they are written.
+    const FilteredLines lines = list.Lines();
     const std::string native = ToNativePath(PathFromQt(path));
-    if (!WriteWhileAnswering(QStringLiteral("Exporting..."),
-                             [&] { return WriteTextFileReplacing(native, writeLines, error); })) {
+    std::string error;
+    auto write = [&] { return ExportShownLines(document_, lines, selectedOnly, native, error); };
+    if (!WriteWhileAnswering(QStringLiteral("Exporting..."), write)) {
         ShowError(QStringLiteral("Error exporting file \"%1\"!").arg(path));
     }
 }

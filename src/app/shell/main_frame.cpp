@@ -252,7 +252,8 @@ bool MainFrame::RunCommand(int id) {
 }
 
 void MainFrame::CopySelection() {
-    const int64_t count = pane_->List().CopySelection();
+    // A copy of many lines goes on in steps and reports itself.
+    const LineNo count = pane_->List().CopySelection();
     if (count >= 1) {
         status_->ShowTimed(QStringLiteral("%1 lines copied to clipboard").arg(count), 3000);
     }
@@ -444,9 +445,14 @@ void MainFrame::AddRecentFile(const std::u16string& path) {
 
 void MainFrame::ShowBusy(const QString& text) {
     if (!text.isEmpty()) {
-        status_before_busy_ = status_->MessageText();
+        // A step reporting its progress keeps the message from before the first.
+        if (!busy_shown_) {
+            status_before_busy_ = status_->MessageText();
+        }
+        busy_shown_ = true;
         status_->ShowNow(text);
-    } else {
+    } else if (busy_shown_) {
+        busy_shown_ = false;
         status_->ShowNow(status_before_busy_);
     }
 }

@@ -197,7 +197,8 @@ class MainFrame : public QMainWindow {
     QMenu* encoding_menu_ = nullptr;
     std::map<int, QAction*> actions_;
     QString status_before_busy_;
-    QString query_error_;  // the status shows it while the query does not compile
+    bool busy_shown_ = false;  // a busy message is shown over status_before_busy_
+    QString query_error_;      // the status shows it while the query does not compile
     std::u16string pending_open_path_;
     bool placement_restored_ = false;
     bool shown_ = false;
