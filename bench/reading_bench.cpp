@@ -67,12 +67,12 @@ void TimeFindNext(size_t lineCount, int repeats) {
     FilteredLines lines;
     lines.Reset(lineCount);
     lines.Apply(std::move(result));
-    RowStep step;
-    const double nextMs = BestMs(repeats, [&] { step = FindMatchedRow(lines, 0, true); });
+    ShownStep step;
+    const double nextMs = BestMs(repeats, [&] { step = FindMatchedShown(lines, 0, true); });
     const double previousMs =
-        BestMs(repeats, [&] { step = FindMatchedRow(lines, static_cast<int64_t>(far), false); });
-    std::printf("find next %zu lines away: %.3f ms; previous: %.3f ms (row %lld)\n", far, nextMs,
-                previousMs, static_cast<long long>(step.row));
+        BestMs(repeats, [&] { step = FindMatchedShown(lines, static_cast<int64_t>(far), false); });
+    std::printf("find next %zu lines away: %.3f ms; previous: %.3f ms (shown line %lld)\n", far,
+                nextMs, previousMs, static_cast<long long>(step.shown));
 }
 
 void TimeHighlighters(const TextDocument& document, int repeats) {

@@ -53,15 +53,15 @@ class ReadingToolsTest : public QObject {
     std::vector<size_t> SelectedLines() {
         std::vector<size_t> out;
         for (size_t i = 0; i < frame_->Document().LineCount(); ++i) {
-            if (List().IsLineSelected(i)) {
+            if (List().IsLineSelected(LineNo(i))) {
                 out.push_back(i);
             }
         }
         return out;
     }
     size_t CaretLine() {
-        const int64_t row = List().CaretShownRow();
-        return row < 0 ? size_t(-1) : List().Lines().LineAtRow(size_t(row));
+        const ShownNo shown = List().CaretShown();
+        return shown < 0 ? size_t(-1) : size_t(List().Lines().LineAt(shown));
     }
     // Runs act on the modal dialog of type D once it is up.
     template <typename D>

@@ -149,7 +149,7 @@ TEST(ContextLinesTest, SeparatorsGoWhereShownGroupsAreNotAdjacent) {
     FilteredLines lines =
         Filtered(store, {.text = u"m", .context_before = 1, .context_after = 1});  // 1-5, 11-13
     std::vector<bool> starts;
-    for (size_t row = 0; row < lines.ShownCount(); ++row) {
+    for (ShownNo row = 0; row < lines.ShownCount(); ++row) {
         starts.push_back(StartsShownGroup(lines, row));
     }
     EXPECT_EQ(starts, (std::vector<bool>{false, false, false, false, false, true, false, false}));
@@ -187,7 +187,7 @@ TEST(ContextLinesTest, ReshownResultChangesModeAndContextWithoutAPass) {
     }
 }
 
-TEST(FindMatchedRowTest, StepsAndWrapsRows) {
+TEST(FindMatchedShownTest, StepsAndWrapsRows) {
     // Matching lines 2, 5 and 9 of 12.
     test::TestLines store(LinesMatchingAt(12, {2, 5, 9}), test::TestLines::Source::Memory);
     const FilteredLines all = Filtered(store, {.text = u"m", .filter_mode = FilterMode::ShowAll});
@@ -220,22 +220,22 @@ TEST(FindMatchedRowTest, StepsAndWrapsRows) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        RowStep step = FindMatchedRow(row.lines, row.from, row.forward);
-        EXPECT_EQ(step.row, row.row);
+        ShownStep step = FindMatchedShown(row.lines, row.from, row.forward);
+        EXPECT_EQ(step.shown, row.row);
         EXPECT_EQ(step.wrapped, row.wrapped);
     }
     FilteredLines one = Filtered(store, {.text = u"m -m"});
-    EXPECT_EQ(FindMatchedRow(one, 0, true).row, -1) << "no line matches";
+    EXPECT_EQ(FindMatchedShown(one, 0, true).shown, -1) << "no line matches";
 }
 
-TEST(FindMatchedRowTest, FindsAMatchFarAwayAcrossManyWords) {
+TEST(FindMatchedShownTest, FindsAMatchFarAwayAcrossManyWords) {
     std::vector<std::u16string> text(300000, u"-");
     text[3] = text[299990] = u"m";
     test::TestLines store(text, test::TestLines::Source::Memory);
     FilteredLines all = Filtered(store, {.text = u"m", .filter_mode = FilterMode::ShowAll});
-    EXPECT_EQ(FindMatchedRow(all, 3, true).row, 299990);
-    EXPECT_EQ(FindMatchedRow(all, 299990, false).row, 3);
-    EXPECT_EQ(FindMatchedRow(all, 299999, true).row, 3);
+    EXPECT_EQ(FindMatchedShown(all, 3, true).shown, 299990);
+    EXPECT_EQ(FindMatchedShown(all, 299990, false).shown, 3);
+    EXPECT_EQ(FindMatchedShown(all, 299999, true).shown, 3);
 }
 
 TEST(FindLineNumberTest, ReadsOneBasedNumbersRows) {
@@ -266,7 +266,7 @@ TEST(FindLineNumberTest, ReadsOneBasedNumbersRows) {
         EXPECT_EQ(target.status, row.status);
         if (row.status == LineTarget::kOk) {
             EXPECT_EQ(target.line, row.line);
-            EXPECT_EQ(target.row, row.row);
+            EXPECT_EQ(target.shown, row.row);
         }
     }
 }

@@ -74,7 +74,7 @@ void GoToLineDialog::accept() {
             break;
     }
     line_ = target.line;
-    if (target.row < 0) {
+    if (target.shown < 0) {
         Say(tr("Line %1 is hidden by the filter. Show all lines to go there.").arg(line_ + 1));
         show_all_button_->show();
         show_all_button_->setDefault(true);

@@ -21,7 +21,7 @@ class GoToLineDialog : public QDialog {
     GoToLineDialog(const FilteredLines& lines, QWidget* owner);
 
     // The line chosen (0-based) once accepted.
-    size_t Line() const { return line_; }
+    LineNo Line() const { return line_; }
     // The line is hidden: the user asked to show all lines there.
     bool ShowAll() const { return show_all_; }
 
@@ -35,7 +35,7 @@ class GoToLineDialog : public QDialog {
     QLabel* message_;
     QPushButton* go_;
     QPushButton* show_all_button_;
-    size_t line_ = 0;
+    LineNo line_ = 0;
     bool show_all_ = false;
 };
 

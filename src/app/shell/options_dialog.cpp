@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "qt_color.h"
+#include "shell/about_dialog.h"
 #include "views/color_button.h"
 
 namespace linesift {
@@ -37,6 +38,7 @@ OptionsDialog::OptionsDialog(const OptionValues& values, QWidget* owner)
     layout->addWidget(group);
     layout->addWidget(colors);
     layout->addWidget(buttons);
+    SetFixedDialogFrame(*this);
     ShowValues();
 }
 

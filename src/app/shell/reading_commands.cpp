@@ -45,12 +45,12 @@ void MainFrame::FindMatch(bool forward) {
                            kMessageMs);
         return;
     }
-    const RowStep step = FindMatchedRow(list.Lines(), list.CaretShownRow(), forward);
-    if (step.row < 0) {
+    const ShownStep step = FindMatchedShown(list.Lines(), list.CaretShown(), forward);
+    if (step.shown < 0) {
         status_->ShowTimed(QStringLiteral("No line shown matches the query"), kMessageMs);
         return;
     }
-    list.GoToLine(list.Lines().LineAtRow(static_cast<size_t>(step.row)), false);
+    list.GoToLine(list.Lines().LineAt(step.shown), false);
     if (step.wrapped) {
         status_->ShowTimed(forward ? QStringLiteral("Passed the last match: went on from the top")
                                    : QStringLiteral("Passed the first match: went on from the end"),

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "filter/filter_pass.h"
 
@@ -12,47 +13,69 @@ class TextDocument;
 enum class ReadStatus;
 
 // What a list shows of a document: the lines the last filter pass showed and
-// matched, and the lines the user selected. A row is a place among the shown
-// lines. The selection belongs to the document's lines, so it survives
-// filtering: a hidden line keeps its mark. Plain data: one thread at a time;
-// a pass can build a FilterResult elsewhere and hand it over with Apply.
+// matched, and the lines the user selected. The selection belongs to the
+// document's lines, so it survives filtering: a hidden line keeps its mark.
+// Plain data: one thread at a time; a pass can build a FilterResult elsewhere
+// and hand it over with Apply, or in chunks with BeginChunks and ApplyChunk.
 class FilteredLines {
   public:
     // A document of lineCount lines: every line shown, none matched or selected.
-    void Reset(size_t lineCount);
+    void Reset(LineNo lineCount);
     // Takes what a filter pass over the same document produced; the
     // selection stays. Ignored when the line counts differ.
     void Apply(FilterResult result);
+    // A pass in mode starts handing over its verdicts in chunks: no line is
+    // matched, and no line is shown yet unless mode shows every line.
+    void BeginChunks(FilterMode mode);
+    // The verdicts of lines [begin, end), from the bits of words (bit 0 of
+    // words[0] is line begin): they become matched, and shown as the mode
+    // says. Chunks follow each other from line 0 on, begin a multiple of 64.
+    // False, with nothing changed, for a chunk that does not follow on.
+    bool ApplyChunk(LineNo begin, LineNo end, const std::vector<uint64_t>& words);
+    // How far the chunks have come while they are handed over, -1 otherwise
+    // (after Reset or Apply).
+    LineNo ChunksEnd() const { return chunks_end_; }
 
-    size_t LineCount() const { return shown_.LineCount(); }
+    LineNo LineCount() const { return static_cast<LineNo>(shown_.LineCount()); }
     const ShownLines& Shown() const { return shown_; }
-    size_t ShownCount() const { return shown_.size(); }
+    ShownNo ShownCount() const { return static_cast<ShownNo>(shown_.size()); }
     // Some lines may be hidden: the last pass applied a filter that hides.
     bool IsFiltered() const { return !shown_.ShowsAll(); }
-    size_t LineAtRow(size_t row) const { return shown_.LineAt(row); }
-    // The row of line, or -1 when it is hidden.
-    int64_t RowOfLine(size_t line) const { return shown_.RowOf(line); }
-    bool IsMatched(size_t line) const { return line < matched_.size() && matched_.Test(line); }
+    // The line at place shown among the shown lines (below ShownCount()).
+    LineNo LineAt(ShownNo shown) const { return shown_.LineAt(shown); }
+    // The place of line among the shown lines, or -1 when it is hidden.
+    ShownNo ShownOf(LineNo line) const { return shown_.ShownOf(line); }
+    bool IsMatched(LineNo line) const {
+        return line >= 0 && line < static_cast<LineNo>(matched_.size()) &&
+               matched_.Test(static_cast<size_t>(line));
+    }
     const LineBits& Matched() const { return matched_; }
     // The shown lines include context lines around the matching ones.
     bool HasContext() const { return has_context_; }
     // A line shown only as context around a matching one: drawn dimmer.
-    bool IsContext(size_t line) const {
-        return has_context_ && shown_.Contains(line) && !matched_.Test(line);
+    bool IsContext(LineNo line) const {
+        return has_context_ && line >= 0 && line < LineCount() &&
+               shown_.Contains(static_cast<size_t>(line)) &&
+               !matched_.Test(static_cast<size_t>(line));
     }
 
-    bool IsSelected(size_t line) const { return line < LineCount() && selected_.Test(line); }
-    void SetSelected(size_t line, bool selected);
-    // Selects the lines of the rows from a to b (either order, both included)
-    // and deselects the other shown lines; hidden lines keep their marks.
-    // Returns whether anything changed; nothing does when a row is not shown.
-    bool SelectRows(size_t a, size_t b);
+    bool IsSelected(LineNo line) const {
+        return line >= 0 && line < LineCount() && selected_.Test(static_cast<size_t>(line));
+    }
+    void SetSelected(LineNo line, bool selected);
+    // Selects the shown lines from place a to place b (either order, both
+    // included) and deselects the other shown lines; hidden lines keep their
+    // marks. Returns whether anything changed; nothing does when a place is
+    // not shown.
+    bool SelectShown(ShownNo a, ShownNo b);
     // Select, toggle or deselect every shown line; whether anything changed.
     bool SelectAllShown();
     bool InvertShown();
     bool DeselectShown();
     // The selected lines among the shown ones.
-    size_t SelectedShownCount() const;
+    ShownNo SelectedShownCount() const;
+    // The selected shown lines, one bit per document line.
+    LineBits SelectedShownBits() const;
     // Calls fn(begin, end) for each run of consecutive selected shown lines,
     // in document order.
     template <typename Fn>
@@ -77,13 +100,16 @@ class FilteredLines {
     ShownLines shown_;
     bool has_context_ = false;
     LineBits selected_;
+    // While chunks come: the mode of their pass, and the lines they cover.
+    FilterMode chunks_mode_ = FilterMode::ShowAll;
+    LineNo chunks_end_ = -1;
 };
 
 // Collects the text of the selected shown lines, each once, in order: a line
 // feed goes before a line whenever text was collected already, so selected
 // empty lines at the start add nothing. count receives how many lines.
 ReadStatus CollectSelectedText(const TextDocument& document, const FilteredLines& lines,
-                               std::u16string& text, size_t& count);
+                               std::u16string& text, LineNo& count);
 
 // Writes the shown lines (or only the selected ones among them), each
 // followed by CR LF, to a new text file at path in the locale's encoding; an

@@ -11,7 +11,7 @@ size_t NextMatchedShown(const FilteredLines& lines, size_t from) {
     const ShownLines& shown = lines.Shown();
     for (size_t line = matched.NextSet(from); line < matched.size();
          line = matched.NextSet(line + 1)) {
-        if (shown.Contains(line)) {
+        if (shown.Contains(static_cast<LineNo>(line))) {
             return line;
         }
     }
@@ -24,7 +24,7 @@ size_t PreviousMatchedShown(const FilteredLines& lines, size_t end) {
     const ShownLines& shown = lines.Shown();
     for (size_t line = matched.PreviousSet(end); line < matched.size();
          line = matched.PreviousSet(line)) {
-        if (shown.Contains(line)) {
+        if (shown.Contains(static_cast<LineNo>(line))) {
             return line;
         }
     }
@@ -33,24 +33,24 @@ size_t PreviousMatchedShown(const FilteredLines& lines, size_t end) {
 
 }  // namespace
 
-RowStep FindMatchedRow(const FilteredLines& lines, int64_t fromRow, bool forward) {
+ShownStep FindMatchedShown(const FilteredLines& lines, ShownNo from, bool forward) {
     const size_t count = lines.Matched().size();
-    if (count == 0 || lines.ShownCount() == 0 || count != lines.LineCount()) {
+    if (count == 0 || lines.ShownCount() == 0 || static_cast<LineNo>(count) != lines.LineCount()) {
         return {};
     }
-    const bool from = fromRow >= 0 && static_cast<size_t>(fromRow) < lines.ShownCount();
-    const size_t caret = from ? lines.LineAtRow(static_cast<size_t>(fromRow)) : 0;
+    const bool inside = from >= 0 && from < lines.ShownCount();
+    const size_t caret = inside ? static_cast<size_t>(lines.LineAt(from)) : 0;
     size_t line = 0;
     bool wrapped = false;
     if (forward) {
-        line = NextMatchedShown(lines, from ? caret + 1 : 0);
-        if (line == count && from) {
+        line = NextMatchedShown(lines, inside ? caret + 1 : 0);
+        if (line == count && inside) {
             line = NextMatchedShown(lines, 0);
             wrapped = true;
         }
     } else {
-        line = PreviousMatchedShown(lines, from ? caret : count);
-        if (line == count && from) {
+        line = PreviousMatchedShown(lines, inside ? caret : count);
+        if (line == count && inside) {
             line = PreviousMatchedShown(lines, count);
             wrapped = true;
         }
@@ -58,14 +58,14 @@ RowStep FindMatchedRow(const FilteredLines& lines, int64_t fromRow, bool forward
     if (line == count) {
         return {};
     }
-    return {lines.RowOfLine(line), wrapped};
+    return {lines.ShownOf(static_cast<LineNo>(line)), wrapped};
 }
 
-bool StartsShownGroup(const FilteredLines& lines, size_t row) {
-    if (!lines.HasContext() || row == 0 || row >= lines.ShownCount()) {
+bool StartsShownGroup(const FilteredLines& lines, ShownNo shown) {
+    if (!lines.HasContext() || shown <= 0 || shown >= lines.ShownCount()) {
         return false;
     }
-    return lines.LineAtRow(row - 1) + 1 != lines.LineAtRow(row);
+    return lines.LineAt(shown - 1) + 1 != lines.LineAt(shown);
 }
 
 FilterResult ReshownResult(const FilteredLines& lines, const FilterRequest& request) {
@@ -97,13 +97,13 @@ LineTarget FindLineNumber(const FilteredLines& lines, std::u16string_view text) 
     if (!digits) {
         return target;
     }
-    if (overflow || number == 0 || number > lines.LineCount()) {
+    if (overflow || number == 0 || number > static_cast<uint64_t>(lines.LineCount())) {
         target.status = LineTarget::kOutOfRange;
         return target;
     }
     target.status = LineTarget::kOk;
-    target.line = static_cast<size_t>(number - 1);
-    target.row = lines.RowOfLine(target.line);
+    target.line = static_cast<LineNo>(number - 1);
+    target.shown = lines.ShownOf(target.line);
     return target;
 }
 
