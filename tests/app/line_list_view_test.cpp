@@ -597,6 +597,59 @@ class LineListViewTest : public QObject {
         }
     }
 
+    // With word wrap a line takes several rows: the caret moves by lines,
+    // and Go to Line centres the line's first row.
+    void caretAndGoToLineStepOverWrappedRows() {
+        std::string longLine;
+        for (int i = 0; i < 40; ++i) {
+            longLine += "word" + std::to_string(i) + " ";
+        }
+        std::string text = "a\n" + longLine + "\nb\nc";
+        for (int i = 0; i < 40; ++i) {
+            text += "\nfill " + std::to_string(i);
+        }
+        Load(text, QSize(300, 200));
+        list_->SetWordWrap(true, true, true);
+        QTRY_VERIFY(!list_->IsLayingOut());
+        const int64_t wrapped = list_->LineRowCount(1);
+        QVERIFY(wrapped > 2);
+        Click(0);
+        QTest::keyClick(list_.get(), Qt::Key_Down);
+        QTest::keyClick(list_.get(), Qt::Key_Down);
+        QCOMPARE(list_->CaretShown(), int64_t{2});
+        QTest::keyClick(list_.get(), Qt::Key_Up, Qt::ShiftModifier);
+        QCOMPARE(list_->CaretShown(), int64_t{1});
+        QCOMPARE(SelectedLines(), (std::vector<size_t>{1, 2}));
+        list_->GoToLine(30, true);
+        QCOMPARE(SelectedLines(), (std::vector<size_t>{30}));
+        const int middle = list_->verticalScrollBar()->value() + list_->viewport()->height() / 2;
+        const std::optional<TextRow> row = list_->ShownRow(middle / LineListView::kRowHeight);
+        QVERIFY(row && row->line == 30 && row->subRow == 0);
+        // End goes to the last line, Home back to the first one's first row.
+        QTest::keyClick(list_.get(), Qt::Key_End);
+        QCOMPARE(list_->CaretShown(), list_->FilteredLineCount() - 1);
+        QTest::keyClick(list_.get(), Qt::Key_Home);
+        QCOMPARE(list_->verticalScrollBar()->value(), 0);
+    }
+
+    // A pass handed over in chunks shows its matches first; its result adds
+    // the context lines around them.
+    void contextLinesComeWithTheResultOfAPassInChunks() {
+        Load("a\nb\nhit\nc\nd\ne\nf\nhit\ng", QSize(300, 240));
+        const FilterRequest request{.text = u"hit", .context_before = 1, .context_after = 1};
+        FilterResult result;
+        QCOMPARE(RunFilterPass(request, *document_, result), FilterStatus::Done);
+        list_->BeginFilter(request);
+        list_->ApplyFilterChunk(0, 9, result.matched.Words());
+        QCOMPARE(list_->ShownRowCount(), int64_t{2});
+        QVERIFY(!list_->Lines().IsContext(1));
+        list_->FinishFilter(result);
+        QCOMPARE(list_->PartialFilterLines(), int64_t{-1});
+        QCOMPARE(list_->ShownRowCount(), int64_t{6});
+        QVERIFY(list_->Lines().IsContext(1) && list_->Lines().IsContext(8));
+        QVERIFY(!list_->Lines().IsContext(2));
+    }
+
     void ctrlDoubleClickAsksForTheFullFileAtThatLine() {
         Load("a\nhit 1\nb\nhit 2");
         Filter(u"hit");
