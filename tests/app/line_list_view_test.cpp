@@ -632,6 +632,33 @@ class LineListViewTest : public QObject {
         QCOMPARE(list_->verticalScrollBar()->value(), 0);
     }
 
+    // With word wrap the caret line keeps its height too, wrapped lines above it.
+    void reshowWithWordWrapKeepsTheCaretLineWhereItWas() {
+        std::string text;
+        for (int i = 0; i < 120; ++i) {
+            text += (i % 10 == 0 ? "hit " : "miss ") + std::to_string(i) +
+                    (i % 4 == 1 ? std::string(300, 'w') : std::string()) + "\n";
+        }
+        Load(text, QSize(300, 200));
+        list_->SetWordWrap(true, true, true);
+        Filter(u"hit");
+        QTRY_VERIFY(!list_->IsLayingOut());
+        list_->GoToLine(90, true);
+        auto caretY = [this] {
+            for (int64_t row = 0; row < list_->ShownRowCount(); ++row) {
+                if (list_->ShownRow(row)->line == 90) {
+                    return row * LineListView::kRowHeight - list_->verticalScrollBar()->value();
+                }
+            }
+            return int64_t{-1};
+        };
+        const int64_t y = caretY();
+        QVERIFY(list_->ReshowFilter(FilterMode::ShowAll, 0));
+        QTRY_VERIFY(!list_->IsLayingOut());
+        QVERIFY(list_->ShownRowCount() > 120);
+        QCOMPARE(caretY(), y);
+    }
+
     // A pass handed over in chunks shows its matches first; its result adds
     // the context lines around them.
     void contextLinesComeWithTheResultOfAPassInChunks() {

@@ -1128,14 +1128,11 @@ bool LineListView::ReshowFilter(FilterMode mode, size_t context) {
             next += step;
         }
     }
+    RestartLayout();
     if (next < shownCount && caretRow >= 0) {
         caret_line_ = lines_.LineAt(next);
-        // Rows are one per line until the layout measures them again, keeping
-        // the line at the top in place.
-        verticalScrollBar()->setValue(static_cast<int>(
-            std::clamp<int64_t>(next * kRowHeight - caretY, 0, verticalScrollBar()->maximum())));
+        ScrollToY(FirstRowOf(next) * kRowHeight - caretY);
     }
-    RestartLayout();
     viewport()->update();
     return true;
 }
