@@ -13,6 +13,7 @@ void FilteredLines::Reset(LineNo lineCount) {
     matched_.Reset(count);
     shown_.ShowAll(count);
     selected_.Reset(count);
+    has_context_ = false;
     chunks_end_ = -1;
 }
 
@@ -23,6 +24,7 @@ void FilteredLines::Apply(FilterResult result) {
     }
     matched_ = std::move(result.matched);
     shown_ = std::move(result.shown);
+    has_context_ = result.has_context;
     chunks_end_ = -1;
 }
 
@@ -31,6 +33,7 @@ void FilteredLines::BeginChunks(FilterMode mode) {
     matched_.Reset(count);
     chunks_mode_ = mode;
     chunks_end_ = 0;
+    has_context_ = false;
     if (mode == FilterMode::ShowAll) {
         shown_.ShowAll(count);
     } else {

@@ -49,6 +49,15 @@ class FilteredLines {
         return line >= 0 && line < static_cast<LineNo>(matched_.size()) &&
                matched_.Test(static_cast<size_t>(line));
     }
+    const LineBits& Matched() const { return matched_; }
+    // The shown lines include context lines around the matching ones.
+    bool HasContext() const { return has_context_; }
+    // A line shown only as context around a matching one: drawn dimmer.
+    bool IsContext(LineNo line) const {
+        return has_context_ && line >= 0 && line < LineCount() &&
+               shown_.Contains(static_cast<size_t>(line)) &&
+               !matched_.Test(static_cast<size_t>(line));
+    }
 
     bool IsSelected(LineNo line) const {
         return line >= 0 && line < LineCount() && selected_.Test(static_cast<size_t>(line));
@@ -89,6 +98,7 @@ class FilteredLines {
 
     LineBits matched_;
     ShownLines shown_;
+    bool has_context_ = false;
     LineBits selected_;
     // While chunks come: the mode of their pass, and the lines they cover.
     FilterMode chunks_mode_ = FilterMode::ShowAll;
