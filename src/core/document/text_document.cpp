@@ -273,6 +273,7 @@ TextDocument& TextDocument::operator=(TextDocument&& other) noexcept {
     text_end_ = std::exchange(other.text_end_, 0);
     encoding_ = std::exchange(other.encoding_, Detect);
     line_endings_ = std::exchange(other.line_endings_, true);
+    ascii_bytes_ = std::exchange(other.ascii_bytes_, false);
     mapping_ = std::move(other.mapping_);
     owned_ = std::move(other.owned_);
     other.owned_.clear();
@@ -388,6 +389,7 @@ bool TextDocument::IndexLines() {
     if (IsLegacy(encoding_)) {
         legacy_ = std::make_unique<LegacyDecoder>();
     }
+    ascii_bytes_ = AsciiBytesOf(encoding_);
     uint64_t split = 0;
     if (size_ - start >= g_parallel_threshold && std::thread::hardware_concurrency() >= 2) {
         auto find = [&] {
@@ -459,6 +461,7 @@ void TextDocument::UseOwnedText() {
     text_end_ = size_;
     encoding_ = Utf16Le;
     line_endings_ = false;
+    ascii_bytes_ = false;
 }
 
 bool TextDocument::LoadFromClipboard() {
@@ -654,18 +657,128 @@ ReadStatus TextDocument::ReadLines(size_t begin, size_t end, LineBatch& batch,
         if (batches % kBatchesPerCheck == 0 && CheckFile()) {
             return ReadStatus::FileChanged;
         }
-        size_t count = std::min(kBatchLines, end - line);
-        uint64_t b = starts_.Start(line);
-        while (count > 1) {
-            uint64_t lb = 0;
-            uint64_t le = 0;
-            RawRange(line + count - 1, lb, le);
-            if (le - b <= kBatchBytes) {
-                break;
-            }
-            count /= 2;
-        }
+        size_t count = BatchLines(line, end);
         ReadStatus status = DecodeLines(line, count, batch);
+        if (status != ReadStatus::Ok) {
+            if (status == ReadStatus::FileChanged) {
+                NoteChanged();
+            }
+            return status;
+        }
+        if (!visit(batch)) {
+            break;
+        }
+        line += count;
+    }
+    return ReadStatus::Ok;
+}
+
+size_t TextDocument::BatchLines(size_t line, size_t end) const {
+    size_t count = std::min(kBatchLines, end - line);
+    uint64_t b = starts_.Start(line);
+    while (count > 1) {
+        uint64_t lb = 0;
+        uint64_t le = 0;
+        RawRange(line + count - 1, lb, le);
+        if (le - b <= kBatchBytes) {
+            break;
+        }
+        count /= 2;
+    }
+    return count;
+}
+
+bool TextDocument::AsciiBytesOf(int32_t encoding) const {
+    if (IsUtf8Encoding(encoding)) {
+        return true;
+    }
+    if (legacy_ == nullptr || !legacy_->IsSingleByte()) {
+        return false;
+    }
+    const char16_t* table = legacy_->SingleByteTable();
+    for (uint32_t b = 0; b < 256; ++b) {
+        if (b < 0x80 ? table[b] != b : table[b] < 0x80) {
+            return false;
+        }
+    }
+    return true;
+}
+
+ReadStatus TextDocument::DecodePicked(ByteBatch& batch) const {
+    size_t units = 0;
+    for (size_t k : batch.picked_) {
+        units += batch.Begin(k + 1) - batch.Begin(k);
+    }
+    try {
+        if (batch.text_.size() < units + 1) {
+            batch.text_.resize(units + 1);
+        }
+        batch.ends_.resize(batch.picked_.size());
+    } catch (const std::bad_alloc&) {
+        return ReadStatus::OutOfMemory;
+    }
+    const bool utf8 = IsUtf8Encoding(encoding_);
+    auto decode = [&] {
+        char16_t* out = batch.text_.data();
+        size_t o = 0;
+        for (size_t i = 0; i < batch.picked_.size(); ++i) {
+            uint64_t b = batch.base_ + batch.Begin(batch.picked_[i]);
+            uint64_t e = batch.base_ + batch.Begin(batch.picked_[i] + 1);
+            DropLineEnding(batch.data_, batch.base_, encoding_, b, e);
+            const uint8_t* p = batch.data_ + (b - batch.base_);
+            const size_t n = e - b;
+            if (utf8) {
+                o += DecodeUtf8Into(p, n, out + o);
+            } else {
+                o += legacy_->DecodeInto(std::string_view(reinterpret_cast<const char*>(p), n),
+                                         out + o);
+            }
+            batch.ends_[i] = o;
+        }
+    };
+    if (mapping_ == nullptr) {
+        decode();
+        return ReadStatus::Ok;
+    }
+    return RunGuarded(decode) ? ReadStatus::Ok : ReadStatus::FileChanged;
+}
+
+ReadStatus TextDocument::ReadLineBytes(size_t begin, size_t end, ByteBatch& batch,
+                                       const std::function<void(ByteBatch&)>& pick,
+                                       const std::function<bool(const ByteBatch&)>& visit) const {
+    if (!ascii_bytes_) {
+        return ReadStatus::Ok;
+    }
+    end = std::min(end, starts_.size());
+    try {
+        batch.picked_.reserve(std::min(kBatchLines, end - std::min(begin, end)));
+    } catch (const std::bad_alloc&) {
+        return ReadStatus::OutOfMemory;
+    }
+    batch.starts_ = &starts_;
+    size_t batches = 0;
+    for (size_t line = begin; line < end; ++batches) {
+        if (batches % kBatchesPerCheck == 0 && CheckFile()) {
+            return ReadStatus::FileChanged;
+        }
+        const size_t count = BatchLines(line, end);
+        uint64_t b = 0;
+        uint64_t e = 0;
+        RawRange(line + count - 1, b, e);
+        batch.first_ = line;
+        batch.count_ = count;
+        batch.base_ = starts_.Start(line);
+        batch.data_ = data_ + batch.base_;
+        batch.bytes_ = static_cast<size_t>(e - batch.base_);
+        batch.picked_.clear();
+        bool picked = true;
+        if (mapping_ != nullptr) {
+            auto guarded = [&] { pick(batch); };
+            picked = RunGuarded(guarded);
+        } else {
+            pick(batch);
+        }
+        ReadStatus status = picked ? DecodePicked(batch) : ReadStatus::FileChanged;
         if (status != ReadStatus::Ok) {
             if (status == ReadStatus::FileChanged) {
                 NoteChanged();
@@ -777,6 +890,7 @@ void TextDocument::ClearLines() {
     text_end_ = 0;
     encoding_ = Detect;
     line_endings_ = true;
+    ascii_bytes_ = false;
     file_changed_.store(false, std::memory_order_relaxed);
 }
 

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "document/text_document.h"
+#include "filter/byte_finder.h"
 
 namespace linesift {
 namespace {
@@ -21,6 +22,7 @@ constexpr size_t kMaxThreads = 8;
 // A pass stops once the engine has given up on this many lines (each costs it
 // at least some hundred thousand steps): such a query matches no line.
 constexpr size_t kMaxGiveUps = 100;
+std::atomic<bool> g_byte_scan{true};
 
 // The engine's give-ups in one pass, over all its threads. Whether a pass
 // reaches the limit depends on the lines alone, not on how they were split.
@@ -85,9 +87,91 @@ void ScanBatch(CompiledQuery& query, const CompiledQuery::Prefilter& prefilter,
     }
 }
 
+// The prefilter's literal looked for in the encoded bytes: the part of it
+// that only ASCII characters match (see FindAsciiKey). Lines without the
+// key's bytes lack the literal; the others are evaluated, or decided by the
+// hit when the key is the whole literal.
+struct BytePrefilter {
+    ByteFinder finder;
+    bool verdict_without = false;
+    bool hit_decides = false;
+};
+
+bool MakeBytePrefilter(const CompiledQuery::Prefilter& prefilter, BytePrefilter& out) {
+    if (prefilter.finder == nullptr || !g_byte_scan.load(std::memory_order_relaxed)) {
+        return false;
+    }
+    const std::u16string& needle = prefilter.finder->Needle();
+    AsciiKey key = FindAsciiKey(needle, prefilter.finder->Map());
+    if (key.length == 0) {
+        return false;
+    }
+    out.finder = ByteFinder(key.bytes, key.fold);
+    out.verdict_without = prefilter.verdict_without;
+    out.hit_decides = prefilter.hit_decides && key.Whole(needle);
+    return true;
+}
+
+// Runs under the document's read guard, so it allocates nothing: lines of
+// the batch without the key get the verdict of lines without the literal;
+// the others are decided by the hit or picked to be evaluated. The key holds
+// no line break, so a hit lies within one line's text.
+void PickCandidates(const BytePrefilter& prefilter, ByteBatch& lines, LineBits& bits) {
+    const size_t n = lines.size();
+    const size_t first = lines.FirstLine();
+    const uint8_t* base = lines.Data();
+    const uint8_t* end = base + lines.Begin(n);
+    const uint8_t* from = base;
+    size_t k = 0;
+    while (k < n) {
+        const uint8_t* hit = prefilter.finder.Find(from, end);
+        if (hit == nullptr) {
+            break;
+        }
+        const size_t at = static_cast<size_t>(hit - base);
+        const size_t firstHit = k;
+        while (at >= lines.Begin(k + 1)) {
+            ++k;
+        }
+        if (prefilter.verdict_without) {
+            bits.SetRange(first + firstHit, first + k);
+        }
+        if (!prefilter.hit_decides) {
+            lines.Pick(k);
+        } else if (!prefilter.verdict_without) {
+            bits.Set(first + k);
+        }
+        ++k;
+        from = base + lines.Begin(k);
+    }
+    if (prefilter.verdict_without) {
+        bits.SetRange(first + k, first + n);
+    }
+}
+
+ReadStatus ScanRangeBytes(CompiledQuery& query, const BytePrefilter& prefilter,
+                          const TextDocument& document, size_t begin, size_t end, LineBits& bits,
+                          GiveUpBudget& budget) {
+    ByteBatch batch;
+    return document.ReadLineBytes(
+        begin, end, batch, [&](ByteBatch& lines) { PickCandidates(prefilter, lines, bits); },
+        [&](const ByteBatch& lines) {
+            for (size_t i = 0; i < lines.PickedCount() && !budget.Exhausted(); ++i) {
+                if (Evaluate(query, lines.PickedText(i), budget)) {
+                    bits.Set(lines.FirstLine() + lines.PickedEntry(i));
+                }
+            }
+            return !budget.Exhausted();
+        });
+}
+
 ReadStatus EvaluateRange(CompiledQuery& query, const TextDocument& document, size_t begin,
                          size_t end, LineBits& bits, GiveUpBudget& budget) {
     CompiledQuery::Prefilter prefilter = query.GetPrefilter();
+    BytePrefilter bytePrefilter;
+    if (document.HasAsciiBytes() && MakeBytePrefilter(prefilter, bytePrefilter)) {
+        return ScanRangeBytes(query, bytePrefilter, document, begin, end, bits, budget);
+    }
     LineBatch batch;
     return document.ReadLines(begin, end, batch, [&](const LineBatch& lines) {
         if (prefilter.finder != nullptr) {
@@ -414,6 +498,10 @@ void AppendShownLines(FilterMode mode, const LineBits& matched, size_t begin, si
             out.push_back(line);
         }
     }
+}
+
+void SetByteScanForTesting(bool enabled) {
+    g_byte_scan = enabled;
 }
 
 void SetParallelFilterThresholdForTesting(size_t lines) {
