@@ -282,6 +282,7 @@ TextDocument& TextDocument::operator=(TextDocument&& other) noexcept {
     legacy_ = std::move(other.legacy_);
     file_changed_.store(other.file_changed_.exchange(false, std::memory_order_relaxed),
                         std::memory_order_relaxed);
+    indexed_all_.store(other.indexed_all_.exchange(false));
     return *this;
 }
 
@@ -372,6 +373,7 @@ bool TextDocument::LoadLines(const std::string& path, LoadOptions options) {
         return Fail(ReadStatusText(ReadStatus::FileChanged));
     }
     if (encoding == -1) {
+        indexed_all_.store(true);
         return true;  // no bytes: no lines
     }
     encoding_ = encoding;
@@ -452,6 +454,7 @@ bool TextDocument::IndexLines() {
     if (split != 0) {
         starts_.AppendAll(std::move(secondStarts));
     }
+    indexed_all_.store(true);
     return true;
 }
 
@@ -462,6 +465,7 @@ void TextDocument::UseOwnedText() {
     encoding_ = Utf16Le;
     line_endings_ = false;
     ascii_bytes_ = false;
+    indexed_all_.store(true);
 }
 
 bool TextDocument::LoadFromClipboard() {
@@ -623,6 +627,23 @@ ReadStatus TextDocument::DecodeLines(size_t first, size_t count, LineBatch& batc
         return ReadStatus::Ok;
     }
     return RunGuarded(decode) ? ReadStatus::Ok : ReadStatus::FileChanged;
+}
+
+size_t TextDocument::IndexedLines() const {
+    if (indexed_all_.load()) {
+        return starts_.size();
+    }
+    // The last start's line ends where the next line starts, or at the end.
+    size_t starts = starts_.size();
+    return starts > 0 ? starts - 1 : 0;
+}
+
+std::u16string_view TextDocument::IndexedLineText(size_t line, std::u16string& buffer) const {
+    std::shared_lock lock(release_mutex_);
+    if (line >= IndexedLines()) {
+        return {};
+    }
+    return LineText(line, buffer);
 }
 
 std::u16string_view TextDocument::LineText(size_t line, std::u16string& buffer) const {
@@ -877,6 +898,8 @@ void TextDocument::Reset() {
 }
 
 void TextDocument::ClearLines() {
+    std::unique_lock lock(release_mutex_);
+    indexed_all_.store(false);
     if (!starts_.empty()) {
         modified_ = true;
     }

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <shared_mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -153,6 +154,15 @@ class TextDocument {
     bool IsImported() const { return imported_; }
 
     size_t LineCount() const { return starts_.size(); }
+    // While LoadFromFile runs on another thread, the lines that can be read
+    // already (with IndexedLineText): a prefix of the file's lines that grows
+    // as the load indexes them; every line once the load is done, none once
+    // it failed. Safe on any thread, for a document that was empty when the
+    // load began; the document may only move once the load has returned.
+    size_t IndexedLines() const;
+    // LineText of a line below IndexedLines(), on any thread while the load
+    // runs; empty for other lines (also once a failed load let go of them).
+    std::u16string_view IndexedLineText(size_t line, std::u16string& buffer) const;
     // The text of line (below LineCount()) without its line ending. The view
     // points into buffer, which is reused (grown as needed), or into text the
     // document holds; it stays valid until buffer changes or the document is
@@ -242,6 +252,10 @@ class TextDocument {
     std::unique_ptr<LegacyDecoder> legacy_;
     mutable std::mutex legacy_mutex_;
     mutable std::atomic<bool> file_changed_{false};
+    // Every line of starts_ is complete (its end is known): the load is done.
+    std::atomic<bool> indexed_all_{false};
+    // Held shared by IndexedLineText, exclusively while the lines are let go.
+    mutable std::shared_mutex release_mutex_;
 };
 
 // Writes a new text file at path (the locale's encoding, CR LF breaks)
