@@ -5,7 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <emmintrin.h>
+#include <immintrin.h>
 
 #include <algorithm>
 #include <bit>
@@ -87,15 +87,15 @@ void Populate(const IndexPart& part, uint64_t from) {
     }
 }
 
-// A line begins after every CR, LF or CR LF at offsets [from, to) of 8-bit
-// text, when that is before limit; skip is the offset of an LF that belongs
-// to a CR LF already seen. The same lines as NextLine, without its per-line
-// work.
-void IndexBreaks8(const uint8_t* data, uint64_t size, uint64_t from, uint64_t to, uint64_t limit,
-                  uint64_t& skip, LineIndex& starts) {
-    auto take = [&](uint64_t i) {
+// Appends the starts of the lines after the breaks at at + the set bits of
+// mask, when before limit; skip is the offset of an LF that belongs to a CR
+// LF already seen.
+inline void TakeBreaks(const uint8_t* data, uint64_t size, uint64_t limit, uint64_t at,
+                       uint64_t mask, uint64_t& skip, LineIndex& starts) {
+    for (; mask != 0; mask &= mask - 1) {
+        uint64_t i = at + static_cast<uint64_t>(std::countr_zero(mask));
         if (i == skip) {
-            return;
+            continue;
         }
         uint64_t after = i + 1;
         if (data[i] == '\r' && after < size && data[after] == '\n') {
@@ -104,27 +104,64 @@ void IndexBreaks8(const uint8_t* data, uint64_t size, uint64_t from, uint64_t to
         if (after < limit) {
             starts.Append(after);
         }
-    };
+    }
+}
+
+// The CR and LF bytes of [p, p + 64) as bits.
+inline uint64_t BreakMaskSse2(const uint8_t* p) {
     const __m128i lf = _mm_set1_epi8('\n');
     const __m128i cr = _mm_set1_epi8('\r');
+    uint64_t mask = 0;
+    for (int k = 0; k < 4; ++k) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+        __m128i hit = _mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr));
+        mask |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(hit))) << (16 * k);
+    }
+    return mask;
+}
+
+__attribute__((target("avx2"), always_inline)) inline uint64_t BreakMaskAvx2(const uint8_t* p) {
+    const __m256i lf = _mm256_set1_epi8('\n');
+    const __m256i cr = _mm256_set1_epi8('\r');
+    __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
+    uint32_t low = static_cast<uint32_t>(
+        _mm256_movemask_epi8(_mm256_or_si256(_mm256_cmpeq_epi8(a, lf), _mm256_cmpeq_epi8(a, cr))));
+    uint32_t high = static_cast<uint32_t>(
+        _mm256_movemask_epi8(_mm256_or_si256(_mm256_cmpeq_epi8(b, lf), _mm256_cmpeq_epi8(b, cr))));
+    return low | static_cast<uint64_t>(high) << 32;
+}
+
+// A line begins after every CR, LF or CR LF at offsets [from, to) of 8-bit
+// text, when that is before limit (see TakeBreaks). The same lines as
+// NextLine, without its per-line work.
+void IndexBreaks8Sse2(const uint8_t* data, uint64_t size, uint64_t from, uint64_t to,
+                      uint64_t limit, uint64_t& skip, LineIndex& starts) {
     uint64_t at = from;
     for (; at + 64 <= to; at += 64) {
-        uint64_t mask = 0;
-        for (int k = 0; k < 4; ++k) {
-            __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at + 16 * k));
-            __m128i hit = _mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr));
-            mask |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(hit)))
-                    << (16 * k);
-        }
-        for (; mask != 0; mask &= mask - 1) {
-            take(at + static_cast<uint64_t>(std::countr_zero(mask)));
-        }
+        TakeBreaks(data, size, limit, at, BreakMaskSse2(data + at), skip, starts);
     }
     for (; at < to; ++at) {
         if (data[at] == '\n' || data[at] == '\r') {
-            take(at);
+            TakeBreaks(data, size, limit, at, 1, skip, starts);
         }
     }
+}
+
+__attribute__((target("avx2"))) void IndexBreaks8Avx2(const uint8_t* data, uint64_t size,
+                                                      uint64_t from, uint64_t to, uint64_t limit,
+                                                      uint64_t& skip, LineIndex& starts) {
+    uint64_t at = from;
+    for (; at + 64 <= to; at += 64) {
+        TakeBreaks(data, size, limit, at, BreakMaskAvx2(data + at), skip, starts);
+    }
+    IndexBreaks8Sse2(data, size, at, to, limit, skip, starts);
+}
+
+void IndexBreaks8(const uint8_t* data, uint64_t size, uint64_t from, uint64_t to, uint64_t limit,
+                  uint64_t& skip, LineIndex& starts) {
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    (avx2 ? IndexBreaks8Avx2 : IndexBreaks8Sse2)(data, size, from, to, limit, skip, starts);
 }
 
 // IndexPartLines for 8-bit encodings, a stretch of kPopulateBytes at a time.
@@ -726,6 +763,9 @@ bool TextDocument::AsciiBytesOf(int32_t encoding) const {
 }
 
 ReadStatus TextDocument::DecodePicked(ByteBatch& batch) const {
+    if (batch.picked_.empty()) {
+        return ReadStatus::Ok;
+    }
     size_t units = 0;
     for (size_t k : batch.picked_) {
         units += batch.Begin(k + 1) - batch.Begin(k);
