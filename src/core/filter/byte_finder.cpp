@@ -107,7 +107,8 @@ __attribute__((target("avx2"))) const uint8_t* FindAvx2(const ByteFinder& f, con
             }
         }
     }
-    for (;; p += kBlock) {
+    // The pairs may have ended past the last block's starts (p = lastBlock + 32).
+    for (; p < lastBlock + kBlock; p += kBlock) {
         uint32_t keep = ~0u;
         if (p >= lastBlock) {
             keep <<= (p - lastBlock);
@@ -120,6 +121,7 @@ __attribute__((target("avx2"))) const uint8_t* FindAvx2(const ByteFinder& f, con
             return nullptr;
         }
     }
+    return nullptr;
 }
 
 __attribute__((target("avx512f,avx512bw"))) const uint8_t* FindAvx512(const ByteFinder& f,
