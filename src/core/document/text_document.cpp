@@ -1,6 +1,7 @@
 #include "document/text_document.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -374,14 +375,13 @@ bool TextDocument::LoadLines(const std::string& path, LoadOptions options) {
     }
     if (S_ISFIFO(st.st_mode)) {
         // Like other line tools, wait for a writer when there is none yet.
-        ::close(fd);
-        mapping->fd = fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) {
-            return Fail(std::strerror(errno));
+        // The descriptor stays open: a writer that already came and went
+        // left its bytes in the pipe, which reopening would throw away.
+        struct pollfd wait = {.fd = fd, .events = POLLIN, .revents = 0};
+        while (::poll(&wait, 1, -1) < 0 && errno == EINTR) {
         }
-    } else {
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     uint64_t size = static_cast<uint64_t>(st.st_size);
     if (S_ISREG(st.st_mode) && size > 0) {
         void* p = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0);
