@@ -4,10 +4,14 @@
 
 #include <sys/stat.h>
 #include <unistd.h>
+#include <atomic>
 #include <csignal>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <string>
+#include <thread>
+#include <vector>
 
 #include "document/clipboard_text.h"
 #include "document/text_document.h"
@@ -102,6 +106,70 @@ TEST_F(TextDocumentTest, IndexTakesFourBytesALine) {
     ASSERT_TRUE(document_.LoadFromFile(FromNativePath(path)));
     ASSERT_EQ(document_.LineCount(), lines);
     EXPECT_LE(document_.IndexBytes(), 4 * (lines + LineIndex::kBlockLines) + 1024);
+}
+
+// A window shows a large file's first lines while the rest is indexed:
+// during the load, other threads read the lines indexed so far, each whole.
+TEST_F(TextDocumentTest, LinesIndexedSoFarAreReadableDuringTheLoad) {
+    // Over 32 MiB on one thread, so the load reports progress part-way.
+    constexpr size_t kLines = 340000;
+    auto text = [](size_t i) {
+        std::string line = "line " + std::to_string(i) + " ";
+        line.resize(99, 'x');
+        return line;
+    };
+    std::string bytes;
+    for (size_t i = 0; i < kLines; ++i) {
+        bytes += text(i) + "\n";
+    }
+    const std::string path = dir_.Write("big.log", bytes);
+    bytes = std::string();
+    SetParallelLoadThresholdForTesting(UINT64_MAX);
+    TextDocument loading;
+    // Whether lines [0, n) read as the file's and, while the load waits,
+    // line n not at all.
+    auto prefixReads = [&](size_t n, bool waiting) {
+        std::u16string buffer;
+        for (size_t i : {size_t{0}, n / 2, n - 1}) {
+            if (i < n && loading.IndexedLineText(i, buffer) != FromNativePath(text(i))) {
+                return false;
+            }
+        }
+        return !waiting || loading.IndexedLineText(n, buffer).empty();
+    };
+    std::vector<size_t> seen;
+    bool readsRight = true;
+    loading.SetProgressHandler([&](uint64_t, uint64_t) {
+        std::thread reader([&] {
+            size_t n = loading.IndexedLines();
+            seen.push_back(n);
+            readsRight = readsRight && prefixReads(n, true);
+        });
+        reader.join();
+    });
+    std::atomic<bool> done{false};
+    bool loaded = false;
+    std::thread loader([&] {
+        loaded = loading.LoadFromFile(FromNativePath(path));
+        done = true;
+    });
+    bool pollsRight = true;
+    while (!done) {
+        size_t n = loading.IndexedLines();
+        pollsRight = pollsRight && n <= kLines + 1 && (n > kLines || prefixReads(n, false));
+    }
+    loader.join();
+    SetParallelLoadThresholdForTesting(0);
+    ASSERT_TRUE(loaded);
+    EXPECT_TRUE(pollsRight);
+    EXPECT_TRUE(readsRight);
+    ASSERT_FALSE(seen.empty());
+    EXPECT_GT(seen[0], 0u);
+    EXPECT_LT(seen[0], kLines);
+    EXPECT_EQ(loading.IndexedLines(), loading.LineCount());
+    EXPECT_EQ(loading.LineCount(), kLines + 1);
+    loading.Reset();
+    EXPECT_EQ(loading.IndexedLines(), 0u);
 }
 
 TEST_F(TextDocumentTest, FailedLoadLeavesTheDocumentEmptyAndUnmodified) {

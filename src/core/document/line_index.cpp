@@ -1,25 +1,42 @@
 #include "document/line_index.h"
 
 #include <algorithm>
+#include <new>
+#include <utility>
 
 namespace linesift {
 
-void LineIndex::AddBlock(uint64_t base) {
-    Block block;
-    block.base = base;
-    block.narrow.reset(new uint32_t[kBlockLines]);
-    blocks_.push_back(std::move(block));
+LineIndex& LineIndex::operator=(LineIndex&& other) noexcept {
+    if (this != &other) {
+        segments_ = std::move(other.segments_);
+        last_ = std::exchange(other.last_, nullptr);
+        size_.store(other.size_.exchange(0, std::memory_order_relaxed), std::memory_order_release);
+    }
+    return *this;
 }
 
-void LineIndex::Widen(Block& block, size_t count) {
+void LineIndex::AddBlock(size_t n, uint64_t base) {
+    const size_t x = (n >> kBlockShift) + 1;
+    const size_t s = SegmentOf(x);
+    if (s >= kMaxSegments) {
+        throw std::bad_alloc();
+    }
+    if (!segments_[s]) {
+        segments_[s] = std::make_unique<Block[]>(size_t{1} << s);
+    }
+    Block& block = segments_[s][x - (size_t{1} << s)];
+    block.narrow.reset(new uint32_t[kBlockLines]);
+    block.base = base;
+    block.narrow_end.store(static_cast<uint32_t>(kBlockLines), std::memory_order_relaxed);
+    last_ = &block;
+}
+
+void LineIndex::Widen(Block& block, size_t k) {
     if (block.wide) {
         return;
     }
     block.wide.reset(new uint64_t[kBlockLines]);
-    for (size_t k = 0; k < count; ++k) {
-        block.wide[k] = block.base + block.narrow[k];
-    }
-    block.narrow.reset();
+    block.narrow_end.store(static_cast<uint32_t>(k), std::memory_order_relaxed);
 }
 
 void LineIndex::AppendAll(LineIndex&& other) {
@@ -28,13 +45,13 @@ void LineIndex::AppendAll(LineIndex&& other) {
         other.Clear();
         return;
     }
-    size_t line = 0;
-    for (Block& block : other.blocks_) {
-        size_t count = std::min(kBlockLines, other.size_ - line);
+    const size_t total = other.size();
+    for (size_t line = 0; line < total; line += kBlockLines) {
+        Block& block = other.BlockOf(line);
+        const size_t count = std::min(kBlockLines, total - line);
         for (size_t k = 0; k < count; ++k) {
-            Append(block.wide ? block.wide[k] : block.base + block.narrow[k]);
+            Append(other.Start(line + k));
         }
-        line += count;
         block.narrow.reset();
         block.wide.reset();
     }
@@ -42,15 +59,22 @@ void LineIndex::AppendAll(LineIndex&& other) {
 }
 
 void LineIndex::Clear() {
-    blocks_.clear();
-    blocks_.shrink_to_fit();
-    size_ = 0;
+    for (Segment& segment : segments_) {
+        segment.reset();
+    }
+    last_ = nullptr;
+    size_.store(0, std::memory_order_release);
 }
 
 size_t LineIndex::MemoryBytes() const {
-    size_t bytes = blocks_.capacity() * sizeof(Block);
-    for (const Block& block : blocks_) {
-        bytes += block.wide ? kBlockLines * sizeof(uint64_t) : kBlockLines * sizeof(uint32_t);
+    size_t bytes = 0;
+    for (size_t s = 0; s < kMaxSegments && segments_[s]; ++s) {
+        bytes += (size_t{1} << s) * sizeof(Block);
+        for (size_t b = 0; b < (size_t{1} << s); ++b) {
+            const Block& block = segments_[s][b];
+            bytes += block.narrow ? kBlockLines * sizeof(uint32_t) : 0;
+            bytes += block.wide ? kBlockLines * sizeof(uint64_t) : 0;
+        }
     }
     return bytes;
 }

@@ -1,11 +1,12 @@
 #include "document/text_document.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <emmintrin.h>
+#include <immintrin.h>
 
 #include <algorithm>
 #include <bit>
@@ -88,15 +89,15 @@ void Populate(const IndexPart& part, uint64_t from) {
     }
 }
 
-// A line begins after every CR, LF or CR LF at offsets [from, to) of 8-bit
-// text, when that is before limit; skip is the offset of an LF that belongs
-// to a CR LF already seen. The same lines as NextLine, without its per-line
-// work.
-void IndexBreaks8(const uint8_t* data, uint64_t size, uint64_t from, uint64_t to, uint64_t limit,
-                  uint64_t& skip, LineIndex& starts) {
-    auto take = [&](uint64_t i) {
+// Appends the starts of the lines after the breaks at at + the set bits of
+// mask, when before limit; skip is the offset of an LF that belongs to a CR
+// LF already seen.
+inline void TakeBreaks(const uint8_t* data, uint64_t size, uint64_t limit, uint64_t at,
+                       uint64_t mask, uint64_t& skip, LineIndex& starts) {
+    for (; mask != 0; mask &= mask - 1) {
+        uint64_t i = at + static_cast<uint64_t>(std::countr_zero(mask));
         if (i == skip) {
-            return;
+            continue;
         }
         uint64_t after = i + 1;
         if (data[i] == '\r' && after < size && data[after] == '\n') {
@@ -105,27 +106,64 @@ void IndexBreaks8(const uint8_t* data, uint64_t size, uint64_t from, uint64_t to
         if (after < limit) {
             starts.Append(after);
         }
-    };
+    }
+}
+
+// The CR and LF bytes of [p, p + 64) as bits.
+inline uint64_t BreakMaskSse2(const uint8_t* p) {
     const __m128i lf = _mm_set1_epi8('\n');
     const __m128i cr = _mm_set1_epi8('\r');
+    uint64_t mask = 0;
+    for (int k = 0; k < 4; ++k) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+        __m128i hit = _mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr));
+        mask |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(hit))) << (16 * k);
+    }
+    return mask;
+}
+
+__attribute__((target("avx2"), always_inline)) inline uint64_t BreakMaskAvx2(const uint8_t* p) {
+    const __m256i lf = _mm256_set1_epi8('\n');
+    const __m256i cr = _mm256_set1_epi8('\r');
+    __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
+    uint32_t low = static_cast<uint32_t>(
+        _mm256_movemask_epi8(_mm256_or_si256(_mm256_cmpeq_epi8(a, lf), _mm256_cmpeq_epi8(a, cr))));
+    uint32_t high = static_cast<uint32_t>(
+        _mm256_movemask_epi8(_mm256_or_si256(_mm256_cmpeq_epi8(b, lf), _mm256_cmpeq_epi8(b, cr))));
+    return low | static_cast<uint64_t>(high) << 32;
+}
+
+// A line begins after every CR, LF or CR LF at offsets [from, to) of 8-bit
+// text, when that is before limit (see TakeBreaks). The same lines as
+// NextLine, without its per-line work.
+void IndexBreaks8Sse2(const uint8_t* data, uint64_t size, uint64_t from, uint64_t to,
+                      uint64_t limit, uint64_t& skip, LineIndex& starts) {
     uint64_t at = from;
     for (; at + 64 <= to; at += 64) {
-        uint64_t mask = 0;
-        for (int k = 0; k < 4; ++k) {
-            __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at + 16 * k));
-            __m128i hit = _mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr));
-            mask |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(hit)))
-                    << (16 * k);
-        }
-        for (; mask != 0; mask &= mask - 1) {
-            take(at + static_cast<uint64_t>(std::countr_zero(mask)));
-        }
+        TakeBreaks(data, size, limit, at, BreakMaskSse2(data + at), skip, starts);
     }
     for (; at < to; ++at) {
         if (data[at] == '\n' || data[at] == '\r') {
-            take(at);
+            TakeBreaks(data, size, limit, at, 1, skip, starts);
         }
     }
+}
+
+__attribute__((target("avx2"))) void IndexBreaks8Avx2(const uint8_t* data, uint64_t size,
+                                                      uint64_t from, uint64_t to, uint64_t limit,
+                                                      uint64_t& skip, LineIndex& starts) {
+    uint64_t at = from;
+    for (; at + 64 <= to; at += 64) {
+        TakeBreaks(data, size, limit, at, BreakMaskAvx2(data + at), skip, starts);
+    }
+    IndexBreaks8Sse2(data, size, at, to, limit, skip, starts);
+}
+
+void IndexBreaks8(const uint8_t* data, uint64_t size, uint64_t from, uint64_t to, uint64_t limit,
+                  uint64_t& skip, LineIndex& starts) {
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    (avx2 ? IndexBreaks8Avx2 : IndexBreaks8Sse2)(data, size, from, to, limit, skip, starts);
 }
 
 // IndexPartLines for 8-bit encodings, a stretch of kPopulateBytes at a time.
@@ -285,6 +323,7 @@ TextDocument& TextDocument::operator=(TextDocument&& other) noexcept {
     encoding_chosen_ = std::exchange(other.encoding_chosen_, false);
     data_start_ = std::exchange(other.data_start_, 0);
     line_endings_ = std::exchange(other.line_endings_, true);
+    ascii_bytes_ = std::exchange(other.ascii_bytes_, false);
     mapping_ = std::move(other.mapping_);
     owned_ = std::move(other.owned_);
     other.owned_.clear();
@@ -293,6 +332,7 @@ TextDocument& TextDocument::operator=(TextDocument&& other) noexcept {
     legacy_ = std::move(other.legacy_);
     file_changed_.store(other.file_changed_.exchange(false, std::memory_order_relaxed),
                         std::memory_order_relaxed);
+    indexed_all_.store(other.indexed_all_.exchange(false));
     return *this;
 }
 
@@ -347,14 +387,13 @@ bool TextDocument::LoadLines(const std::string& path, LoadOptions options) {
     }
     if (S_ISFIFO(st.st_mode)) {
         // Like other line tools, wait for a writer when there is none yet.
-        ::close(fd);
-        mapping->fd = fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) {
-            return Fail(std::strerror(errno));
+        // The descriptor stays open: a writer that already came and went
+        // left its bytes in the pipe, which reopening would throw away.
+        struct pollfd wait = {.fd = fd, .events = POLLIN, .revents = 0};
+        while (::poll(&wait, 1, -1) < 0 && errno == EINTR) {
         }
-    } else {
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     uint64_t size = static_cast<uint64_t>(st.st_size);
     if (S_ISREG(st.st_mode) && size > 0) {
         void* p = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0);
@@ -383,6 +422,7 @@ bool TextDocument::LoadLines(const std::string& path, LoadOptions options) {
         return Fail(ReadStatusText(ReadStatus::FileChanged));
     }
     if (encoding == -1) {
+        indexed_all_.store(true);
         return true;  // no bytes: no lines
     }
     const EncodingChoice& choice = options.encoding;
@@ -412,6 +452,7 @@ bool TextDocument::IndexLines() {
     if (IsLegacy(encoding_)) {
         legacy_ = std::make_unique<LegacyDecoder>(code_page_);
     }
+    ascii_bytes_ = AsciiBytesOf(encoding_);
     uint64_t split = 0;
     if (size_ - start >= g_parallel_threshold && std::thread::hardware_concurrency() >= 2) {
         auto find = [&] {
@@ -474,6 +515,7 @@ bool TextDocument::IndexLines() {
     if (split != 0) {
         starts_.AppendAll(std::move(secondStarts));
     }
+    indexed_all_.store(true);
     return true;
 }
 
@@ -484,6 +526,8 @@ void TextDocument::UseOwnedText() {
     encoding_ = Utf16Le;
     data_start_ = 0;
     line_endings_ = false;
+    ascii_bytes_ = false;
+    indexed_all_.store(true);
 }
 
 bool TextDocument::LoadFromClipboard() {
@@ -647,6 +691,23 @@ ReadStatus TextDocument::DecodeLines(size_t first, size_t count, LineBatch& batc
     return RunGuarded(decode) ? ReadStatus::Ok : ReadStatus::FileChanged;
 }
 
+size_t TextDocument::IndexedLines() const {
+    if (indexed_all_.load()) {
+        return starts_.size();
+    }
+    // The last start's line ends where the next line starts, or at the end.
+    size_t starts = starts_.size();
+    return starts > 0 ? starts - 1 : 0;
+}
+
+std::u16string_view TextDocument::IndexedLineText(size_t line, std::u16string& buffer) const {
+    std::shared_lock lock(release_mutex_);
+    if (line >= IndexedLines()) {
+        return {};
+    }
+    return LineText(line, buffer);
+}
+
 std::u16string_view TextDocument::LineText(size_t line, std::u16string& buffer) const {
     if (line >= starts_.size() || FileChanged()) {
         return {};
@@ -679,18 +740,131 @@ ReadStatus TextDocument::ReadLines(size_t begin, size_t end, LineBatch& batch,
         if (batches % kBatchesPerCheck == 0 && CheckFile()) {
             return ReadStatus::FileChanged;
         }
-        size_t count = std::min(kBatchLines, end - line);
-        uint64_t b = starts_.Start(line);
-        while (count > 1) {
-            uint64_t lb = 0;
-            uint64_t le = 0;
-            RawRange(line + count - 1, lb, le);
-            if (le - b <= kBatchBytes) {
-                break;
-            }
-            count /= 2;
-        }
+        size_t count = BatchLines(line, end);
         ReadStatus status = DecodeLines(line, count, batch);
+        if (status != ReadStatus::Ok) {
+            if (status == ReadStatus::FileChanged) {
+                NoteChanged();
+            }
+            return status;
+        }
+        if (!visit(batch)) {
+            break;
+        }
+        line += count;
+    }
+    return ReadStatus::Ok;
+}
+
+size_t TextDocument::BatchLines(size_t line, size_t end) const {
+    size_t count = std::min(kBatchLines, end - line);
+    uint64_t b = starts_.Start(line);
+    while (count > 1) {
+        uint64_t lb = 0;
+        uint64_t le = 0;
+        RawRange(line + count - 1, lb, le);
+        if (le - b <= kBatchBytes) {
+            break;
+        }
+        count /= 2;
+    }
+    return count;
+}
+
+bool TextDocument::AsciiBytesOf(int32_t encoding) const {
+    if (IsUtf8Encoding(encoding)) {
+        return true;
+    }
+    if (legacy_ == nullptr || !legacy_->IsSingleByte()) {
+        return false;
+    }
+    const char16_t* table = legacy_->SingleByteTable();
+    for (uint32_t b = 0; b < 256; ++b) {
+        if (b < 0x80 ? table[b] != b : table[b] < 0x80) {
+            return false;
+        }
+    }
+    return true;
+}
+
+ReadStatus TextDocument::DecodePicked(ByteBatch& batch) const {
+    if (batch.picked_.empty()) {
+        return ReadStatus::Ok;
+    }
+    size_t units = 0;
+    for (size_t k : batch.picked_) {
+        units += batch.Begin(k + 1) - batch.Begin(k);
+    }
+    try {
+        if (batch.text_.size() < units + 1) {
+            batch.text_.resize(units + 1);
+        }
+        batch.ends_.resize(batch.picked_.size());
+    } catch (const std::bad_alloc&) {
+        return ReadStatus::OutOfMemory;
+    }
+    const bool utf8 = IsUtf8Encoding(encoding_);
+    auto decode = [&] {
+        char16_t* out = batch.text_.data();
+        size_t o = 0;
+        for (size_t i = 0; i < batch.picked_.size(); ++i) {
+            uint64_t b = batch.base_ + batch.Begin(batch.picked_[i]);
+            uint64_t e = batch.base_ + batch.Begin(batch.picked_[i] + 1);
+            DropLineEnding(batch.data_, batch.base_, encoding_, b, e);
+            const uint8_t* p = batch.data_ + (b - batch.base_);
+            const size_t n = e - b;
+            if (utf8) {
+                o += DecodeUtf8Into(p, n, out + o);
+            } else {
+                o += legacy_->DecodeInto(std::string_view(reinterpret_cast<const char*>(p), n),
+                                         out + o);
+            }
+            batch.ends_[i] = o;
+        }
+    };
+    if (mapping_ == nullptr) {
+        decode();
+        return ReadStatus::Ok;
+    }
+    return RunGuarded(decode) ? ReadStatus::Ok : ReadStatus::FileChanged;
+}
+
+ReadStatus TextDocument::ReadLineBytes(size_t begin, size_t end, ByteBatch& batch,
+                                       const std::function<void(ByteBatch&)>& pick,
+                                       const std::function<bool(const ByteBatch&)>& visit) const {
+    if (!ascii_bytes_) {
+        return ReadStatus::Ok;
+    }
+    end = std::min(end, starts_.size());
+    try {
+        batch.picked_.reserve(std::min(kBatchLines, end - std::min(begin, end)));
+    } catch (const std::bad_alloc&) {
+        return ReadStatus::OutOfMemory;
+    }
+    batch.starts_ = &starts_;
+    size_t batches = 0;
+    for (size_t line = begin; line < end; ++batches) {
+        if (batches % kBatchesPerCheck == 0 && CheckFile()) {
+            return ReadStatus::FileChanged;
+        }
+        const size_t count = BatchLines(line, end);
+        uint64_t b = 0;
+        uint64_t e = 0;
+        RawRange(line + count - 1, b, e);
+        batch.first_ = line;
+        batch.count_ = count;
+        batch.base_ = starts_.Start(line);
+        batch.data_ = data_ + batch.base_;
+        batch.bytes_ = static_cast<size_t>(e - batch.base_);
+        batch.picked_.clear();
+        bool picked = true;
+        if (mapping_ != nullptr) {
+            auto guarded = [&] { pick(batch); };
+            picked = RunGuarded(guarded);
+        } else {
+            pick(batch);
+        }
+        ReadStatus status = picked ? DecodePicked(batch) : ReadStatus::FileChanged;
         if (status != ReadStatus::Ok) {
             if (status == ReadStatus::FileChanged) {
                 NoteChanged();
@@ -789,6 +963,8 @@ void TextDocument::Reset() {
 }
 
 void TextDocument::ClearLines() {
+    std::unique_lock lock(release_mutex_);
+    indexed_all_.store(false);
     if (!starts_.empty()) {
         modified_ = true;
     }
@@ -805,6 +981,7 @@ void TextDocument::ClearLines() {
     encoding_chosen_ = false;
     data_start_ = 0;
     line_endings_ = true;
+    ascii_bytes_ = false;
     file_changed_.store(false, std::memory_order_relaxed);
 }
 

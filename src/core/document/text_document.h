@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <shared_mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,6 +49,51 @@ class LineBatch {
     std::u16string text_;
     std::vector<size_t> ends_;
     std::vector<uint8_t> bytes_;  // encoded bytes copied out of a mapping, for stateful decoders
+};
+
+// Consecutive lines of a document as the encoded bytes they are stored in,
+// for searching lines without decoding them all (TextDocument::ReadLineBytes).
+// The lines whose text is needed are picked, then decoded into a buffer that
+// is reused from one batch to the next.
+class ByteBatch {
+  public:
+    // The document line of entry 0.
+    size_t FirstLine() const { return first_; }
+    size_t size() const { return count_; }
+    // The bytes of the lines with their line endings, back to back: entry k
+    // is [Begin(k), Begin(k + 1)), and Begin(size()) is the end. Readable
+    // only while picking.
+    const uint8_t* Data() const { return data_; }
+    size_t Begin(size_t k) const {
+        return k < count_ ? static_cast<size_t>(starts_->Start(first_ + k) - base_) : bytes_;
+    }
+    // Picks entry k, whose text is to be decoded; entries are picked at most
+    // once and in increasing order.
+    void Pick(size_t k) {
+        if (picked_.size() < count_) {
+            picked_.push_back(k);
+        }
+    }
+
+    // The picked entries and, once decoded, their text without line endings.
+    size_t PickedCount() const { return picked_.size(); }
+    size_t PickedEntry(size_t i) const { return picked_[i]; }
+    std::u16string_view PickedText(size_t i) const {
+        size_t begin = i == 0 ? 0 : ends_[i - 1];
+        return {text_.data() + begin, ends_[i] - begin};
+    }
+
+  private:
+    friend class TextDocument;
+    const LineIndex* starts_ = nullptr;
+    size_t first_ = 0;
+    size_t count_ = 0;
+    uint64_t base_ = 0;  // the offset of entry 0 in the document's encoded text
+    const uint8_t* data_ = nullptr;
+    size_t bytes_ = 0;
+    std::vector<size_t> picked_;  // capacity count_, so picking never allocates
+    std::vector<size_t> ends_;
+    std::u16string text_;
 };
 
 // What LoadFromFile accepts besides regular files.
@@ -128,6 +174,15 @@ class TextDocument {
     bool IsEncodingChosen() const { return encoding_chosen_; }
 
     size_t LineCount() const { return starts_.size(); }
+    // While LoadFromFile runs on another thread, the lines that can be read
+    // already (with IndexedLineText): a prefix of the file's lines that grows
+    // as the load indexes them; every line once the load is done, none once
+    // it failed. Safe on any thread, for a document that was empty when the
+    // load began; the document may only move once the load has returned.
+    size_t IndexedLines() const;
+    // LineText of a line below IndexedLines(), on any thread while the load
+    // runs; empty for other lines (also once a failed load let go of them).
+    std::u16string_view IndexedLineText(size_t line, std::u16string& buffer) const;
     // The text of line (below LineCount()) without its line ending. The view
     // points into buffer, which is reused (grown as needed), or into text the
     // document holds; it stays valid until buffer changes or the document is
@@ -138,6 +193,20 @@ class TextDocument {
     // visit returns false to stop early (the result is then Ok).
     ReadStatus ReadLines(size_t begin, size_t end, LineBatch& batch,
                          const std::function<bool(const LineBatch&)>& visit) const;
+    // Whether ReadLineBytes can read the document: its text is UTF-8 or a
+    // single-byte code page that keeps ASCII, so each ASCII byte decodes to
+    // the same ASCII unit and nothing else decodes to an ASCII unit.
+    bool HasAsciiBytes() const { return ascii_bytes_; }
+    // Reads lines [begin, end) in order as their bytes, a batch of up to some
+    // thousand lines (or one long line) at a time: pick(batch) looks at the
+    // bytes and picks lines, under a guard against the file losing its bytes
+    // (it must neither allocate nor own anything on its stack: a fault skips
+    // its destructors); then visit(batch) sees the picked lines' text and
+    // returns false to stop early (the result is then Ok). Only for documents
+    // with HasAsciiBytes().
+    ReadStatus ReadLineBytes(size_t begin, size_t end, ByteBatch& batch,
+                             const std::function<void(ByteBatch&)>& pick,
+                             const std::function<bool(const ByteBatch&)>& visit) const;
     // True once a read found the file's bytes gone or changed under the
     // document (another program truncated or rewrote it). Such reads fail;
     // the way out is loading the file again.
@@ -170,6 +239,12 @@ class TextDocument {
     void RawRange(size_t line, uint64_t& begin, uint64_t& end) const;
     // Decodes lines [first, first + count) of the encoded text into batch.
     ReadStatus DecodeLines(size_t first, size_t count, LineBatch& batch) const;
+    // The lines of a batch of ReadLineBytes, at most kBatchBytes unless it is one line.
+    size_t BatchLines(size_t line, size_t end) const;
+    // Decodes the picked lines of batch into its text.
+    ReadStatus DecodePicked(ByteBatch& batch) const;
+    // Whether the encoding's bytes can be searched as ASCII (HasAsciiBytes).
+    bool AsciiBytesOf(int32_t encoding) const;
     void NoteChanged() const { file_changed_.store(true, std::memory_order_relaxed); }
 
     bool modified_ = false;
@@ -191,6 +266,7 @@ class TextDocument {
     bool encoding_chosen_ = false;  // encoding_ came from LoadOptions
     uint64_t data_start_ = 0;       // the text's first byte, after any byte order mark
     bool line_endings_ = true;
+    bool ascii_bytes_ = false;
     std::unique_ptr<Mapping> mapping_;
     std::vector<uint8_t> owned_;
     LineIndex starts_;
@@ -199,6 +275,10 @@ class TextDocument {
     std::unique_ptr<LegacyDecoder> legacy_;
     mutable std::mutex legacy_mutex_;
     mutable std::atomic<bool> file_changed_{false};
+    // Every line of starts_ is complete (its end is known): the load is done.
+    std::atomic<bool> indexed_all_{false};
+    // Held shared by IndexedLineText, exclusively while the lines are let go.
+    mutable std::shared_mutex release_mutex_;
 };
 
 // Writes a new text file at path (the locale's encoding, CR LF breaks)

@@ -342,14 +342,18 @@ CompiledQuery::Prefilter CompiledQuery::GetPrefilter() const {
         }
         return prefilter;
     }
+    const bool single = match_.size() == 1;
+    if (single && boundary_ != Boundary::None && match_[0].native && match_[0].pattern.IsValid()) {
+        prefilter.hit_boundary = boundary_;
+    }
     for (const TermMatcher& term : match_) {
         if (!term.negated) {
             prefilter.finder = &term.finder;
-            prefilter.hit_decides = boundary_ == Boundary::None && match_.size() == 1;
+            prefilter.hit_decides = boundary_ == Boundary::None && single;
             return prefilter;
         }
     }
-    if (match_.size() == 1) {
+    if (single) {
         prefilter.finder = &match_[0].finder;
         prefilter.verdict_without = true;
         prefilter.hit_decides = boundary_ == Boundary::None;

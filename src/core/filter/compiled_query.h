@@ -74,15 +74,21 @@ class CompiledQuery {
 
     // A literal that decides the lines lacking it, so a filter pass can scan
     // the text for it and evaluate only the lines that hold it.
+    // Where a smart or whole-word term needs a word boundary: before its
+    // start, or there and after its end.
+    enum class Boundary : uint8_t { None, Start, Both };
     struct Prefilter {
         const UnitFinder* finder = nullptr;  // null: every line is evaluated
         bool verdict_without = false;        // Matches() of a line without it
         bool hit_decides = false;            // a line with it gets !verdict_without
+        // A query of one smart or whole-word term checked without the engine:
+        // a line with a hit that has the boundaries gets !verdict_without, a
+        // line whose hits all lack them gets verdict_without.
+        Boundary hit_boundary = Boundary::None;
     };
     Prefilter GetPrefilter() const;
 
   private:
-    enum class Boundary : uint8_t { None, Start, Both };
     struct TermMatcher {
         UnitFinder finder;
         RegexPattern pattern;  // "\b" + term (+ "\b"); Boundary::None has none

@@ -1,6 +1,7 @@
 #include "filter/filter_pass.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <bit>
 #include <chrono>
@@ -11,6 +12,8 @@
 #include <thread>
 
 #include "document/text_document.h"
+#include "filter/byte_finder.h"
+#include "filter/regex_pattern.h"
 
 namespace linesift {
 namespace {
@@ -21,6 +24,7 @@ constexpr size_t kMaxThreads = 8;
 // A pass stops once the engine has given up on this many lines (each costs it
 // at least some hundred thousand steps): such a query matches no line.
 constexpr size_t kMaxGiveUps = 100;
+std::atomic<bool> g_byte_scan{true};
 
 // The engine's give-ups in one pass, over all its threads. Whether a pass
 // reaches the limit depends on the lines alone, not on how they were split.
@@ -85,9 +89,159 @@ void ScanBatch(CompiledQuery& query, const CompiledQuery::Prefilter& prefilter,
     }
 }
 
+// The prefilter's literal looked for in the encoded bytes: the part of it
+// that only ASCII characters match (see FindAsciiKey). Lines without the
+// key's bytes lack the literal; the others are evaluated, or decided by the
+// hit when the key is the whole literal (and, for a term that needs word
+// boundaries, when the bytes around the hit are ASCII and show them).
+struct BytePrefilter {
+    ByteFinder finder;
+    bool verdict_without = false;
+    bool hit_decides = false;
+    CompiledQuery::Boundary hit_boundary = CompiledQuery::Boundary::None;
+};
+
+bool MakeBytePrefilter(const CompiledQuery::Prefilter& prefilter, BytePrefilter& out) {
+    if (prefilter.finder == nullptr || !g_byte_scan.load(std::memory_order_relaxed)) {
+        return false;
+    }
+    const std::u16string& needle = prefilter.finder->Needle();
+    AsciiKey key = FindAsciiKey(needle, prefilter.finder->Map());
+    if (key.length == 0) {
+        return false;
+    }
+    out.finder = ByteFinder(key.bytes, key.fold);
+    out.verdict_without = prefilter.verdict_without;
+    out.hit_decides = prefilter.hit_decides && key.Whole(needle);
+    out.hit_boundary = key.Whole(needle) ? prefilter.hit_boundary : CompiledQuery::Boundary::None;
+    return true;
+}
+
+bool IsAsciiWordByte(uint8_t c) {
+    static const std::array<bool, 128> word = [] {
+        std::array<bool, 128> t = {};
+        for (char32_t u = 0; u < 128; ++u) {
+            t[u] = IsRegexWordChar(u);
+        }
+        return t;
+    }();
+    return word[c];
+}
+
+enum class HitVerdict { Found, NotFound, Unknown };
+
+// Whether the word-boundary test holds at byte pos of a line that spans
+// [begin, end) of bytes, line ending included: a line ending is no word
+// character, just as the end of the text. Unknown when a neighbour is not
+// ASCII.
+HitVerdict BoundaryAt(const uint8_t* bytes, size_t begin, size_t end, size_t pos) {
+    const uint8_t before = pos > begin ? bytes[pos - 1] : ' ';
+    const uint8_t after = pos < end ? bytes[pos] : ' ';
+    if (before >= 0x80 || after >= 0x80) {
+        return HitVerdict::Unknown;
+    }
+    return IsAsciiWordByte(before) != IsAsciiWordByte(after) ? HitVerdict::Found
+                                                             : HitVerdict::NotFound;
+}
+
+// Whether the line [begin, end) holds the term with its word boundaries,
+// looking at hit and the hits after it in the line.
+HitVerdict FindWordHit(const BytePrefilter& prefilter, const uint8_t* bytes, size_t begin,
+                       size_t end, const uint8_t* hit) {
+    const size_t m = prefilter.finder.Needle().size();
+    for (; hit != nullptr; hit = prefilter.finder.Find(hit + 1, bytes + end)) {
+        const size_t at = static_cast<size_t>(hit - bytes);
+        HitVerdict verdict = BoundaryAt(bytes, begin, end, at);
+        if (verdict == HitVerdict::Found &&
+            prefilter.hit_boundary == CompiledQuery::Boundary::Both) {
+            verdict = BoundaryAt(bytes, begin, end, at + m);
+        }
+        if (verdict != HitVerdict::NotFound) {
+            return verdict;
+        }
+    }
+    return HitVerdict::NotFound;
+}
+
+// The verdict of line k of lines, whose first hit is hit.
+HitVerdict LineVerdict(const BytePrefilter& prefilter, const ByteBatch& lines, size_t k,
+                       const uint8_t* hit) {
+    if (prefilter.hit_boundary != CompiledQuery::Boundary::None) {
+        return FindWordHit(prefilter, lines.Data(), lines.Begin(k), lines.Begin(k + 1), hit);
+    }
+    return prefilter.hit_decides ? HitVerdict::Found : HitVerdict::Unknown;
+}
+
+// Runs under the document's read guard, so it allocates nothing: lines of
+// the batch without the key get the verdict of lines without the literal;
+// the others are decided by their hits or picked to be evaluated. The key
+// holds no line break, so a hit lies within one line's text.
+void PickCandidates(const BytePrefilter& prefilter, ByteBatch& lines, LineBits& bits) {
+    const size_t n = lines.size();
+    const size_t first = lines.FirstLine();
+    const uint8_t* base = lines.Data();
+    const uint8_t* end = base + lines.Begin(n);
+    const uint8_t* from = base;
+    size_t k = 0;
+    while (k < n) {
+        const uint8_t* hit = prefilter.finder.Find(from, end);
+        if (hit == nullptr) {
+            break;
+        }
+        const size_t at = static_cast<size_t>(hit - base);
+        const size_t firstHit = k;
+        while (at >= lines.Begin(k + 1)) {
+            ++k;
+        }
+        if (prefilter.verdict_without) {
+            bits.SetRange(first + firstHit, first + k);
+        }
+        switch (LineVerdict(prefilter, lines, k, hit)) {
+            case HitVerdict::Found:
+                if (!prefilter.verdict_without) {
+                    bits.Set(first + k);
+                }
+                break;
+            case HitVerdict::NotFound:
+                if (prefilter.verdict_without) {
+                    bits.Set(first + k);
+                }
+                break;
+            case HitVerdict::Unknown:
+                lines.Pick(k);
+                break;
+        }
+        ++k;
+        from = base + lines.Begin(k);
+    }
+    if (prefilter.verdict_without) {
+        bits.SetRange(first + k, first + n);
+    }
+}
+
+ReadStatus ScanRangeBytes(CompiledQuery& query, const BytePrefilter& prefilter,
+                          const TextDocument& document, size_t begin, size_t end, LineBits& bits,
+                          GiveUpBudget& budget) {
+    ByteBatch batch;
+    return document.ReadLineBytes(
+        begin, end, batch, [&](ByteBatch& lines) { PickCandidates(prefilter, lines, bits); },
+        [&](const ByteBatch& lines) {
+            for (size_t i = 0; i < lines.PickedCount() && !budget.Exhausted(); ++i) {
+                if (Evaluate(query, lines.PickedText(i), budget)) {
+                    bits.Set(lines.FirstLine() + lines.PickedEntry(i));
+                }
+            }
+            return !budget.Exhausted();
+        });
+}
+
 ReadStatus EvaluateRange(CompiledQuery& query, const TextDocument& document, size_t begin,
                          size_t end, LineBits& bits, GiveUpBudget& budget) {
     CompiledQuery::Prefilter prefilter = query.GetPrefilter();
+    BytePrefilter bytePrefilter;
+    if (document.HasAsciiBytes() && MakeBytePrefilter(prefilter, bytePrefilter)) {
+        return ScanRangeBytes(query, bytePrefilter, document, begin, end, bits, budget);
+    }
     LineBatch batch;
     return document.ReadLines(begin, end, batch, [&](const LineBatch& lines) {
         if (prefilter.finder != nullptr) {
@@ -511,6 +665,10 @@ void AppendShownLines(FilterMode mode, const LineBits& matched, size_t begin, si
             out.push_back(line);
         }
     }
+}
+
+void SetByteScanForTesting(bool enabled) {
+    g_byte_scan = enabled;
 }
 
 void SetParallelFilterThresholdForTesting(size_t lines) {

@@ -226,4 +226,9 @@ void AppendShownLines(FilterMode mode, const LineBits& matched, size_t begin, si
 // restores the default. For tests, which check that both ways agree.
 void SetParallelFilterThresholdForTesting(size_t lines);
 
+// Whether passes over documents with ASCII-compatible bytes search the bytes
+// for the query's literal before decoding lines (the default) or decode every
+// line. For tests, which check that both ways agree.
+void SetByteScanForTesting(bool enabled);
+
 }  // namespace linesift

@@ -51,22 +51,6 @@ size_t Preimages(CaseMap map, char16_t x, std::array<char16_t, 5>& out) {
     return n;
 }
 
-// Rough commonness of a unit in logs and prose (higher is more common), so
-// the scan tests the rarest units of the needle first.
-int Commonness(char16_t c) {
-    static const std::array<uint8_t, 128> table = [] {
-        static const char kOrder[] =
-            " etaoinsr0123456789lcdhum.:=-/pgfwyb_,[]()\"'vkxjqzESTAIONRLCDUMPH{}>"
-            "<;#*+@&%?!|\\$^~`BFGKVWXYZJQ\t";
-        std::array<uint8_t, 128> t = {};
-        for (size_t i = 0; kOrder[i] != 0; ++i) {
-            t[static_cast<unsigned char>(kOrder[i])] = static_cast<uint8_t>(250 - 2 * i);
-        }
-        return t;
-    }();
-    return c < 128 ? table[c] : 20;
-}
-
 std::atomic<VectorLevel> g_level_limit{VectorLevel::Avx512};
 
 bool HasAvx2() {
@@ -89,6 +73,24 @@ inline uint32_t DropLowestUnit(uint32_t mask) {
 
 void LimitVectorLevelForTesting(VectorLevel level) {
     g_level_limit = level;
+}
+
+VectorLevel UsableVectorLevel() {
+    return HasAvx512() ? VectorLevel::Avx512 : HasAvx2() ? VectorLevel::Avx2 : VectorLevel::Sse2;
+}
+
+int UnitCommonness(char16_t c) {
+    static const std::array<uint8_t, 128> table = [] {
+        static const char kOrder[] =
+            " etaoinsr0123456789lcdhum.:=-/pgfwyb_,[]()\"'vkxjqzESTAIONRLCDUMPH{}>"
+            "<;#*+@&%?!|\\$^~`BFGKVWXYZJQ\t";
+        std::array<uint8_t, 128> t = {};
+        for (size_t i = 0; kOrder[i] != 0; ++i) {
+            t[static_cast<unsigned char>(kOrder[i])] = static_cast<uint8_t>(250 - 2 * i);
+        }
+        return t;
+    }();
+    return c < 128 ? table[c] : 20;
 }
 
 char16_t MapUnit(CaseMap map, char16_t c) {
@@ -323,7 +325,7 @@ void UnitFinder::ChooseAnchors() {
         fixed_ = fixed_ && MapUnit(map_, needle_[j]) == needle_[j];
         if (n <= 4) {
             Anchor anchor = MakeAnchor(j, units, n);
-            int rank = j + 1 == needle_.size() ? -1 : Commonness(needle_[j]);
+            int rank = j + 1 == needle_.size() ? -1 : UnitCommonness(needle_[j]);
             candidates.emplace_back(anchor.simple ? rank : 1000 + rank, anchor);
         }
     }

@@ -18,12 +18,18 @@ enum class CaseMap : uint8_t {
 // The unit c mapped by map.
 char16_t MapUnit(CaseMap map, char16_t c);
 
+// Rough commonness of a unit in logs and prose (higher is more common), so
+// scans can test the rarest units of a needle first.
+int UnitCommonness(char16_t c);
+
 // The widest vector instructions a finder uses.
 enum class VectorLevel : uint8_t { Sse2, Avx2, Avx512 };
 
 // Finders built afterwards use at most level (and what the processor has).
 // For tests, which check that every level finds the same.
 void LimitVectorLevelForTesting(VectorLevel level);
+// The widest level a finder built now uses: the processor's, within the limit.
+VectorLevel UsableVectorLevel();
 
 // Finds a fixed string in UTF-16 text whose units are mapped through a
 // CaseMap: there is an occurrence at p when map(text[p + j]) == needle[j] for
