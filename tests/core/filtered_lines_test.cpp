@@ -202,3 +202,63 @@ TEST(FilteredLinesTest, CopyJoinsSelectedShownLinesWithLineFeeds) {
 
 }  // namespace
 }  // namespace linesift
+
+namespace linesift {
+namespace {
+
+// Growing a filtered list step by step (a followed file) gives the rows of
+// filtering all its lines at once, across many directory entries.
+TEST(FilteredLinesTest, AppendEqualsOneApplyOverAllLinesRows) {
+    const FilterMode modes[] = {FilterMode::HideUnmatched, FilterMode::HideMatched,
+                                FilterMode::ShowAll};
+    for (FilterMode mode : modes) {
+        SCOPED_TRACE(static_cast<int>(mode));
+        std::mt19937 random(7);
+        std::vector<bool> verdicts;
+        FilteredLines grown;
+        grown.Reset(0);
+        while (verdicts.size() < 5000) {
+            // The last line may be read again: its verdict can change.
+            size_t from = verdicts.empty() ? 0 : verdicts.size() - random() % 2;
+            size_t count = verdicts.size() - from + random() % 700;
+            verdicts.resize(from + count);
+            LineBits tail;
+            tail.Reset(count);
+            for (size_t i = 0; i < count; ++i) {
+                verdicts[from + i] = random() % 3 == 0;
+                if (verdicts[from + i]) {
+                    tail.Set(i);
+                }
+            }
+            grown.Append(from, tail, mode);
+        }
+        FilterResult result;
+        result.matched.Reset(verdicts.size());
+        LineBits shown;
+        shown.Reset(verdicts.size());
+        for (size_t i = 0; i < verdicts.size(); ++i) {
+            if (verdicts[i]) {
+                result.matched.Set(i);
+            }
+            if (mode == FilterMode::ShowAll || verdicts[i] == (mode == FilterMode::HideUnmatched)) {
+                shown.Set(i);
+            }
+        }
+        result.shown.ShowSet(shown);
+        FilteredLines once;
+        once.Reset(verdicts.size());
+        once.Apply(std::move(result));
+        ASSERT_EQ(grown.LineCount(), once.LineCount());
+        ASSERT_EQ(grown.ShownCount(), once.ShownCount());
+        for (size_t row = 0; row < once.ShownCount(); ++row) {
+            ASSERT_EQ(grown.LineAtRow(row), once.LineAtRow(row)) << row;
+        }
+        for (size_t line = 0; line < once.LineCount(); ++line) {
+            ASSERT_EQ(grown.RowOfLine(line), once.RowOfLine(line)) << line;
+            ASSERT_EQ(grown.IsMatched(line), once.IsMatched(line)) << line;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace linesift

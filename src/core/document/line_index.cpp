@@ -47,6 +47,13 @@ void LineIndex::Clear() {
     size_ = 0;
 }
 
+void LineIndex::Truncate(size_t count) {
+    if (count < size_) {
+        blocks_.resize((count + kBlockLines - 1) >> kBlockShift);
+        size_ = count;
+    }
+}
+
 size_t LineIndex::MemoryBytes() const {
     size_t bytes = blocks_.capacity() * sizeof(Block);
     for (const Block& block : blocks_) {

@@ -51,6 +51,8 @@ class LineIndex {
     // blocks as it goes. Throws std::bad_alloc (other is then partly moved).
     void AppendAll(LineIndex&& other);
     void Clear();
+    // Keeps the first count starts (count is at most size()).
+    void Truncate(size_t count);
     // The memory the index holds, in bytes.
     size_t MemoryBytes() const;
 

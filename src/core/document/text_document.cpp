@@ -18,6 +18,7 @@
 
 #include "document/clipboard_text.h"
 #include "document/line_scan.h"
+#include "document/text_document_parts.h"
 #include "document/text_file_stream.h"
 #include "platform/char_class.h"
 #include "platform/code_page.h"
@@ -25,23 +26,6 @@
 #include "platform/mapped_read_guard.h"
 
 namespace linesift {
-
-// The read-only mapping of a loaded file and its descriptor, kept open so
-// the document can ask whether the file shrank.
-struct TextDocument::Mapping {
-    int fd = -1;
-    void* base = nullptr;
-    uint64_t length = 0;
-
-    ~Mapping() {
-        if (base != nullptr) {
-            ::munmap(base, length);
-        }
-        if (fd >= 0) {
-            ::close(fd);
-        }
-    }
-};
 
 namespace {
 
@@ -281,6 +265,7 @@ TextDocument& TextDocument::operator=(TextDocument&& other) noexcept {
     legacy_ = std::move(other.legacy_);
     file_changed_.store(other.file_changed_.exchange(false, std::memory_order_relaxed),
                         std::memory_order_relaxed);
+    follow_ = std::move(other.follow_);
     return *this;
 }
 
@@ -312,6 +297,7 @@ bool TextDocument::LoadFromFile(const std::u16string& path, LoadOptions options)
     last_write_time_ = haveTime ? time : FileTimeStamp();
     modified_ = false;
     path_ = path;
+    RememberFileEnds();
     return true;
 }
 
@@ -360,6 +346,9 @@ bool TextDocument::LoadLines(const std::string& path, LoadOptions options) {
         // be mapped, and streams the caller allows are read to their end.
         if (!ReadToEnd(fd, owned_)) {
             return Fail(std::strerror(errno));
+        }
+        if (S_ISREG(st.st_mode) && owned_.empty()) {
+            mapping_ = std::move(mapping);  // an empty file: kept open, it may grow
         }
         mapping.reset();
         data_ = owned_.data();
@@ -778,6 +767,7 @@ void TextDocument::ClearLines() {
     encoding_ = Detect;
     line_endings_ = true;
     file_changed_.store(false, std::memory_order_relaxed);
+    follow_.reset();
 }
 
 std::u16string TextDocument::GetTitle() const {

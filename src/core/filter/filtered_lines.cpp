@@ -22,6 +22,28 @@ void FilteredLines::Apply(FilterResult result) {
     shown_ = std::move(result.shown);
 }
 
+void FilteredLines::Append(size_t from, const LineBits& tail, FilterMode mode) {
+    const size_t count = from + tail.size();
+    if (from > LineCount() || count < LineCount()) {
+        return;
+    }
+    selected_.Resize(count);
+    matched_.Resize(from);
+    matched_.Resize(count);
+    LineBits shown;
+    shown.Reset(tail.size());
+    for (size_t i = 0; i < tail.size(); ++i) {
+        bool matched = tail.Test(i);
+        if (matched) {
+            matched_.Set(from + i);
+        }
+        if (mode == FilterMode::ShowAll || matched == (mode == FilterMode::HideUnmatched)) {
+            shown.Set(i);
+        }
+    }
+    shown_.ReplaceTail(from, shown, mode == FilterMode::ShowAll);
+}
+
 void FilteredLines::SetSelected(size_t line, bool selected) {
     if (line >= LineCount()) {
         return;

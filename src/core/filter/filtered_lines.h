@@ -23,6 +23,12 @@ class FilteredLines {
     // Takes what a filter pass over the same document produced; the
     // selection stays. Ignored when the line counts differ.
     void Apply(FilterResult result);
+    // The document grew (a followed file): lines from `from` on (at most
+    // LineCount()) are tail.size() lines now, at least as many as before,
+    // with the verdicts in tail (bit i for line from + i), shown as mode
+    // says. Earlier lines and the selection of the lines that stay are kept;
+    // new lines are not selected. Costs what the new lines cost.
+    void Append(size_t from, const LineBits& tail, FilterMode mode);
 
     size_t LineCount() const { return shown_.LineCount(); }
     const ShownLines& Shown() const { return shown_; }
