@@ -78,6 +78,7 @@ struct AppSettings {
     bool maximized = false;
     bool show_toolbar = true;
     bool show_statusbar = true;
+    bool follow_file = false;                 // View > Follow File; files written before it lack it
     std::deque<std::u16string> recent_files;  // most recent first
     std::vector<std::u16string> mru_queries;
     std::vector<std::u16string> all_queries;
