@@ -361,7 +361,7 @@ class MainFrameTest : public QObject {
             "&Search:&Find...,|,&Auto Suggest,Clear &History,|,Nai&ve Query,S&mart Query,"
             "&Regex Query,|,Match &Case,Match &Whole Word Only,|,&Search As You Type",
             "&View:&Toolbar,&Status Bar,|,&Word Wrap,|,Hide &Unmatched Lines,"
-            "Hide &Matched Lines,Show &All Lines",
+            "Hide &Matched Lines,Show &All Lines,|,&Follow File",
             "&Tools:&Regex Tester,|,&Options...",
             "&Help:&Contents...,&Search...,|,Linesift &Website,Check for &Updates,"
             "&Feedback and Support,|,&About Linesift",

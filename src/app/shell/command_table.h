@@ -21,6 +21,7 @@ struct CommandState {
     bool filter_results = false;  // a query filters the list and something matched
     bool query_history = false;   // the search box has a history to clear
     bool in_list_menu = false;    // the rules are asked for the list's context menu
+    bool can_follow = false;      // the document is a file that may grow (not the clipboard)
 };
 
 // One command of the window: everything the menus, the tool bar, the

@@ -411,7 +411,8 @@ void MainFrame::CheckOutsideChange() {
     }
     // One question at a time: coming back to the window while it is up
     // must not ask again.
-    if (asking_reload_ || !document_.HasChangedOnDisk()) {
+    // A followed file changes all the time: its lines arrive without asking.
+    if (asking_reload_ || !followed_path_.empty() || !document_.HasChangedOnDisk()) {
         return;
     }
     QString text = ToQString(document_.GetPath()) +

@@ -83,6 +83,11 @@ MainFrame::MainFrame(std::unique_ptr<FrameDialogs> dialogs, QWidget* parent)
                 }
             });
     qApp->installEventFilter(this);
+    follow_watcher_ = new QFileSystemWatcher(this);
+    follow_timer_ = new QTimer(this);
+    follow_timer_->setSingleShot(true);
+    connect(follow_watcher_, &QFileSystemWatcher::fileChanged, this, &MainFrame::FollowSoon);
+    connect(follow_timer_, &QTimer::timeout, this, &MainFrame::FollowStep);
     UpdateCommandUi();
 }
 
@@ -280,7 +285,8 @@ CommandState MainFrame::CurrentCommandState(bool inListMenu) {
                         .selection = list.HasSelection(),
                         .filter_results = list.IsFiltered() && list.FilteredLineCount() >= 1,
                         .query_history = search_box_->Popup().HasHistory(),
-                        .in_list_menu = inListMenu};
+                        .in_list_menu = inListMenu,
+                        .can_follow = CanFollow()};
 }
 
 void MainFrame::UpdateCommandUi() {
@@ -299,6 +305,7 @@ void MainFrame::UpdateCommandUi() {
         }
     }
     UpdateTitle();
+    UpdateFollowing();
     const LineListView& list = pane_->List();
     status_->SetCounts(state.has_lines, static_cast<int64_t>(document_.LineCount()),
                        list.FilteredLineCount(), list.SelectedLineCount());

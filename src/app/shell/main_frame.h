@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QAction>
+#include <QFileSystemWatcher>
 #include <QMainWindow>
 #include <QMenu>
+#include <QTimer>
 #include <QToolBar>
 #include <atomic>
 #include <functional>
@@ -68,6 +70,13 @@ class MainFrame : public QMainWindow {
     void CloseWithoutQuestions();
     void AddRecentFile(const std::u16string& path);
     void CheckOutsideChange();
+    // The document is a file that Follow File may follow: not the clipboard's
+    // text, nor a document without a file.
+    bool CanFollow() const;
+    // Looks at the followed file now, as the watcher and the poll do.
+    void FollowStep();
+    // Looks at the followed file soon: it was written to.
+    void FollowSoon();
 
     TextDocument& Document() { return document_; }
     QueryListPane& Pane() { return *pane_; }
@@ -135,6 +144,12 @@ class MainFrame : public QMainWindow {
     void ShowError(const QString& text);
     // error: why the query does not compile; empty once it does.
     void ShowQueryError(const QString& error);
+    void ToggleFollow();
+    // Starts or stops watching the document's file as Follow File and the
+    // document say.
+    void UpdateFollowing();
+    // Loads the followed file again from its start, keeping the query.
+    void ReloadFollowed(const QString& message);
     void DragEnter(QDragEnterEvent* event);
     void Drop(QDropEvent* event);
 
@@ -160,6 +175,9 @@ class MainFrame : public QMainWindow {
     std::mutex write_mutex_;                   // held by the thread of a write
     std::vector<std::pair<std::thread, std::shared_ptr<LoadJob>>> load_threads_;
     bool asking_reload_ = false;  // the reload question is up
+    QFileSystemWatcher* follow_watcher_ = nullptr;
+    QTimer* follow_timer_ = nullptr;  // the poll, for changes the watcher misses
+    std::u16string followed_path_;    // empty while nothing is followed
 };
 
 }  // namespace linesift

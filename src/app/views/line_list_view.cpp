@@ -156,6 +156,62 @@ void LineListView::ApplyFilterResult(FilterResult result) {
     viewport()->update();
 }
 
+void LineListView::AppendLines(size_t from, const LineBits& matched, FilterMode mode) {
+    const size_t count = from + matched.size();
+    if (from > lines_.LineCount() || count != document_.LineCount()) {
+        return;
+    }
+    QScrollBar* bar = verticalScrollBar();
+    const bool stick = bar->value() >= bar->maximum() && !HasSelection();
+    // New lines are not selected: the count changes only when a line read
+    // again was selected, or some were.
+    bool recount = selected_count_ != 0;
+    for (size_t line = from; line < lines_.LineCount(); ++line) {
+        recount = recount || lines_.IsSelected(line);
+    }
+    lines_.Append(from, matched, mode);
+    // The rows of lines from `from` on are made again: the last one's text may have changed.
+    const size_t firstRow = static_cast<size_t>(
+        std::lower_bound(rows_.begin(), rows_.end(), from,
+                         [](const TextRow& row, size_t line) { return row.line < line; }) -
+        rows_.begin());
+    rows_.resize(firstRow);
+    if (filtered_) {
+        shown_.erase(std::lower_bound(shown_.begin(), shown_.end(), firstRow), shown_.end());
+    }
+    for (auto it = highlights_.begin(); it != highlights_.end();) {
+        it = it->first >= from ? highlights_.erase(it) : std::next(it);
+    }
+    geometry_.Clear();
+    buffered_line_ = -1;
+    const bool wantMatched = mode == FilterMode::HideUnmatched;
+    const double width = WrapWidth();
+    for (size_t line = from; line < count; ++line) {
+        const bool isMatched = matched.Test(line - from);
+        uint32_t rowCount = 1;
+        if (word_wrap_) {
+            std::u16string_view text = LineText(static_cast<uint32_t>(line));
+            rowCount = text.size() >= 2 ? CountWrappedRows(text, width, ListFontAdvances()) : 1;
+        }
+        for (uint32_t sub = 0; sub < rowCount; ++sub) {
+            if (filtered_ && isMatched == wantMatched) {
+                shown_.push_back(static_cast<uint32_t>(rows_.size()));
+            }
+            rows_.push_back(
+                TextRow{static_cast<uint32_t>(line), sub, -1, isMatched ? 1u : 0u, rowCount});
+        }
+    }
+    CountShownLines();
+    if (recount) {
+        SelectionChanged();
+    }
+    UpdateScrollRanges(false);
+    if (stick) {
+        bar->setValue(bar->maximum());
+    }
+    viewport()->update();
+}
+
 void LineListView::ResetShownRows() {
     shown_.clear();
     filtered_ = false;

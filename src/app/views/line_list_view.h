@@ -74,6 +74,13 @@ class LineListView : public QAbstractScrollArea {
     int64_t PartialFilterLines() const {
         return partial_ ? static_cast<int64_t>(partial_line_) : -1;
     }
+    // The query the list applies (its text is empty for none).
+    const FilterRequest& Filter() const { return filter_; }
+    // The document grew (a followed file): lines from `from` on are new or
+    // have a new text, with the verdicts in matched (bit i for line from + i)
+    // shown as mode says. A list that showed its last row with nothing
+    // selected keeps showing the last row; otherwise nothing moves.
+    void AppendLines(size_t from, const LineBits& matched, FilterMode mode);
     // Word wrap on or off; rebuilds when asked (the caller applies the query again).
     void SetWordWrap(bool on, bool rebuild, bool redraw);
     // The background of highlighted matches, as 0xRRGGBB.
