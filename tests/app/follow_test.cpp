@@ -107,12 +107,14 @@ class FollowTest : public QObject {
         QTest::addColumn<QString>("before");
         QTest::addColumn<bool>("sticks");
         QTest::newRow("at the bottom") << "bottom" << true;
+        QTest::newRow("at the bottom, lines wider than the list") << "wide" << true;
         QTest::newRow("scrolled up") << "up" << false;
         QTest::newRow("a line selected at the bottom") << "selected" << false;
     }
     void theListSticksToTheBottomOnlyWhenItShowedTheLastRow() {
         QFETCH(QString, before);
         QFETCH(bool, sticks);
+        const std::string wide = before == QLatin1String("wide") ? std::string(300, 'w') : "";
         Open(NumberedLines(0, 200));
         List().setFocus();
         QTest::keyClick(&List(), Qt::Key_End, Qt::ControlModifier);
@@ -126,8 +128,11 @@ class FollowTest : public QObject {
         }
         const int value = Bar()->value();
         const int64_t rows = List().ShownRowCount();
-        AppendTo(path_, NumberedLines(200, 50));
+        AppendTo(path_, wide + NumberedLines(200, 50));
         QTRY_COMPARE(List().ShownRowCount(), rows + 50);
+        List().viewport()->repaint();  // wide rows shown: the horizontal scroll bar appears
+        AppendTo(path_, wide + NumberedLines(250, 50));
+        QTRY_COMPARE(List().ShownRowCount(), rows + 100);
         if (sticks) {
             QCOMPARE(Bar()->value(), Bar()->maximum());
             QVERIFY(Bar()->value() > value);

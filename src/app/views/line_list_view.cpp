@@ -161,8 +161,13 @@ void LineListView::AppendLines(size_t from, const LineBits& matched, FilterMode 
     if (from > lines_.LineCount() || count != document_.LineCount()) {
         return;
     }
+    // The last row counts as shown when any of it is: a horizontal scroll bar
+    // that appears may cover part of it.
     QScrollBar* bar = verticalScrollBar();
-    const bool stick = bar->value() >= bar->maximum() && !HasSelection();
+    const int64_t rows = ShownRowCount();
+    const bool stick =
+        (rows == 0 || (rows - 1) * kRowHeight < bar->value() + viewport()->height()) &&
+        !HasSelection();
     // New lines are not selected: the count changes only when a line read
     // again was selected, or some were.
     bool recount = selected_count_ != 0;
