@@ -16,7 +16,7 @@ namespace {
 constexpr int kFollowPollMs = 250;
 // A writer may append a thousand times a second: the looks its writes cause
 // are at least this far apart.
-constexpr int kFollowSoonMs = 10;
+constexpr int kFollowSoonMs = 30;
 constexpr int kReloadMessageMs = 4000;
 
 }  // namespace
