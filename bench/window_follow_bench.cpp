@@ -73,7 +73,7 @@ double ProcessCpuMs() {
 }
 
 // Appends `count` numbered lines to path at rate lines a second, a
-// millisecond's worth at a time; appended[n] is when line n was written.
+// millisecond's worth at a time; appended[n] is when the write of line n began.
 class Writer {
   public:
     Writer(std::string path, size_t count, int rate)
@@ -107,14 +107,16 @@ class Writer {
                 batch += "2026-12-09 followbench seq=" + std::to_string(n) +
                          " some payload text of an ordinary log line\n";
             }
+            // Stamped before the write: a line may show before write returns.
+            const int64_t writing = NowNs();
+            for (size_t n = next; n < until; ++n) {
+                appended_[n].store(writing);
+            }
             if (!batch.empty() && ::write(fd, batch.data(), batch.size()) < 0) {
                 std::perror("write");
                 break;
             }
-            const int64_t written = NowNs();
-            for (; next < until; ++next) {
-                appended_[next].store(written);
-            }
+            next = until;
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         ::close(fd);
