@@ -103,6 +103,16 @@ class FollowTest : public QObject {
         QVERIFY(dialogs_->messages.empty());
     }
 
+    void anEmptyFileThatGrowsIsFilteredWithTheQueryTyped() {
+        Open("");
+        TypeQuery(QStringLiteral("error"));
+        AppendTo(path_, "info\nerror 1\n");
+        QTRY_COMPARE(Counts(), QStringLiteral("All  3|Fil  1"));
+        QCOMPARE(List().RowLineText(0), std::u16string(u"error 1"));
+        AppendTo(path_, "error 2\n");
+        QTRY_COMPARE(List().ShownRowCount(), int64_t{2});
+    }
+
     void theListSticksToTheBottomOnlyWhenItShowedTheLastRow_data() {
         QTest::addColumn<QString>("before");
         QTest::addColumn<bool>("sticks");

@@ -220,6 +220,11 @@ TEST_F(DocumentFollowTest, FileShrunkAfterAReadIsNeverReadPastItsEnd) {
 }
 
 TEST_F(DocumentFollowTest, DocumentsWithoutAFileOfTheirOwnReportNothing) {
+    Start("a\n");
+    ASSERT_TRUE(document_.SaveToFile(FromNativePath(dir_.Path() + "/saved.txt")));
+    AppendBytes(path_, "b\n");
+    EXPECT_EQ(document_.ReadAppended().change, FileChange::None) << "saved under another name";
+
     TextDocument lines;
     lines.LoadFromLines({u"a", u"b"});
     EXPECT_EQ(lines.ReadAppended().change, FileChange::None);

@@ -73,7 +73,14 @@ void MainFrame::FollowStep() {
     const FileUpdate update = document_.ReadAppended();
     switch (update.change) {
         case FileChange::Appended:
-            pane_->FilterAppended(update.first_changed);
+            if (update.first_changed == 0) {
+                // A file that was empty (no query applied) or read anew in
+                // another encoding: every line is new.
+                pane_->List().Rebuild(true, false);
+                ReapplyQuery();
+            } else {
+                pane_->FilterAppended(update.first_changed);
+            }
             break;
         case FileChange::Truncated:
             ReloadFollowed(QStringLiteral("File was truncated; reloaded"));

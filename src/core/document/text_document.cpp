@@ -739,6 +739,7 @@ bool TextDocument::SaveToFile(const std::u16string& path) {
     modified_ = false;
     imported_ = false;
     path_ = used;
+    follow_.reset();  // the lines are still those of the mapped file, which may be another
     FileTimeStamp time;
     last_write_time_ = GetLastWriteTime(written, time) ? time : FileTimeStamp();
     return true;
