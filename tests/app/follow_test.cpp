@@ -103,6 +103,18 @@ class FollowTest : public QObject {
         QVERIFY(dialogs_->messages.empty());
     }
 
+    void regularExpressionsFilterAppendedLinesOnTheWorker() {
+        AppSettings::Instance().query_mode = 2;
+        Open("error 1\ninfo\n");
+        TypeQuery(QStringLiteral("^err.r [0-9]$"));
+        QTRY_COMPARE(List().ShownRowCount(), int64_t{1});
+        AppendTo(path_, "error 2\nerror two\ninfo\nerror 3\n");
+        QTRY_COMPARE(List().ShownRowCount(), int64_t{3});
+        QCOMPARE(List().RowLineText(2), std::u16string(u"error 3"));
+        QTRY_VERIFY(!frame_->Pane().IsFiltering());
+        QCOMPARE(Counts(), QStringLiteral("All  7|Fil  3"));
+    }
+
     void anEmptyFileThatGrowsIsFilteredWithTheQueryTyped() {
         Open("");
         TypeQuery(QStringLiteral("error"));
