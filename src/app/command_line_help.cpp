@@ -58,6 +58,16 @@ Output:
       --stats              afterwards print timings, counts and peak memory
                            to standard error
 
+Input:
+      --encoding NAME      read FILE in this encoding instead of the detected
+                           one: UTF-8, UTF-16LE, UTF-16BE (a byte order mark
+                           of the chosen kind is skipped; without one the text
+                           starts at the first byte), or a code page ICU
+                           knows, such as windows-1252, ISO-8859-15 or
+                           Shift_JIS, whose line breaks are the bytes CR and
+                           LF; auto detects (the default). An unknown name is
+                           an error (exit status 2). Not with --follow
+
 Following:
       --follow             print the shown lines, then keep printing those of
                            the lines appended to FILE as they arrive, until
@@ -141,9 +151,9 @@ Environment:
 )";
 
 // Options whose value is the next argument when it is not joined with '='.
-constexpr std::array<std::string_view, 9> kOptionsWithValue = {
-    "--filter", "--query-mode",    "--filter-mode",    "-A",       "-B",
-    "-C",       "--after-context", "--before-context", "--context"};
+constexpr std::array<std::string_view, 10> kOptionsWithValue = {
+    "--filter", "--query-mode",    "--filter-mode",    "-A",        "-B",
+    "-C",       "--after-context", "--before-context", "--context", "--encoding"};
 
 bool TakesValue(std::string_view arg) {
     for (std::string_view option : kOptionsWithValue) {

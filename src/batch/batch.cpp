@@ -110,7 +110,8 @@ bool ReadOption(const std::vector<std::string>& args, size_t& i, BatchOptions& o
         name = name.substr(0, 2);
     }
     bool valued = name == "--filter" || name == "--query-mode" || name == "--filter-mode" ||
-                  (name == "--color" && attached) || ContextOption(name, o) != nullptr;
+                  name == "--encoding" || (name == "--color" && attached) ||
+                  ContextOption(name, o) != nullptr;
     if (!valued) {
         if (!attached && (ReadFlag(name, o) || name == "--color")) {
             return true;
@@ -124,6 +125,9 @@ bool ReadOption(const std::vector<std::string>& args, size_t& i, BatchOptions& o
             return false;
         }
         value = args[++i];
+    }
+    if (name == "--encoding") {
+        return ParseEncodingName(value, o.encoding, error);
     }
     if (!ReadValue(name, value, o)) {
         error = "invalid value '" + value + "' for '" + name + "'";
@@ -167,6 +171,10 @@ BatchParse ParseBatchArguments(const std::vector<std::string>& args, BatchOption
     }
     if (options.follow && (options.count || options.stats || options.HasContext())) {
         error = "--follow cannot be combined with --count, --stats, -A, -B or -C";
+        return BatchParse::Error;
+    }
+    if (options.follow && !options.encoding.IsAuto()) {
+        error = "--follow cannot be combined with --encoding";
         return BatchParse::Error;
     }
     if (options.follow && files.front() == "-") {
@@ -299,7 +307,8 @@ int RunBatch(const BatchOptions& options, std::FILE* out, std::FILE* err) {
     int64_t start = MonotonicMs();
     std::string error;
     std::string incomplete;
-    if (!LoadBatchInput(options.file, document, error, incomplete)) {
+    if (!LoadBatchInput(options.file, document, error, incomplete,
+                        LoadOptions{.encoding = options.encoding})) {
         std::fprintf(err, "linesift: %s: %s\n", options.file.c_str(), error.c_str());
         return 2;
     }

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "document/encoding_choice.h"
 #include "filter/filter_pass.h"
 
 namespace linesift {
@@ -22,9 +23,10 @@ struct BatchOptions {
     bool json = false;
     bool count = false;
     bool stats = false;
-    bool follow = false;    // keep printing lines as they are appended
-    bool filter = false;    // --filter was given (possibly with an empty query)
-    FilterRequest request;  // the query, its switches and the filter mode
+    bool follow = false;           // keep printing lines as they are appended
+    bool filter = false;           // --filter was given (possibly with an empty query)
+    FilterRequest request;         // the query, its switches and the filter mode
+    EncodingChoice encoding = {};  // --encoding: read the file in this encoding
     bool line_number = false;
     ColorWhen color = ColorWhen::Auto;
     // Lines printed around each shown line, as -A, -B and -C ask (-1: not

@@ -19,9 +19,10 @@ namespace {
 
 // Loads the text held by the unnamed file text through its /proc path, so
 // the lines are exactly those of the text as a file.
-bool LoadText(const OwnedFd& text, TextDocument& document, std::string& error) {
+bool LoadText(const OwnedFd& text, TextDocument& document, std::string& error,
+              const LoadOptions& options) {
     std::string path = "/proc/self/fd/" + std::to_string(text.Get());
-    if (!document.LoadFromFile(FromNativePath(path))) {
+    if (!document.LoadFromFile(FromNativePath(path), LoadOptions{.encoding = options.encoding})) {
         error = document.LastError();
         return false;
     }
@@ -96,7 +97,7 @@ bool DecodeCompressedFile(const std::string& file, OwnedFd& text, std::string& e
 }  // namespace
 
 bool LoadBatchInput(const std::string& file, TextDocument& document, std::string& error,
-                    std::string& incomplete) {
+                    std::string& incomplete, LoadOptions options) {
     error.clear();
     incomplete.clear();
     struct stat st = {};
@@ -110,16 +111,18 @@ bool LoadBatchInput(const std::string& file, TextDocument& document, std::string
             error = std::strerror(errno);
             return false;
         }
-        return DecodeStream(in, text, error, incomplete) && LoadText(text, document, error);
+        return DecodeStream(in, text, error, incomplete) &&
+               LoadText(text, document, error, options);
     }
     if (known && S_ISREG(st.st_mode)) {
         bool failed = false;
         if (DecodeCompressedFile(file, text, error, incomplete, failed)) {
-            return !failed && LoadText(text, document, error);
+            return !failed && LoadText(text, document, error, options);
         }
     }
     // Like other line tools, the batch mode reads terminals and devices too.
-    if (!document.LoadFromFile(FromNativePath(file), LoadOptions{.allow_streams = true})) {
+    options.allow_streams = true;
+    if (!document.LoadFromFile(FromNativePath(file), options)) {
         error = document.LastError();
         return false;
     }

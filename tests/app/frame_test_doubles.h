@@ -23,6 +23,8 @@ class ScriptedDialogs : public FrameDialogs {
     std::vector<QString> messages;
     std::vector<QString> save_initial_names;
     std::function<void()> while_asking;  // runs once while the next question is up
+    std::deque<QString> code_pages;
+    QStringList offered_code_pages;  // what the last AskCodePage offered
 
     QString AskOpenPath(QWidget*) override { return Pop(open_paths, QString()); }
     QString AskSavePath(QWidget*, const QString& initialName) override {
@@ -39,6 +41,11 @@ class ScriptedDialogs : public FrameDialogs {
             run();
         }
         return Pop(answers, QMessageBox::Cancel);
+    }
+
+    QString AskCodePage(QWidget*, const QStringList& names, const QString&) override {
+        offered_code_pages = names;
+        return Pop(code_pages, QString());
     }
 
   private:

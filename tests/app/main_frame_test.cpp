@@ -11,6 +11,7 @@
 #include "../core/test_files.h"
 #include "document/clipboard_text.h"
 #include "frame_test_doubles.h"
+#include "platform/code_page.h"
 #include "settings/app_settings.h"
 #include "shell/about_dialog.h"
 #include "shell/command_ids.h"
@@ -354,14 +355,18 @@ class MainFrameTest : public QObject {
         for (QAction* a : frame_->menuBar()->actions()) {
             menus << a->text() + QLatin1Char(':') + MenuText(*a->menu());
         }
+        const QString legacy = QString::fromStdString(LegacyCodePageName());
         const QStringList expected{
-            "&File:&New,&Open...,|,&Save,Save &As...,|,&Import[&Clipboard],"
-            "&Export[&Filter Results...,&Selected Lines...],|,&Recent Files[(Empty)],|,E&xit",
+            "&File:&New,&Open...,Reopen with &Encoding[&Auto-detect,|,UTF-&8,UTF-16&LE,"
+            "UTF-16&BE,&Legacy Code Page (" +
+                legacy +
+                "),|,&More...],|,&Save,Save &As...,|,&Import[&Clipboard],"
+                "&Export[&Filter Results...,&Selected Lines...],|,&Recent Files[(Empty)],|,E&xit",
             "&Edit:&Copy,&Paste,|,Select &All,Select &Inverse,|,&Deselect",
             "&Search:&Find...,|,&Auto Suggest,Clear &History,|,Nai&ve Query,S&mart Query,"
             "&Regex Query,|,Match &Case,Match &Whole Word Only,|,&Search As You Type",
             "&View:&Toolbar,&Status Bar,|,&Word Wrap,|,Hide &Unmatched Lines,"
-            "Hide &Matched Lines,Show &All Lines,|,&Follow File",
+            "Hide &Matched Lines,Show &All Lines,|,&Follow File,|,T&heme[&System,&Light,&Dark]",
             "&Tools:&Regex Tester,|,&Options...",
             "&Help:&Contents...,&Search...,|,Linesift &Website,Check for &Updates,"
             "&Feedback and Support,|,&About Linesift",

@@ -508,6 +508,53 @@ TEST_F(AppSettingsTest, EarlierFilesReadBackslashesAsThemselves) {
     EXPECT_EQ(s.mru_queries, std::vector<std::u16string>{u"C:\\u0001\\\\x\\"});
 }
 
+// A recent file's chosen encoding rides on its File element; files without
+// the attribute (written by earlier versions) load as before, and the
+// element keeps its path attribute, so earlier readers still find the file.
+TEST_F(AppSettingsTest, RecentFileEncodingsRoundTripAndOlderFilesLoad) {
+    AppSettings s;
+    s.recent_files = {u"/logs/utf16.txt", u"/logs/plain.log", u"/logs/latin.txt"};
+    s.recent_encodings = {{u"/logs/utf16.txt", "UTF-16LE"},
+                          {u"/logs/latin.txt", "windows-1252"},
+                          {u"/logs/forgotten.log", "UTF-8"}};
+    const std::string saved = Saved(s);
+    EXPECT_NE(saved.find("<File path=\"/logs/utf16.txt\" encoding=\"UTF-16LE\"/>"),
+              std::string::npos)
+        << saved;
+    EXPECT_NE(saved.find("<File path=\"/logs/plain.log\"/>"), std::string::npos) << saved;
+    EXPECT_EQ(saved.find("forgotten"), std::string::npos) << saved;
+
+    bool accepted = false;
+    AppSettings loaded = Loaded(saved, accepted);
+    ASSERT_TRUE(accepted);
+    EXPECT_EQ(loaded.recent_files, s.recent_files);
+    s.recent_encodings.erase(u"/logs/forgotten.log");
+    EXPECT_EQ(loaded.recent_encodings, s.recent_encodings);
+
+    // As an earlier version wrote it: no attribute, nothing remembered.
+    AppSettings older = Loaded(Wrap("    <States>\n"
+                                    "        <RecentFiles>\n"
+                                    "            <File path=\"/logs/utf16.txt\"/>\n"
+                                    "        </RecentFiles>\n"
+                                    "    </States>\n"),
+                               accepted);
+    ASSERT_TRUE(accepted);
+    EXPECT_EQ(older.recent_files.size(), 1u);
+    EXPECT_TRUE(older.recent_encodings.empty());
+}
+
+TEST_F(AppSettingsTest, ThemeIsStoredWhenChosenAndClampedWhenRead) {
+    AppSettings s;
+    EXPECT_EQ(Saved(s).find("theme="), std::string::npos);
+    s.theme = 2;
+    bool accepted = false;
+    EXPECT_EQ(Loaded(Saved(s), accepted).theme, 2);
+    EXPECT_EQ(
+        Loaded(Wrap("    <States>\n        <Application theme=\"7\"/>\n    </States>\n"), accepted)
+            .theme,
+        2);
+}
+
 TEST(ColorTextTest, ParsesAndFormats) {
     struct Row {
         const char* name;

@@ -46,6 +46,17 @@ enum : int {
     kCheckForUpdates = 32837,
     kFeedback = 32838,
     kAbout = 57664,
+    // File > Reopen with Encoding
+    kEncodingAuto = 33200,
+    kEncodingUtf8 = 33201,
+    kEncodingUtf16Le = 33202,
+    kEncodingUtf16Be = 33203,
+    kEncodingLegacy = 33204,
+    kEncodingMore = 33205,
+    // View > Theme
+    kThemeSystem = 33210,
+    kThemeLight = 33211,
+    kThemeDark = 33212,
 };
 
 }  // namespace linesift::cmd

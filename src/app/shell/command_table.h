@@ -3,6 +3,7 @@
 #include <QStyle>
 #include <span>
 
+#include "document/text_encoding.h"
 #include "settings/app_settings.h"
 
 namespace linesift {
@@ -21,7 +22,11 @@ struct CommandState {
     bool filter_results = false;  // a query filters the list and something matched
     bool query_history = false;   // the search box has a history to clear
     bool in_list_menu = false;    // the rules are asked for the list's context menu
-    bool can_follow = false;      // the document is a file that may grow (not the clipboard)
+    bool followable = false;      // the document's file can be followed (MainFrame::IsFollowable)
+    bool reopenable = false;      // the document was read from a file that can be read again
+    // The encoding the document was reopened with; Detect when none was chosen.
+    int32_t encoding = Detect;
+    bool other_code_page = false;  // a code page other than the legacy one was chosen
 };
 
 // One command of the window: everything the menus, the tool bar, the
@@ -49,5 +54,7 @@ struct Command {
 // The submenu that holds the recent files; its items are made from the
 // settings, so the builder only creates it.
 inline constexpr const char* kRecentFilesMenu = "&File/&Recent Files";
+// The submenu of the encodings a document can be reopened with.
+inline constexpr const char* kEncodingMenu = "&File/Reopen with &Encoding";
 
 }  // namespace linesift

@@ -1,5 +1,9 @@
 // The document commands of the main window: new, open, reload, save, export,
 // import, and the questions they ask.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QDir>
 #include <QEventLoop>
@@ -10,9 +14,12 @@
 #include <functional>
 #include <mutex>
 
+#include "compress/decompressing_reader.h"
 #include "document/clipboard_text.h"
+#include "document/file_time.h"
 #include "document/text_file_stream.h"
 #include "platform/clock.h"
+#include "platform/code_page.h"
 #include "qt_text.h"
 #include "settings/app_settings.h"
 #include "shell/command_ids.h"
@@ -63,6 +70,8 @@ void MainFrame::ClearDocument() {
     pane_->StopFilter();
     pane_->List().Clear(true);
     document_.Reset();
+    source_compression_ = Compression::None;
+    source_incomplete_ = false;
     ClearQuery();
 }
 
@@ -72,31 +81,94 @@ void MainFrame::ClearQuery() {
     edit.del();
 }
 
-// A load running on a thread of its own into a document of its own; the
-// window takes the document once the load is done. Shared with the thread,
-// so that a load the window gave up on ends on its own.
-struct MainFrame::LoadJob {
-    std::u16string path;
-    TextDocument document;
-    bool loaded = false;  // written before finished
+// Work done on a thread of its own while the window answers. Shared with
+// the thread, so that a job the window gave up on ends on its own.
+class BackgroundJob {
+  public:
+    virtual ~BackgroundJob() = default;
+    virtual void Run() = 0;
+
     std::atomic<uint64_t> done{0};
     std::atomic<uint64_t> total{0};
+    std::atomic<bool> cancel{false};  // raised when the window gives up on the job
     std::atomic<bool> finished{false};
 };
 
-MainFrame::LoadOutcome MainFrame::LoadInBackground(const std::u16string& path,
-                                                   TextDocument& loaded) {
+namespace {
+
+// A load into a document of its own; the window takes the document once the
+// load is done.
+class LoadJob : public BackgroundJob {
+  public:
+    LoadJob(std::u16string path, LoadOptions options, std::shared_ptr<OwnedFd> keep)
+        : path_(std::move(path)), options_(std::move(options)), keep_(std::move(keep)) {
+        document.SetProgressHandler([this](uint64_t doneBytes, uint64_t totalBytes) {
+            done = doneBytes;
+            total = totalBytes;
+        });
+    }
+    void Run() override {
+        loaded = document.LoadFromFile(path_, options_);
+        document.SetProgressHandler(nullptr);
+        keep_.reset();
+    }
+
+    TextDocument document;
+    bool loaded = false;  // written before finished
+
+  private:
+    std::u16string path_;
+    LoadOptions options_;
+    std::shared_ptr<OwnedFd> keep_;
+};
+
+// Decodes a compressed file into an unnamed cache file; stops between chunks
+// once cancelled.
+class DecompressJob : public BackgroundJob {
+  public:
+    explicit DecompressJob(OwnedFd compressed) : compressed_(std::move(compressed)) {}
+    void Run() override {
+        DecompressOptions options;
+        options.cancel = &cancel;
+        options.on_progress = [this](const DecompressProgress& progress) {
+            done = progress.compressed_read;
+            total = progress.compressed_total;
+        };
+        result = DecompressToCacheFile(compressed_.Get(), options);
+        compressed_.Reset();
+    }
+
+    DecompressResult result;  // written before finished
+
+  private:
+    OwnedFd compressed_;
+};
+
+// The file at path opened for reading when its first bytes show a
+// compression the core decodes; otherwise an invalid descriptor.
+OwnedFd OpenIfCompressed(const std::string& path) {
+    OwnedFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    struct stat st {};
+    if (!fd.IsValid() || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return OwnedFd();
+    }
+    uint8_t head[kCompressionHeadSize];
+    const ssize_t n = ::pread(fd.Get(), head, sizeof head, 0);
+    if (n <= 0 || DetectCompression(head, static_cast<size_t>(n)) == Compression::None) {
+        return OwnedFd();
+    }
+    ::fcntl(fd.Get(), F_SETFL, ::fcntl(fd.Get(), F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+}  // namespace
+
+MainFrame::LoadOutcome MainFrame::RunInBackground(const std::shared_ptr<BackgroundJob>& job,
+                                                  const QString& progressText) {
     ReapLoadThreads();
-    auto job = std::make_shared<LoadJob>();
-    job->path = path;
-    job->document.SetProgressHandler([raw = job.get()](uint64_t done, uint64_t total) {
-        raw->done = done;
-        raw->total = total;
-    });
     load_threads_.emplace_back(
         [job] {
-            job->loaded = job->document.LoadFromFile(job->path);
-            job->document.SetProgressHandler(nullptr);
+            job->Run();
             job->finished = true;
         },
         job);
@@ -113,7 +185,7 @@ MainFrame::LoadOutcome MainFrame::LoadInBackground(const std::u16string& path,
         if (job->finished || cancelled) {
             loop.quit();
         } else if (job->total > 0) {
-            status_->SetMessage(QStringLiteral("Loading... %1%").arg(job->done * 100 / job->total));
+            status_->SetMessage(progressText.arg(job->done * 100 / job->total));
         }
     });
     poll.start(10);
@@ -122,13 +194,95 @@ MainFrame::LoadOutcome MainFrame::LoadInBackground(const std::u16string& path,
         cancel_load_ = nullptr;
     }
     if (cancelled) {
+        job->cancel = true;
         return LoadOutcome::Cancelled;
+    }
+    return LoadOutcome::Loaded;
+}
+
+MainFrame::LoadOutcome MainFrame::LoadInBackground(const std::u16string& path, TextDocument& loaded,
+                                                   const LoadOptions& options,
+                                                   std::shared_ptr<OwnedFd> keep) {
+    auto job = std::make_shared<LoadJob>(path, options, std::move(keep));
+    LoadOutcome outcome = RunInBackground(job, QStringLiteral("Loading... %1%"));
+    if (outcome != LoadOutcome::Loaded) {
+        return outcome;
     }
     if (!job->loaded) {
         return LoadOutcome::Failed;
     }
     loaded = std::move(job->document);
     return LoadOutcome::Loaded;
+}
+
+MainFrame::LoadOutcome MainFrame::DecompressInBackground(OwnedFd compressed,
+                                                         DecompressResult& result) {
+    auto job = std::make_shared<DecompressJob>(std::move(compressed));
+    LoadOutcome outcome = RunInBackground(job, QStringLiteral("Decompressing... %1%"));
+    if (outcome == LoadOutcome::Loaded) {
+        result = std::move(job->result);
+    }
+    return outcome;
+}
+
+bool MainFrame::AcceptIncompleteText(const std::u16string& path, const DecompressResult& result) {
+    const QString text =
+        ToQString(path) + QStringLiteral("\n\n") + QString::fromStdString(result.error_text) +
+        QStringLiteral("\n\nDo you want to open the %1 bytes of text that could be read?")
+            .arg(QString::fromStdString(GroupedNumber(result.text_size)));
+    return dialogs_->ShowMessage(this, text, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::Warning) == QMessageBox::Yes;
+}
+
+MainFrame::LoadOutcome MainFrame::LoadSource(const std::u16string& path,
+                                             const EncodingChoice& encoding) {
+    const LoadOptions options{.encoding = encoding};
+    load_error_.clear();
+    source_compression_ = Compression::None;
+    source_incomplete_ = false;
+    const std::string native = ToNativePath(path);
+    // Taken before reading, so a change made meanwhile shows as an outside change.
+    FileTimeStamp time;
+    const bool haveTime = GetLastWriteTime(native, time);
+    OwnedFd compressed = OpenIfCompressed(native);
+    if (!compressed.IsValid()) {
+        return LoadInBackground(path, document_, options);
+    }
+    DecompressResult result;
+    LoadOutcome outcome = DecompressInBackground(std::move(compressed), result);
+    if (outcome != LoadOutcome::Loaded) {
+        return outcome;
+    }
+    QString failure = QStringLiteral("Error opening file %1!").arg(ToQString(path));
+    if (!result.error_text.empty()) {
+        failure += QStringLiteral("\n\n") + QString::fromStdString(result.error_text);
+    }
+    if (!result.text.IsValid() || (!result.IsComplete() && result.text_size == 0)) {
+        load_error_ = failure;
+        return LoadOutcome::Failed;
+    }
+    if (!result.IsComplete() && !AcceptIncompleteText(path, result)) {
+        return LoadOutcome::Cancelled;
+    }
+    // The text is read through the unnamed file's /proc name, which stays
+    // valid while the descriptor is open.
+    auto text = std::make_shared<OwnedFd>(std::move(result.text));
+    const std::u16string textPath = FromNativePath("/proc/self/fd/" + std::to_string(text->Get()));
+    outcome = LoadInBackground(textPath, document_, options, text);
+    if (outcome == LoadOutcome::Loaded) {
+        document_.SetSource(path, haveTime ? time : FileTimeStamp());
+        source_compression_ = result.format;
+        source_incomplete_ = !result.IsComplete();
+    } else if (outcome == LoadOutcome::Failed) {
+        load_error_ = failure;
+    }
+    return outcome;
+}
+
+bool MainFrame::IsFollowable() const {
+    // An empty file counts: it may start to grow.
+    return !document_.IsImported() && !document_.GetPath().empty() &&
+           source_compression_ == Compression::None;
 }
 
 bool MainFrame::CancelLoad() {
@@ -151,10 +305,23 @@ void MainFrame::ReapLoadThreads(bool wait) {
     }
 }
 
-bool MainFrame::OpenFile(const std::u16string& rawPath, bool addToRecent) {
+std::string MainFrame::RememberedEncoding(const std::u16string& path) {
+    const auto& remembered = AppSettings::Instance().recent_encodings;
+    auto it = remembered.find(path);
+    return it == remembered.end() ? std::string("auto") : it->second;
+}
+
+bool MainFrame::OpenFile(const std::u16string& rawPath, bool addToRecent,
+                         const std::string& encoding) {
     std::u16string path = ToU16(AbsoluteNormalPath(ToQString(rawPath)));
     if (!path.empty() && path == document_.GetPath()) {
         return true;
+    }
+    const std::string encodingName = encoding.empty() ? RememberedEncoding(path) : encoding;
+    EncodingChoice choice;
+    std::string unknown;
+    if (!ParseEncodingName(encodingName, choice, unknown)) {
+        choice = EncodingChoice{};  // a name this system's ICU lacks: detect instead
     }
     QString previous = status_->MessageText();
     status_->ShowNow(QStringLiteral("Loading..."));
@@ -166,7 +333,7 @@ bool MainFrame::OpenFile(const std::u16string& rawPath, bool addToRecent) {
     document_.Reset();
     UpdateCommandUi();
     QApplication::setOverrideCursor(Qt::BusyCursor);
-    LoadOutcome outcome = LoadInBackground(path, document_);
+    LoadOutcome outcome = LoadSource(path, choice);
     QApplication::restoreOverrideCursor();
     if (close_after_work_) {
         close_after_work_ = false;
@@ -179,11 +346,22 @@ bool MainFrame::OpenFile(const std::u16string& rawPath, bool addToRecent) {
     if (outcome == LoadOutcome::Failed) {
         pane_->List().Clear(true);
         status_->SetMessage(previous);
-        ShowError(QStringLiteral("Error opening file %1!").arg(ToQString(path)));
+        ShowError(load_error_.isEmpty()
+                      ? QStringLiteral("Error opening file %1!").arg(ToQString(path))
+                      : load_error_);
         return false;
     }
+    encoding_name_ = choice.IsAuto() ? std::string("auto") : encodingName;
     if (addToRecent && AppSettings::Instance().save_file_history) {
         AddRecentFile(path);
+    }
+    if (AppSettings::Instance().save_file_history) {
+        auto& remembered = AppSettings::Instance().recent_encodings;
+        if (choice.IsAuto()) {
+            remembered.erase(path);
+        } else {
+            remembered[path] = encodingName;
+        }
     }
     pane_->List().Rebuild(true, true);
     UpdateCommandUi();
@@ -436,8 +614,33 @@ bool MainFrame::ReloadDocument() {
     if (!QFileInfo::exists(ToQString(path))) {
         return false;
     }
+    const std::string encoding = encoding_name_;
     ClearDocument();
-    return OpenFile(path, true);
+    return OpenFile(path, true, encoding);
+}
+
+void MainFrame::ReopenWithEncoding(const std::string& encoding) {
+    if (document_.IsEmpty() || document_.IsImported() || !PromptSaveChanges()) {
+        return;
+    }
+    const std::u16string path = document_.GetPath();
+    ClearDocument();
+    UpdateCommandUi();
+    OpenFile(path, true, encoding);
+}
+
+void MainFrame::ChooseCodePage() {
+    QStringList names;
+    for (const std::string& name : LineCodePages()) {
+        names << QString::fromStdString(name);
+    }
+    const QString current = document_.Encoding() == Ansi
+                                ? QString::fromStdString(document_.CodePage())
+                                : QString::fromStdString(LegacyCodePageName());
+    const QString chosen = dialogs_->AskCodePage(this, names, current);
+    if (!chosen.isEmpty()) {
+        ReopenWithEncoding(chosen.toStdString());
+    }
 }
 
 }  // namespace linesift

@@ -21,19 +21,13 @@ constexpr int kReloadMessageMs = 4000;
 
 }  // namespace
 
-bool MainFrame::CanFollow() const {
-    // A decompressed document is a copy of the archive's text, which does not
-    // grow: once such documents can be told apart, they are excluded here too.
-    return !document_.GetPath().empty() && !document_.IsImported();
-}
-
 void MainFrame::ToggleFollow() {
     Toggle(AppSettings::Instance().follow_file);
     UpdateFollowing();
 }
 
 void MainFrame::UpdateFollowing() {
-    const bool follow = AppSettings::Instance().follow_file && CanFollow() && !IsLoading();
+    const bool follow = AppSettings::Instance().follow_file && IsFollowable() && !IsLoading();
     const std::u16string path = follow ? document_.GetPath() : std::u16string();
     if (path == followed_path_) {
         return;
@@ -96,14 +90,15 @@ void MainFrame::FollowStep() {
 
 void MainFrame::ReloadFollowed(const QString& message) {
     const std::u16string path = followed_path_;
+    const std::string encoding = encoding_name_;
     if (!QFileInfo::exists(ToQString(path))) {
         return;  // renamed away and not created anew yet: the next look tries again
     }
-    // Unlike a reload the user asks for, the query stays.
+    // Unlike a reload the user asks for, the query and the encoding stay.
     pane_->StopFilter();
     pane_->List().Clear(true);
     document_.Reset();
-    if (!OpenFile(path, false)) {
+    if (!OpenFile(path, false, encoding)) {
         return;
     }
     ReapplyQuery();

@@ -4,6 +4,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 
+#include "shell/code_page_dialog.h"
+
 namespace linesift {
 namespace {
 
@@ -33,6 +35,12 @@ QMessageBox::StandardButton QtFrameDialogs::ShowMessage(QWidget* owner, const QS
                                                         QMessageBox::Icon icon) {
     QMessageBox box(icon, QStringLiteral("Linesift"), text, buttons, owner);
     return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+QString QtFrameDialogs::AskCodePage(QWidget* owner, const QStringList& names,
+                                    const QString& current) {
+    CodePageDialog dialog(names, current, owner);
+    return dialog.exec() == QDialog::Accepted ? dialog.Chosen() : QString();
 }
 
 }  // namespace linesift

@@ -2,6 +2,7 @@
 
 #include <QMessageBox>
 #include <QString>
+#include <QStringList>
 
 namespace linesift {
 
@@ -21,6 +22,12 @@ class FrameDialogs {
     virtual QMessageBox::StandardButton ShowMessage(QWidget* owner, const QString& text,
                                                     QMessageBox::StandardButtons buttons,
                                                     QMessageBox::Icon icon) = 0;
+    // A code page chosen from names (searchable), starting at current; empty
+    // when cancelled. By default none is chosen.
+    virtual QString AskCodePage(QWidget* /*owner*/, const QStringList& /*names*/,
+                                const QString& /*current*/) {
+        return QString();
+    }
 };
 
 // Real dialogs: file dialogs offering log and text files first, then text
@@ -33,6 +40,7 @@ class QtFrameDialogs : public FrameDialogs {
     QMessageBox::StandardButton ShowMessage(QWidget* owner, const QString& text,
                                             QMessageBox::StandardButtons buttons,
                                             QMessageBox::Icon icon) override;
+    QString AskCodePage(QWidget* owner, const QStringList& names, const QString& current) override;
 
   private:
     // Keeps the folder of a chosen path; returns the path.

@@ -17,6 +17,8 @@
 #include <QVBoxLayout>
 
 #include "document/clipboard_text.h"
+#include "document/encoding_choice.h"
+#include "platform/code_page.h"
 #include "qt_color.h"
 #include "qt_text.h"
 #include "settings/app_settings.h"
@@ -27,6 +29,7 @@
 #include "shell/query_list_pane.h"
 #include "shell/status_panes.h"
 #include "tester/regex_tester_dialog.h"
+#include "views/palette_colors.h"
 #include "views/search_box.h"
 #include "views/suggest_popup.h"
 
@@ -64,7 +67,7 @@ MainFrame::MainFrame(std::unique_ptr<FrameDialogs> dialogs, QWidget* parent)
     BuildMenus();
     BuildMainBar();
     pane_->List().SetWordWrap(AppSettings::Instance().word_wrap, false, false);
-    pane_->List().SetHighlightColor(ToRgb(AppSettings::Instance().hilite_color));
+    ApplyTheme();
     LineListView* list = &pane_->List();
     connect(list, &LineListView::contextMenuRequested, this, &MainFrame::ShowListContextMenu);
     connect(list, &LineListView::statusMessage, status_, &StatusPanes::ShowTimed);
@@ -74,6 +77,7 @@ MainFrame::MainFrame(std::unique_ptr<FrameDialogs> dialogs, QWidget* parent)
         status_->SetMessage(text.isEmpty() ? QStringLiteral("Ready") : text);
     });
     connect(pane_, &QueryListPane::queryChecked, this, &MainFrame::ShowQueryError);
+    connect(status_, &StatusPanes::encodingClicked, this, &MainFrame::ShowEncodingMenu);
     connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
             &MainFrame::UpdateCommandUi);
     connect(qApp, &QGuiApplication::applicationStateChanged, this,
@@ -166,12 +170,17 @@ void MainFrame::BuildMenus() {
         } else if (command.separator) {
             menu->addSeparator();
         }
+        if (path == QLatin1String(kEncodingMenu)) {
+            encoding_menu_ = menu;
+        }
         if (path == QLatin1String(kRecentFilesMenu)) {
             recent_menu_ = menu;  // filled from the settings
         } else {
             menu->addAction(actions_[command.id]);
         }
     }
+    actions_[cmd::kEncodingLegacy]->setText(
+        tr("&Legacy Code Page (%1)").arg(QString::fromStdString(LegacyCodePageName())));
     for (QMenu* menu : menuBar()->findChildren<QMenu*>()) {
         connect(menu, &QMenu::aboutToShow, this, &MainFrame::UpdateCommandUi);
     }
@@ -251,6 +260,7 @@ void MainFrame::CopySelection() {
 
 void MainFrame::ClearRecentFiles() {
     AppSettings::Instance().recent_files.clear();
+    AppSettings::Instance().recent_encodings.clear();
     RebuildRecentFilesMenu();
 }
 
@@ -277,6 +287,16 @@ void MainFrame::ReapplyQuery() {
 
 CommandState MainFrame::CurrentCommandState(bool inListMenu) {
     const LineListView& list = pane_->List();
+    const bool reopenable = !document_.IsEmpty() && !document_.IsImported() &&
+                            !document_.GetPath().empty() && !IsLoading();
+    const bool chosen = document_.IsEncodingChosen();
+    std::string legacy;
+    if (chosen && document_.Encoding() == Ansi) {
+        EncodingChoice choice;
+        std::string error;
+        ParseEncodingName(LegacyCodePageName(), choice, error);
+        legacy = choice.code_page;
+    }
     return CommandState{.settings = AppSettings::Instance(),
                         .has_lines = !document_.IsEmpty(),
                         .shown_rows = list.ShownRowCount() > 0,
@@ -286,7 +306,11 @@ CommandState MainFrame::CurrentCommandState(bool inListMenu) {
                         .filter_results = list.IsFiltered() && list.FilteredLineCount() >= 1,
                         .query_history = search_box_->Popup().HasHistory(),
                         .in_list_menu = inListMenu,
-                        .can_follow = CanFollow()};
+                        .followable = IsFollowable(),
+                        .reopenable = reopenable,
+                        .encoding = chosen ? document_.Encoding() : Detect,
+                        .other_code_page = chosen && document_.Encoding() == Ansi &&
+                                           document_.CodePage() != legacy};
 }
 
 void MainFrame::UpdateCommandUi() {
@@ -309,6 +333,8 @@ void MainFrame::UpdateCommandUi() {
     const LineListView& list = pane_->List();
     status_->SetCounts(state.has_lines, static_cast<int64_t>(document_.LineCount()),
                        list.FilteredLineCount(), list.SelectedLineCount());
+    status_->SetEncoding(
+        QString::fromStdString(EncodingLabel(document_.Encoding(), document_.CodePage())));
 }
 
 void MainFrame::FillListContextMenu(QMenu& menu) {
@@ -328,6 +354,28 @@ void MainFrame::FillListContextMenu(QMenu& menu) {
     }
 }
 
+void MainFrame::SetTheme(int theme) {
+    AppSettings::Instance().theme = std::clamp(theme, 0, 2);
+    ApplyTheme();
+}
+
+void MainFrame::ApplyTheme() {
+    // The desktop's palette, as it was before any theme was applied.
+    static const QPalette desktop = QApplication::palette();
+    const int theme = AppSettings::Instance().theme;
+    const QPalette palette = theme == 1 ? LightPalette() : theme == 2 ? DarkPalette() : desktop;
+    if (QApplication::palette() != palette) {
+        QApplication::setPalette(palette);
+    }
+    pane_->List().SetHighlightColor(
+        HighlightFor(ToRgb(AppSettings::Instance().hilite_color), palette));
+}
+
+void MainFrame::ShowEncodingMenu(QPoint globalPos) {
+    UpdateCommandUi();
+    encoding_menu_->exec(globalPos - QPoint(0, encoding_menu_->sizeHint().height()));
+}
+
 void MainFrame::ShowListContextMenu(QPoint globalPos) {
     QMenu menu(this);
     FillListContextMenu(menu);
@@ -336,10 +384,19 @@ void MainFrame::ShowListContextMenu(QPoint globalPos) {
     }
 }
 
+QString MainFrame::DecodedNote() const {
+    if (document_.IsEmpty() || source_compression_ == Compression::None) {
+        return QString();
+    }
+    const QString format = QString::fromLatin1(CompressionName(source_compression_));
+    return source_incomplete_ ? QStringLiteral(" (%1, decompressed in part)").arg(format)
+                              : QStringLiteral(" (%1, decompressed)").arg(format);
+}
+
 void MainFrame::UpdateTitle() {
     // Built in one pass, so a name holding "%1" shows as it is.
     QString title = QStringLiteral("Linesift - [") + ToQString(document_.GetTitle()) +
-                    (document_.IsModified() ? QStringLiteral(" *") : QString()) +
+                    DecodedNote() + (document_.IsModified() ? QStringLiteral(" *") : QString()) +
                     QStringLiteral("]");
     if (windowTitle() != title) {
         setWindowTitle(title);
@@ -566,7 +623,7 @@ void MainFrame::ShowOptions() {
     s.save_query_history = values.save_query_history;
     s.save_tester_history = values.save_tester_history;
     s.hilite_color = values.hilite_color;
-    pane_->List().SetHighlightColor(ToRgb(s.hilite_color));
+    ApplyTheme();
     if (!s.save_file_history) {
         s.recent_files.clear();
     }

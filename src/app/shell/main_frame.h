@@ -17,6 +17,8 @@
 #include <utility>
 #include <vector>
 
+#include "compress/compression.h"
+#include "compress/decompress_to_file.h"
 #include "document/text_document.h"
 #include "shell/command_table.h"
 #include "shell/frame_dialogs.h"
@@ -27,6 +29,7 @@ namespace linesift {
 class StatusPanes;
 class SearchBox;
 class QueryListPane;
+class BackgroundJob;
 
 // The program's window: menus, the main bar with the tool bar and the search
 // box, the line list, the status bar. It owns the one document, builds its
@@ -56,8 +59,23 @@ class MainFrame : public QMainWindow {
 
     // The document commands.
     // Loads on a thread of its own while the window answers; false when the
-    // file could not be read or the load was cancelled (CancelLoad).
-    bool OpenFile(const std::u16string& path, bool addToRecent);
+    // file could not be read or the load was cancelled (CancelLoad). A file
+    // compressed with a format the core recognises is first decoded into an
+    // unnamed cache file, with progress and the same way to cancel; the
+    // document then holds that text under the compressed file's path.
+    // encoding names the encoding to read it in (as ParseEncodingName reads
+    // it); empty means the one remembered for path in Recent Files, else auto.
+    bool OpenFile(const std::u16string& path, bool addToRecent, const std::string& encoding = {});
+    // Loads the open file again in the named encoding and remembers the
+    // choice for it in Recent Files.
+    void ReopenWithEncoding(const std::string& encoding);
+    // The compression of the open document's file; None for a plain file.
+    Compression SourceCompression() const { return source_compression_; }
+    // The document holds only the part of a damaged archive that could be read.
+    bool IsSourceIncomplete() const { return source_incomplete_; }
+    // The document's file can be followed as it grows: a plain file of its
+    // own, not pasted text and not text decoded out of a compressed file.
+    bool IsFollowable() const;
     // Gives up the running load, if any: its OpenFile returns false. The
     // document stays empty.
     bool CancelLoad();
@@ -70,9 +88,6 @@ class MainFrame : public QMainWindow {
     void CloseWithoutQuestions();
     void AddRecentFile(const std::u16string& path);
     void CheckOutsideChange();
-    // The document is a file that Follow File may follow: not the clipboard's
-    // text, nor a document without a file.
-    bool CanFollow() const;
     // Looks at the followed file now, as the watcher and the poll do.
     void FollowStep();
     // Looks at the followed file soon: it was written to.
@@ -83,6 +98,7 @@ class MainFrame : public QMainWindow {
     SearchBox& SearchField() { return *search_box_; }
     StatusPanes& Status() { return *status_; }
     QMenu& RecentFilesMenu() { return *recent_menu_; }
+    QMenu& EncodingMenu() { return *encoding_menu_; }
     // The line list's context menu: its commands from the table, each enabled
     // when it can do something there; an item's data is its command id.
     void FillListContextMenu(QMenu& menu);
@@ -95,10 +111,34 @@ class MainFrame : public QMainWindow {
   private:
     enum class SaveResult { Saved, Failed, Cancelled };
     enum class LoadOutcome { Loaded, Failed, Cancelled };
-    struct LoadJob;
 
-    // Loads path into loaded on a load thread, running the event loop meanwhile.
-    LoadOutcome LoadInBackground(const std::u16string& path, TextDocument& loaded);
+    // Loads path into document_, decoding it first when it is compressed.
+    // Failed leaves the reason in load_error_ (empty: the general message).
+    LoadOutcome LoadSource(const std::u16string& path, const EncodingChoice& encoding);
+    // Loads path into loaded on a load thread, running the event loop
+    // meanwhile; keep (a descriptor the path names) stays open until the
+    // thread is done with it.
+    LoadOutcome LoadInBackground(const std::u16string& path, TextDocument& loaded,
+                                 const LoadOptions& options,
+                                 std::shared_ptr<OwnedFd> keep = nullptr);
+    // Decodes compressed into an unnamed cache file on a thread of its own.
+    LoadOutcome DecompressInBackground(OwnedFd compressed, DecompressResult& result);
+    // Runs job on a thread of its own, showing progress with progressText
+    // ("Loading... %1%"), until it ends or is cancelled; Cancelled or Loaded.
+    LoadOutcome RunInBackground(const std::shared_ptr<BackgroundJob>& job,
+                                const QString& progressText);
+    // Asks whether to open the readable part of a damaged archive.
+    bool AcceptIncompleteText(const std::u16string& path, const DecompressResult& result);
+    // The encoding name remembered for path, or "auto".
+    static std::string RememberedEncoding(const std::u16string& path);
+    // Offers the code pages to choose from and reopens the document in the chosen one.
+    void ChooseCodePage();
+    void ShowEncodingMenu(QPoint globalPos);
+    // Chooses the theme (0 the desktop's, 1 light, 2 dark), remembers it and applies it.
+    void SetTheme(int theme);
+    // Gives the application the palette of the theme in the settings, and
+    // the list the highlight colour that reads on it.
+    void ApplyTheme();
     // Runs write on a thread of its own while the window answers, with text
     // in the status bar; its result, or false when a write already runs. The
     // document must not change meanwhile: ClearDocument waits for it.
@@ -133,6 +173,9 @@ class MainFrame : public QMainWindow {
     void ClearDocument();
     void ClearQuery();
     void UpdateTitle();
+    // " (gzip, decompressed)" after the name of a document decoded out of a
+    // compressed file; empty otherwise.
+    QString DecodedNote() const;
     void ReapplyQuery();
     void SetQueryMode(int mode);
     void SetFilterMode(int mode);
@@ -161,6 +204,7 @@ class MainFrame : public QMainWindow {
     QWidget* main_bar_ = nullptr;
     QToolBar* tool_bar_ = nullptr;
     QMenu* recent_menu_ = nullptr;
+    QMenu* encoding_menu_ = nullptr;
     std::map<int, QAction*> actions_;
     QString status_before_busy_;
     QString query_error_;  // the status shows it while the query does not compile
@@ -173,8 +217,12 @@ class MainFrame : public QMainWindow {
     bool close_after_work_ = false;            // or after the write
     std::atomic<bool>* write_done_ = nullptr;  // the running write's flag, on its stack
     std::mutex write_mutex_;                   // held by the thread of a write
-    std::vector<std::pair<std::thread, std::shared_ptr<LoadJob>>> load_threads_;
-    bool asking_reload_ = false;  // the reload question is up
+    std::vector<std::pair<std::thread, std::shared_ptr<BackgroundJob>>> load_threads_;
+    QString load_error_;  // why the last LoadSource failed
+    Compression source_compression_ = Compression::None;
+    bool source_incomplete_ = false;
+    std::string encoding_name_ = "auto";  // the encoding the document was asked to be read in
+    bool asking_reload_ = false;          // the reload question is up
     QFileSystemWatcher* follow_watcher_ = nullptr;
     QTimer* follow_timer_ = nullptr;  // the poll, for changes the watcher misses
     std::u16string followed_path_;    // empty while nothing is followed

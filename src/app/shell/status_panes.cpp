@@ -1,6 +1,7 @@
 #include "shell/status_panes.h"
 
 #include <QFontMetrics>
+#include <QMouseEvent>
 
 namespace linesift {
 
@@ -12,7 +13,10 @@ StatusPanes::StatusPanes(QWidget* parent) : QStatusBar(parent), message_(new QLa
     all_ = AddPane(QStringLiteral("All   9999999"));
     filtered_ = AddPane(QStringLiteral("Fil   9999999"));
     selected_ = AddPane(QStringLiteral("Sel   9999999"));
-    AddPane(QStringLiteral("Reserved"));
+    encoding_ = AddPane(QStringLiteral("UTF-16LE BOM"));
+    encoding_->setToolTip(
+        QStringLiteral("The encoding the document is read in; click to change it"));
+    encoding_->installEventFilter(this);
     timer_.setSingleShot(true);
     connect(&timer_, &QTimer::timeout, this, [this] { SetMessage(QStringLiteral("Ready")); });
 }
@@ -54,6 +58,26 @@ void StatusPanes::SetCounts(bool hasLines, int64_t all, int64_t filtered, int64_
     set(selected_, hasLines ? QStringLiteral("Sel  %1").arg(selected) : QString());
 }
 
+void StatusPanes::SetEncoding(const QString& text) {
+    if (encoding_->text() != text) {
+        encoding_->setText(text);
+    }
+}
+
+QRect StatusPanes::EncodingPaneRect() const {
+    return encoding_->geometry();
+}
+
+bool StatusPanes::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == encoding_ && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        // The menu opens above the pane, as the bar sits at the window's bottom.
+        emit encodingClicked(encoding_->mapToGlobal(QPoint(0, 0)));
+        return true;
+    }
+    return QStatusBar::eventFilter(watched, event);
+}
+
 QString StatusPanes::PaneText(int pane) const {
     switch (pane) {
         case 0:
@@ -64,6 +88,8 @@ QString StatusPanes::PaneText(int pane) const {
             return filtered_->text();
         case 3:
             return selected_->text();
+        case 4:
+            return encoding_->text();
         default:
             return QString();
     }

@@ -14,6 +14,7 @@
 #include "qt_text.h"
 #include "settings/app_settings.h"
 #include "tester/results_pane.h"
+#include "views/palette_colors.h"
 
 // The pages live in the resources of a static library, which register only
 // when asked to.
@@ -27,8 +28,6 @@ static void InitTesterResources() {
 
 namespace linesift {
 namespace {
-
-constexpr QRgb kInvalidPatternColor = qRgb(255, 220, 220);
 
 QPointer<RegexTesterDialog>& OpenTester() {
     static QPointer<RegexTesterDialog> tester;
@@ -265,7 +264,7 @@ void RegexTesterDialog::SetPatternInvalid(bool invalid) {
         return;
     }
     QPalette marked = pattern_->palette();
-    marked.setColor(QPalette::Base, QColor(kInvalidPatternColor));
+    marked.setColor(QPalette::Base, InvalidFieldColor(marked));
     marked.setColor(QPalette::Text, marked.color(QPalette::WindowText));
     edit->setPalette(marked);
 }

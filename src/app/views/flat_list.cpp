@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "views/flat_list_painter.h"
+#include "views/palette_colors.h"
 
 namespace linesift {
 
@@ -85,7 +86,7 @@ int FlatList::ItemAt(QPoint point) const {
 
 void FlatList::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
-    PaintFlatList(painter, rect(), kItemHeight, items_);
+    PaintFlatList(painter, rect(), kItemHeight, items_, BoxColorsOf(palette()));
 }
 
 void FlatList::mouseMoveEvent(QMouseEvent* event) {

@@ -11,8 +11,9 @@ namespace {
 
 constexpr int kTextInset = 5;
 
-void PaintItem(QPainter& painter, const QRect& rect, const FlatListItem& item) {
-    painter.fillRect(rect, item.hot ? kSuggestionHotColor : kSuggestionColor);
+void PaintItem(QPainter& painter, const QRect& rect, const FlatListItem& item,
+               const BoxColors& colors) {
+    painter.fillRect(rect, item.hot ? colors.suggestion_hot : colors.suggestion);
     const QRect textRect = rect.adjusted(kTextInset, 0, -kTextInset, 0);
     const QString text =
         painter.fontMetrics().elidedText(ToQString(item.text), Qt::ElideRight, textRect.width());
@@ -22,19 +23,19 @@ void PaintItem(QPainter& painter, const QRect& rect, const FlatListItem& item) {
 }  // namespace
 
 void PaintFlatList(QPainter& painter, const QRect& client, int itemHeight,
-                   const std::vector<FlatListItem>& items) {
+                   const std::vector<FlatListItem>& items, const BoxColors& colors) {
     painter.setFont(ListFont());
-    painter.setPen(kSuggestionTextColor);
+    painter.setPen(colors.suggestion_text);
     QRect row(client.left(), client.top(), client.width(), itemHeight);
     for (const FlatListItem& item : items) {
         if (row.top() > client.bottom()) {
             return;
         }
-        PaintItem(painter, row, item);
+        PaintItem(painter, row, item, colors);
         row.translate(0, itemHeight);
     }
     if (row.top() <= client.bottom()) {
-        painter.fillRect(QRect(row.topLeft(), client.bottomRight()), kSuggestionColor);
+        painter.fillRect(QRect(row.topLeft(), client.bottomRight()), colors.suggestion);
     }
 }
 

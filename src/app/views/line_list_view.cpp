@@ -11,6 +11,7 @@
 #include "views/char_advances.h"
 #include "views/line_viewer.h"
 #include "views/list_font.h"
+#include "views/palette_colors.h"
 #include "views/row_painter.h"
 #include "views/word_wrap.h"
 
@@ -582,7 +583,8 @@ int32_t LineListView::MeasureRowWidth(TextRow& row) {
 
 void LineListView::paintEvent(QPaintEvent* event) {
     QPainter painter(viewport());
-    painter.fillRect(event->rect(), kListBackground);
+    const RowColors colors = RowColorsOf(viewport()->palette());
+    painter.fillRect(event->rect(), colors.background);
     painter.setFont(ListFont());
     const QPoint scroll(horizontalScrollBar()->value(), verticalScrollBar()->value());
     const int docWidth =
@@ -594,7 +596,9 @@ void LineListView::paintEvent(QPaintEvent* event) {
          i < ShownRowCount() && i * kRowHeight <= view.bottom(); ++i) {
         const QRect rowRect(0, static_cast<int>(i * kRowHeight), docWidth, kRowHeight);
         if (rowRect.intersects(view)) {
-            PaintRow(painter, RowPaintInputOf(i, rowRect, runs));
+            RowPaintInput input = RowPaintInputOf(i, rowRect, runs);
+            input.colors = &colors;
+            PaintRow(painter, input);
         }
     }
     if (dragging_ && press_point_ != current_point_) {

@@ -7,6 +7,7 @@
 
 #include "views/edit_shortcuts.h"
 #include "views/list_font.h"
+#include "views/palette_colors.h"
 
 namespace linesift {
 
@@ -18,15 +19,38 @@ LineViewer::LineViewer(bool multiLine, QWidget* parent) : QPlainTextEdit(parent)
     setVerticalScrollBarPolicy(multiLine ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
     setFrameStyle(QFrame::NoFrame);
     document()->setDocumentMargin(1);
-    setStyleSheet(QStringLiteral(
-        "linesift--LineViewer { background: rgb(230,230,230); color: palette(window-text);"
-        " border: 1px solid black; padding: 0px; }"));
+    ApplyColors();
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     hide();
 }
 
+void LineViewer::ApplyColors() {
+    // The parent's palette: a style sheet sets this widget's own.
+    const QPalette colors = parentWidget() != nullptr ? parentWidget()->palette() : QPalette();
+    const QColor text = colors.color(QPalette::Text);
+    const QColor background = Blend(colors.color(QPalette::Base), text, 0.1);
+    const QString sheet =
+        QStringLiteral(
+            "linesift--LineViewer { background: %1; color: %2; border: 1px solid %2;"
+            " padding: 0px; }")
+            .arg(background.name(), text.name());
+    if (styleSheet() != sheet) {
+        setStyleSheet(sheet);
+    }
+}
+
+void LineViewer::changeEvent(QEvent* event) {
+    QPlainTextEdit::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange ||
+        event->type() == QEvent::ApplicationPaletteChange ||
+        event->type() == QEvent::ParentChange) {
+        ApplyColors();
+    }
+}
+
 void LineViewer::Open(const QString& text, const QRect& rect) {
     previous_focus_ = QApplication::focusWidget();
+    ApplyColors();
     setPlainText(text);
     setGeometry(rect);
     show();

@@ -27,8 +27,12 @@ class LineViewer : public QPlainTextEdit {
     void keyPressEvent(QKeyEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
   private:
+    // Colours from the parent's palette: Text on a shade of Base.
+    void ApplyColors();
+
     bool closing_ = false;
     int last_reason_ = kFocusLost;
     QWidget* previous_focus_ = nullptr;

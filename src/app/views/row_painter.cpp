@@ -1,6 +1,7 @@
 #include "views/row_painter.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "qt_text.h"
 
@@ -9,6 +10,11 @@ namespace {
 
 const QColor kMarqueeBorder(134, 143, 191);
 const QColor kMarqueeTint(76, 96, 190, 36);
+
+const RowColors& ColorsOf(const RowPaintInput& input) {
+    static const RowColors kLight;
+    return input.colors != nullptr ? *input.colors : kLight;
+}
 
 bool IsLead(char16_t c) {
     return c >= 0xD800 && c <= 0xDBFF;
@@ -21,7 +27,7 @@ bool IsTrail(char16_t c) {
 // tabs, skipping what lies left of clipLeft and stopping past clipRight.
 // Returns the x where drawing stopped.
 double AddTextOps(std::u16string_view text, size_t begin, size_t end, double x, double tabOrigin,
-                  double clipLeft, double clipRight, CharAdvances& advances,
+                  double clipLeft, double clipRight, CharAdvances& advances, const QColor& color,
                   std::vector<RowTextOp>& ops) {
     size_t i = begin;
     while (i < end && x < clipRight) {
@@ -47,7 +53,7 @@ double AddTextOps(std::u16string_view text, size_t begin, size_t end, double x, 
             ++runEnd;  // keep a pair whole
         }
         if (first < runEnd) {
-            ops.push_back({RowTextOp::kText, first, runEnd, firstX, runX - firstX, kListText});
+            ops.push_back({RowTextOp::kText, first, runEnd, firstX, runX - firstX, color});
         }
         x = runX;
         i = runEnd;
@@ -82,7 +88,8 @@ void AddHighlightedOps(const RowPaintInput& input, const VisibleText& visible,
                 {RowTextOp::kFill, at, end, x, std::min(width, right - x), run->color});
             ++run;
         }
-        AddTextOps(text, at, end, x, left, clipLeft, right, advances, layout.ops);
+        AddTextOps(text, at, end, x, left, clipLeft, right, advances,
+                   lit ? TextOn(std::prev(run)->color) : ColorsOf(input).text, layout.ops);
         x += width;
         at = end;
     }
@@ -118,6 +125,11 @@ void PaintRowText(QPainter& painter, const RowPaintInput& input, const QRectF& t
 }
 
 }  // namespace
+
+QColor TextOn(const QColor& fill) {
+    const double luminance = 0.2126 * fill.redF() + 0.7152 * fill.greenF() + 0.0722 * fill.blueF();
+    return luminance > 0.45 ? QColor(Qt::black) : QColor(Qt::white);
+}
 
 VisibleText FindVisibleText(std::u16string_view text, TextAnchor anchor, double clipLeft,
                             double clipRight, CharAdvances& advances) {
@@ -160,7 +172,7 @@ void LayoutRowText(const RowPaintInput& input, const QRectF& textRect, RowTextLa
         FindVisibleText(input.text, input.anchor, clipLeft - left, clipRight - left, advances);
     if (input.runs.empty()) {
         AddTextOps(input.text, visible.first, visible.last, left + visible.x, left, clipLeft,
-                   clipRight, advances, layout.ops);
+                   clipRight, advances, ColorsOf(input).text, layout.ops);
         return;
     }
     AddHighlightedOps(input, visible, textRect, layout);
@@ -173,7 +185,7 @@ void PaintRow(QPainter& painter, const RowPaintInput& input) {
         return;
     }
     if (input.selected) {
-        painter.fillRect(background, kSelectedLine);
+        painter.fillRect(background, ColorsOf(input).selected);
     }
     const QRectF text(r.left() + kRowTextInset, r.top(), r.width() - kRowTextInset - 2, r.height());
     if (!text.isEmpty()) {
@@ -184,7 +196,7 @@ void PaintRow(QPainter& painter, const RowPaintInput& input) {
                        input.row_count * r.height());
         painter.save();
         painter.setClipRect(background);
-        painter.setPen(QPen(Qt::black, 1, Qt::DotLine));
+        painter.setPen(QPen(ColorsOf(input).focus_frame, 1, Qt::DotLine));
         painter.drawRect(lineRect.adjusted(0, 0, -1, -1));
         painter.restore();
         return;
@@ -193,7 +205,7 @@ void PaintRow(QPainter& painter, const RowPaintInput& input) {
         return;
     }
     painter.fillRect(QRect(background.left(), background.bottom(), background.width(), 1),
-                     kLineSeparator);
+                     ColorsOf(input).separator);
 }
 
 void PaintMarquee(QPainter& painter, const QRect& marquee) {

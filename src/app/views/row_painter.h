@@ -20,10 +20,23 @@ inline const QColor kListText(0, 0, 0);
 inline const QColor kSelectedLine(230, 230, 230);
 inline const QColor kLineSeparator(240, 240, 240);
 
+// The colours a row is painted in; the defaults are the light ones above
+// (RowColorsOf derives them from a palette).
+struct RowColors {
+    QColor background = kListBackground;
+    QColor text = kListText;
+    QColor selected = kSelectedLine;
+    QColor separator = kLineSeparator;
+    QColor focus_frame = QColor(0, 0, 0);
+};
+
 // The text of a row starts this far right of the row's left edge, and the
 // row's background and separator this far.
 constexpr int kRowTextInset = 8;
 constexpr int kRowBackgroundInset = 6;
+
+// Black or white, whichever reads better on fill: the text on a highlight.
+QColor TextOn(const QColor& fill);
 
 // Characters [begin, end) of a row's text drawn on a background colour.
 struct HighlightRun {
@@ -57,6 +70,9 @@ struct RowPaintInput {
     int sub_row = 0;  // the row's place among its line's rows
     int row_count = 1;
     CharAdvances* advances = nullptr;  // not owned; the painter's font measured
+    // Not owned; null for the light defaults. Text on a highlight is black or
+    // white, whichever reads better on the highlight's colour.
+    const RowColors* colors = nullptr;
 };
 
 // One step of drawing a row's text, in order: a background fill under some

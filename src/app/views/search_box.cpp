@@ -12,6 +12,7 @@
 #include "views/clear_button.h"
 #include "views/edit_shortcuts.h"
 #include "views/list_font.h"
+#include "views/palette_colors.h"
 #include "views/search_box_colors.h"
 #include "views/search_box_painter.h"
 #include "views/suggest_popup.h"
@@ -28,10 +29,6 @@ class SearchEdit : public QLineEdit {
         setTextMargins(0, 0, 1, 0);
         setAlignment(Qt::AlignLeft | Qt::AlignTop);
         setMaxLength(SearchBox::kTextLimit);
-        QPalette colors = palette();
-        colors.setColor(QPalette::Base, kBoxEditingColor);
-        colors.setColor(QPalette::Text, Qt::black);
-        setPalette(colors);
         hide();
     }
 
@@ -86,6 +83,7 @@ SearchBox::SearchBox(QWidget* parent)
     connect(edit_, &QLineEdit::textChanged, this, &SearchBox::OnTextChanged);
     popup_ = new SuggestPopup(*this, *edit_);
     connect(this, &SearchBox::searchEvent, popup_, &SuggestPopup::OnSearchBoxEvent);
+    ApplyEditColors();
     LayOut();
     qApp->installEventFilter(this);
 }
@@ -121,10 +119,23 @@ void SearchBox::SetInvalid(bool invalid) {
         return;
     }
     invalid_ = invalid;
-    QPalette colors = edit_->palette();
-    colors.setColor(QPalette::Base, invalid ? kBoxInvalidColor : kBoxEditingColor);
-    edit_->setPalette(colors);
+    ApplyEditColors();
     update();
+}
+
+void SearchBox::ApplyEditColors() {
+    const BoxColors colors = BoxColorsOf(palette());
+    QPalette editColors = palette();
+    editColors.setColor(QPalette::Base, invalid_ ? colors.invalid : colors.editing);
+    editColors.setColor(QPalette::Text, colors.edit_text);
+    edit_->setPalette(editColors);
+}
+
+void SearchBox::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) {
+        ApplyEditColors();
+    }
 }
 
 std::u16string SearchBox::Text() const {
@@ -153,7 +164,8 @@ void SearchBox::paintEvent(QPaintEvent* /*event*/) {
                    SearchBoxLook{.editing = IsEditing(),
                                  .hovered = hovered_,
                                  .invalid = invalid_,
-                                 .text = edit_->text()});
+                                 .text = edit_->text(),
+                                 .colors = BoxColorsOf(palette())});
 }
 
 void SearchBox::resizeEvent(QResizeEvent* /*event*/) {

@@ -62,6 +62,7 @@ class SearchBox : public QWidget {
 
   protected:
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -86,6 +87,8 @@ class SearchBox : public QWidget {
     void LayOut();
     void UpdateButtonImage();
     void Notify(uint32_t code);
+    // The edit's background and text in this box's palette and state.
+    void ApplyEditColors();
 
     SearchEdit* edit_;
     ClearButton* clear_;

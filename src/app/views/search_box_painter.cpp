@@ -12,19 +12,20 @@ namespace {
 
 const QColor& InteriorColor(const SearchBoxLook& look) {
     if (look.invalid) {
-        return kBoxInvalidColor;
+        return look.colors.invalid;
     }
     if (look.editing) {
-        return kBoxEditingColor;
+        return look.colors.editing;
     }
-    return look.hovered ? kBoxHoverColor : kBoxIdleColor;
+    return look.hovered ? look.colors.hover : look.colors.idle;
 }
 
-void DrawIdleText(QPainter& painter, const QRect& client, const QString& text) {
+void DrawIdleText(QPainter& painter, const QRect& client, const QString& text,
+                  const QColor& color) {
     const QRect area = SearchBoxLayout::EditRect(client).adjusted(
         SearchBoxLayout::kTextInset, SearchBoxLayout::kTextTopInset, -1, 0);
     painter.setFont(ListFont());
-    painter.setPen(kBoxIdleTextColor);
+    painter.setPen(color);
     const QFontMetrics metrics = painter.fontMetrics();
     const QString shown = metrics.elidedText(text, Qt::ElideRight, area.width());
     // On the edit's baseline: its line top plus the font's ascent (a text
@@ -38,7 +39,7 @@ void DrawIdleText(QPainter& painter, const QRect& client, const QString& text) {
 }  // namespace
 
 void PaintSearchBox(QPainter& painter, const QRect& client, const SearchBoxLook& look) {
-    painter.setPen(kBoxFrameColor);
+    painter.setPen(look.colors.frame);
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(client.adjusted(0, 0, -1, -1));
     painter.fillRect(client.adjusted(1, 1, -1, -1), InteriorColor(look));
@@ -46,7 +47,7 @@ void PaintSearchBox(QPainter& painter, const QRect& client, const SearchBoxLook&
         painter.drawPixmap(SearchBoxLayout::IconRect(client).topLeft(),
                            MagnifierImage(painter.device()->devicePixelRatioF()));
     } else if (!look.editing) {
-        DrawIdleText(painter, client, look.text);
+        DrawIdleText(painter, client, look.text, look.colors.idle_text);
     }
 }
 

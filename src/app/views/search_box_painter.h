@@ -4,6 +4,8 @@
 #include <QRect>
 #include <QString>
 
+#include "views/search_box_colors.h"
+
 namespace linesift {
 
 // The layout of the search box inside its client rectangle.
@@ -31,6 +33,7 @@ struct SearchBoxLook {
     bool hovered = false;  // the pointer is over the box
     bool invalid = false;  // the query does not compile
     QString text;
+    BoxColors colors;  // from the box's palette (BoxColorsOf)
 };
 
 // Paints the search box: frame, interior in the colour of its state, the

@@ -12,6 +12,7 @@
 
 #include "qt_text.h"
 #include "settings/app_settings.h"
+#include "views/palette_colors.h"
 #include "views/search_box_colors.h"
 
 namespace linesift {
@@ -207,7 +208,7 @@ void SuggestPopup::HidePopup() {
 
 void SuggestPopup::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
-    painter.setPen(kPopupBorderColor);
+    painter.setPen(BoxColorsOf(palette()).popup_border);
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <initializer_list>
 #include <new>
 #include <thread>
 #include <utility>
@@ -176,6 +177,22 @@ uint64_t DataStart(int32_t encoding) {
     return IsUtf16(encoding) ? 2 : encoding == Utf8Bom ? 3 : 0;
 }
 
+// The encoding chosen for data [0, size) as the text is read: UTF-8 with its
+// byte order mark when the data has one. start receives the offset of the
+// text, past a byte order mark of the chosen encoding.
+int32_t ApplyChoice(int32_t chosen, const uint8_t* data, uint64_t size, uint64_t& start) {
+    auto begins = [&](std::initializer_list<uint8_t> mark) {
+        return size >= mark.size() && std::equal(mark.begin(), mark.end(), data);
+    };
+    if (chosen == Utf8 && begins({0xEF, 0xBB, 0xBF})) {
+        chosen = Utf8Bom;
+    }
+    const bool mark = (chosen == Utf16Le && begins({0xFF, 0xFE})) ||
+                      (chosen == Utf16Be && begins({0xFE, 0xFF})) || chosen == Utf8Bom;
+    start = mark ? DataStart(chosen) : 0;
+    return chosen;
+}
+
 bool IsLegacy(int32_t encoding) {
     return !IsUtf16(encoding) && !IsUtf8Encoding(encoding);
 }
@@ -256,6 +273,9 @@ TextDocument& TextDocument::operator=(TextDocument&& other) noexcept {
     size_ = std::exchange(other.size_, 0);
     text_end_ = std::exchange(other.text_end_, 0);
     encoding_ = std::exchange(other.encoding_, Detect);
+    code_page_ = std::exchange(other.code_page_, {});
+    encoding_chosen_ = std::exchange(other.encoding_chosen_, false);
+    data_start_ = std::exchange(other.data_start_, 0);
     line_endings_ = std::exchange(other.line_endings_, true);
     mapping_ = std::move(other.mapping_);
     owned_ = std::move(other.owned_);
@@ -362,7 +382,19 @@ bool TextDocument::LoadLines(const std::string& path, LoadOptions options) {
     if (encoding == -1) {
         return true;  // no bytes: no lines
     }
+    const EncodingChoice& choice = options.encoding;
+    data_start_ = DataStart(encoding);
+    if (!choice.IsAuto()) {
+        auto apply = [&] { encoding = ApplyChoice(choice.encoding, data_, size_, data_start_); };
+        if (!RunGuarded(apply)) {
+            return Fail(ReadStatusText(ReadStatus::FileChanged));
+        }
+        encoding_chosen_ = true;
+    }
     encoding_ = encoding;
+    if (IsLegacy(encoding)) {
+        code_page_ = choice.code_page.empty() ? LegacyCodePageName() : choice.code_page;
+    }
     bool ok = IndexLines();
     if (ok && mapping_ != nullptr) {
         ::madvise(mapping_->base, mapping_->length, MADV_NORMAL);
@@ -371,11 +403,11 @@ bool TextDocument::LoadLines(const std::string& path, LoadOptions options) {
 }
 
 bool TextDocument::IndexLines() {
-    const uint64_t start = DataStart(encoding_);
+    const uint64_t start = data_start_;
     text_end_ = IsUtf16(encoding_) ? start + (size_ - start) / 2 * 2 : size_;
     line_endings_ = true;
     if (IsLegacy(encoding_)) {
-        legacy_ = std::make_unique<LegacyDecoder>();
+        legacy_ = std::make_unique<LegacyDecoder>(code_page_);
     }
     uint64_t split = 0;
     if (size_ - start >= g_parallel_threshold && std::thread::hardware_concurrency() >= 2) {
@@ -447,6 +479,7 @@ void TextDocument::UseOwnedText() {
     size_ = owned_.size();
     text_end_ = size_;
     encoding_ = Utf16Le;
+    data_start_ = 0;
     line_endings_ = false;
 }
 
@@ -766,6 +799,9 @@ void TextDocument::ClearLines() {
     size_ = 0;
     text_end_ = 0;
     encoding_ = Detect;
+    code_page_.clear();
+    encoding_chosen_ = false;
+    data_start_ = 0;
     line_endings_ = true;
     file_changed_.store(false, std::memory_order_relaxed);
     follow_.reset();

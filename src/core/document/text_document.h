@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "document/encoding_choice.h"
 #include "document/file_time.h"
 #include "document/line_index.h"
 #include "document/text_encoding.h"
@@ -70,6 +71,10 @@ struct FileUpdate {
 struct LoadOptions {
     // Read a pipe, terminal or device until its end instead of refusing it.
     bool allow_streams = false;
+    // Read the text in this encoding instead of the detected one. A byte
+    // order mark of the chosen encoding is skipped; without one, UTF-16
+    // text starts at the first byte.
+    EncodingChoice encoding = {};
 };
 
 // The one open document: an index of where its lines start in the file's
@@ -116,6 +121,14 @@ class TextDocument {
 
     const std::u16string& GetPath() const { return path_; }
     void SetPath(const std::u16string& path) { path_ = path; }
+    // The document stands for another file than the one it was read from
+    // (the compressed file its text was decoded out of): its path and title
+    // become that file's, and HasChangedOnDisk compares that file's
+    // modification time with time (taken before it was read).
+    void SetSource(const std::u16string& path, FileTimeStamp time) {
+        path_ = path;
+        last_write_time_ = time;
+    }
     // The file name (after the last '/'), or "Untitled" without a path.
     std::u16string GetTitle() const;
     bool IsModified() const { return modified_; }
@@ -124,6 +137,12 @@ class TextDocument {
     bool HasChangedOnDisk() const;
     // True for a document that came from the clipboard (whatever its path says).
     bool IsImported() const { return imported_; }
+    // The encoding the text is read in (Detect while empty) and, for Ansi,
+    // the code page's name.
+    int32_t Encoding() const { return encoding_; }
+    const std::string& CodePage() const { return code_page_; }
+    // The encoding was chosen by the caller, not detected.
+    bool IsEncodingChosen() const { return encoding_chosen_; }
 
     size_t LineCount() const { return starts_.size(); }
     // The text of line (below LineCount()) without its line ending. The view
@@ -205,6 +224,9 @@ class TextDocument {
     uint64_t size_ = 0;
     uint64_t text_end_ = 0;
     int32_t encoding_ = Detect;
+    std::string code_page_;         // with Ansi: the code page in force
+    bool encoding_chosen_ = false;  // encoding_ came from LoadOptions
+    uint64_t data_start_ = 0;       // the text's first byte, after any byte order mark
     bool line_endings_ = true;
     std::unique_ptr<Mapping> mapping_;
     std::vector<uint8_t> owned_;

@@ -16,6 +16,7 @@
 #include "document/text_document.h"
 #include "document/text_document_parts.h"
 #include "document/text_file_stream.h"
+#include "platform/code_page.h"
 #include "platform/mapped_read_guard.h"
 
 namespace linesift {
@@ -134,7 +135,7 @@ bool TextDocument::IndexAppended(uint64_t size, FileUpdate& update) {
     update.change = FileChange::Appended;
 
     int32_t encoding = encoding_;
-    if (oldSize < kDetectBytes) {
+    if (oldSize < kDetectBytes && !encoding_chosen_) {
         auto detect = [&] { encoding = DetectEncodingOf(data_, size_); };
         if (!RunGuarded(detect)) {
             return false;
@@ -145,13 +146,15 @@ bool TextDocument::IndexAppended(uint64_t size, FileUpdate& update) {
         starts_.Clear();
         legacy_.reset();
         encoding_ = encoding;
+        data_start_ = IsUtf16(encoding) ? 2 : encoding == Utf8Bom ? 3 : 0;
+        code_page_ = IsUtf16(encoding) || IsUtf8Encoding(encoding) ? "" : LegacyCodePageName();
         update.first_changed = 0;
         return IndexLines();
     }
 
     // Only the last line, or the last two when the last is the empty one after
     // a final CR (whose LF may just have arrived), can have changed.
-    const uint64_t start = IsUtf16(encoding_) ? 2 : encoding_ == Utf8Bom ? 3 : 0;
+    const uint64_t start = data_start_;
     const size_t count = starts_.size();
     size_t from = count == 0 ? 0 : count - 1;
     if (from > 0 && starts_.Start(from) >= text_end_) {

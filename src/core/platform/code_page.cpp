@@ -7,6 +7,7 @@
 #include <unicode/utf8.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <mutex>
 
@@ -39,6 +40,24 @@ UConverter* OpenConverter(const std::string& name) {
         return nullptr;
     }
     return cnv;
+}
+
+// The name people know a converter by: its MIME name, else its IANA one,
+// else ICU's own; fallback when ICU has none.
+std::string StandardName(UConverter* cnv, const std::string& fallback) {
+    UErrorCode status = U_ZERO_ERROR;
+    const char* own = ucnv_getName(cnv, &status);
+    if (U_FAILURE(status) || own == nullptr) {
+        return fallback;
+    }
+    for (const char* standard : {"MIME", "IANA"}) {
+        status = U_ZERO_ERROR;
+        const char* known = ucnv_getStandardName(own, standard, &status);
+        if (U_SUCCESS(status) && known != nullptr && *known != '\0') {
+            return known;
+        }
+    }
+    return own;
 }
 
 }  // namespace
@@ -135,8 +154,62 @@ struct LegacyDecoder::Converter {
     }
 };
 
-LegacyDecoder::LegacyDecoder() : converter_(std::make_unique<Converter>()) {
-    converter_->cnv = OpenConverter(LegacyCodePageName());
+bool CheckLineCodePage(const std::string& name, std::string& canonical) {
+    auto printable = [](char c) { return c > 0x20 && c < 0x7F; };
+    if (name.empty() || !std::all_of(name.begin(), name.end(), printable)) {
+        return false;
+    }
+    UConverter* cnv = OpenConverter(name);
+    if (cnv == nullptr) {
+        return false;
+    }
+    bool lines = ucnv_getMinCharSize(cnv) == 1;
+    for (const char byte : {'\n', '\r'}) {
+        UChar unit[4];
+        UErrorCode status = U_ZERO_ERROR;
+        ucnv_resetToUnicode(cnv);
+        const int32_t n = ucnv_toUChars(cnv, unit, 4, &byte, 1, &status);
+        lines = lines && U_SUCCESS(status) && n == 1 && unit[0] == static_cast<UChar>(byte);
+    }
+    canonical = StandardName(cnv, name);
+    ucnv_close(cnv);
+    return lines;
+}
+
+std::vector<std::string> LineCodePages() {
+    std::vector<std::string> names;
+    const int32_t count = ucnv_countAvailable();
+    for (int32_t i = 0; i < count; ++i) {
+        std::string canonical;
+        std::string again;
+        // Names that ICU maps to another converter when asked again are left out.
+        if (const char* name = ucnv_getAvailableName(i);
+            name != nullptr && CheckLineCodePage(name, canonical) &&
+            CheckLineCodePage(canonical, again) && again == canonical) {
+            names.push_back(canonical);
+        }
+    }
+    auto lower = [](std::string text) {
+        for (char& c : text) {
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+        return text;
+    };
+    std::sort(names.begin(), names.end(),
+              [&](const std::string& a, const std::string& b) { return lower(a) < lower(b); });
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    return names;
+}
+
+LegacyDecoder::LegacyDecoder() : LegacyDecoder(std::string()) {}
+
+LegacyDecoder::LegacyDecoder(const std::string& name) : converter_(std::make_unique<Converter>()) {
+    if (!name.empty()) {
+        converter_->cnv = OpenConverter(name);
+    }
+    if (converter_->cnv == nullptr) {
+        converter_->cnv = OpenConverter(LegacyCodePageName());
+    }
     if (converter_->cnv == nullptr) {
         converter_->cnv = OpenConverter("windows-1252");
     }

@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace linesift {
 
@@ -30,11 +31,25 @@ std::string LegacyCodePageName();
 // holds anything but printable ASCII.
 bool SetLegacyCodePage(const std::string& name);
 
+// True when ICU knows the code page name and its text can be split into
+// lines at the bytes CR and LF: those two bytes decode to CR and LF on their
+// own, as in ASCII (which rules out UTF-16, UTF-32 and EBCDIC code pages).
+// canonical receives the name people know it by (its MIME or IANA name,
+// else ICU's own).
+bool CheckLineCodePage(const std::string& name, std::string& canonical);
+
+// The canonical names of the code pages CheckLineCodePage accepts, sorted
+// without regard to case.
+std::vector<std::string> LineCodePages();
+
 // Decodes bytes of the legacy code page. Usable from one thread at a time;
 // create one per thread. Unmapped bytes follow ICU's substitution.
 class LegacyDecoder {
   public:
     LegacyDecoder();
+    // Decodes the code page called name instead (an ICU converter name);
+    // an empty name, or one ICU does not know, means the legacy code page.
+    explicit LegacyDecoder(const std::string& name);
     ~LegacyDecoder();
     LegacyDecoder(const LegacyDecoder&) = delete;
     LegacyDecoder& operator=(const LegacyDecoder&) = delete;

@@ -133,6 +133,7 @@ void ReadApplication(const XMLElement& element, AppSettings& s) {
     ReadBool(element, "search_as_you_type", s.search_as_you_type);
     ReadBool(element, "word_wrap", s.word_wrap);
     ReadMode(element, "filter_mode", s.filter_mode);
+    ReadMode(element, "theme", s.theme);
 }
 
 // Both ends of one axis from a position and a length that may be negative or
@@ -218,6 +219,21 @@ void AppendTexts(const XMLElement* parent, const char* child, const char* attrib
     }
 }
 
+// The "encoding" attributes of the File elements, for the paths that are
+// recent files.
+void ReadRecentEncodings(const XMLElement& element, AppSettings& s) {
+    for (const XMLElement* e = element.FirstChildElement("File"); e != nullptr;
+         e = e->NextSiblingElement("File")) {
+        std::optional<std::u16string> path = TextAttribute(*e, "path");
+        const char* encoding = e->Attribute("encoding");
+        if (path && encoding != nullptr && *encoding != '\0' &&
+            std::find(s.recent_files.begin(), s.recent_files.end(), *path) !=
+                s.recent_files.end()) {
+            s.recent_encodings[*path] = encoding;
+        }
+    }
+}
+
 void ReadRecentFiles(const XMLElement& element, AppSettings& s) {
     std::vector<std::u16string> paths;
     AppendTexts(&element, "File", "path", paths);
@@ -226,6 +242,7 @@ void ReadRecentFiles(const XMLElement& element, AppSettings& s) {
             s.recent_files.push_back(std::move(path));
         }
     }
+    ReadRecentEncodings(element, s);
 }
 
 void ReadRegexTester(const XMLElement& element, AppSettings& s) {
@@ -386,6 +403,9 @@ void WriteApplication(XMLElement* states, const AppSettings& s) {
     SetBool(e, "search_as_you_type", s.search_as_you_type);
     SetBool(e, "word_wrap", s.word_wrap);
     e->SetAttribute("filter_mode", s.filter_mode);
+    if (s.theme != 0) {
+        e->SetAttribute("theme", s.theme);
+    }
 }
 
 void WriteMainFrame(XMLElement* states, const AppSettings& s) {
@@ -410,12 +430,26 @@ void WriteTexts(XMLElement* parent, const char* list_name, const char* child, co
     }
 }
 
+// Adds the chosen encodings to the File elements WriteTexts made, one per
+// recent file in order.
+void WriteRecentEncodings(XMLElement* list, const AppSettings& s) {
+    auto path = s.recent_files.begin();
+    for (XMLElement* e = list->FirstChildElement("File");
+         e != nullptr && path != s.recent_files.end(); e = e->NextSiblingElement("File"), ++path) {
+        auto chosen = s.recent_encodings.find(*path);
+        if (chosen != s.recent_encodings.end() && !chosen->second.empty()) {
+            e->SetAttribute("encoding", chosen->second.c_str());
+        }
+    }
+}
+
 void WriteStates(XMLElement* root, const AppSettings& s) {
     XMLElement* states = root->InsertNewChildElement("States");
     WriteApplication(states, s);
     WriteMainFrame(states, s);
     if (s.save_file_history) {
         WriteTexts(states, "RecentFiles", "File", "path", s.recent_files);
+        WriteRecentEncodings(states->LastChildElement("RecentFiles"), s);
     }
     if (s.save_query_history) {
         WriteTexts(states, "MruQueries", "Query", "text", s.mru_queries);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -74,12 +75,20 @@ struct AppSettings {
     bool search_as_you_type = true;
     bool word_wrap = false;
     int32_t filter_mode = 0;  // hide unmatched 0, hide matched 1, show all 2; clamped
+    // The window's colours: the desktop's 0, light 1, dark 2; clamped. Stored
+    // only when not 0, so files of earlier versions read the same.
+    int32_t theme = 0;
     Rect32 frame_rect{.left = 100, .top = 100, .right = 750, .bottom = 650};
     bool maximized = false;
     bool show_toolbar = true;
     bool show_statusbar = true;
     bool follow_file = false;                 // View > Follow File; files written before it lack it
     std::deque<std::u16string> recent_files;  // most recent first
+    // The encoding name chosen for a recent file (as ParseEncodingName reads
+    // it), by path; stored as the "encoding" attribute of its File element,
+    // which readers that do not know it pass over. Entries for paths no
+    // longer in recent_files are neither stored nor read.
+    std::map<std::u16string, std::string> recent_encodings;
     std::vector<std::u16string> mru_queries;
     std::vector<std::u16string> all_queries;
     std::vector<std::u16string> tester_text_mru;

@@ -1,0 +1,293 @@
+// The window opening files as their text: compressed files decoded in the
+// background (named after the compressed file, reloaded from it, cancelled
+// with Escape, the readable part of a damaged archive offered), and files
+// reopened in an encoding the user chooses.
+#include <zlib.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QTimer>
+#include <QtTest>
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "../core/scoped_env.h"
+#include "../core/test_files.h"
+#include "document/clipboard_text.h"
+#include "frame_test_doubles.h"
+#include "settings/app_settings.h"
+#include "shell/code_page_dialog.h"
+#include "shell/command_ids.h"
+#include "shell/main_frame.h"
+#include "shell/status_panes.h"
+#include "views/search_box.h"
+
+using namespace linesift;
+using linesift::test::FakeClipboard;
+using linesift::test::ScriptedDialogs;
+
+namespace {
+
+std::string Gzip(const std::string& text, int level = 6) {
+    z_stream s{};
+    if (deflateInit2(&s, level, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+        throw std::runtime_error("deflateInit2");
+    }
+    std::string out(deflateBound(&s, text.size()), '\0');
+    s.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+    s.avail_in = static_cast<uInt>(text.size());
+    s.next_out = reinterpret_cast<Bytef*>(out.data());
+    s.avail_out = static_cast<uInt>(out.size());
+    if (deflate(&s, Z_FINISH) != Z_STREAM_END) {
+        throw std::runtime_error("deflate");
+    }
+    out.resize(s.total_out);
+    deflateEnd(&s);
+    return out;
+}
+
+// "line 0\nline 1\n..." up to count lines.
+std::string NumberedLines(int count) {
+    std::string text;
+    for (int i = 0; i < count; ++i) {
+        text += "line " + std::to_string(i) + "\n";
+    }
+    return text;
+}
+
+}  // namespace
+
+class OpenFormatsTest : public QObject {
+    Q_OBJECT
+  private:
+    test::TempDir dir_;
+    test::TempDir cache_;
+    std::unique_ptr<test::ScopedEnv> cache_env_;
+    std::unique_ptr<MainFrame> frame_;
+    ScriptedDialogs* dialogs_ = nullptr;
+    std::u16string clipboard_;
+
+    std::string Path(const std::string& name) const { return dir_.Path() + "/" + name; }
+    std::u16string UPath(const std::string& name) const { return FromNativePath(Path(name)); }
+    std::u16string Line(size_t line) const {
+        std::u16string buffer;
+        return std::u16string(frame_->Document().LineText(line, buffer));
+    }
+    // Files with a name in the cache folder: the decoded text must leave none.
+    int NamedCacheFiles() const {
+        int count = 0;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(cache_.Path())) {
+            count += entry.is_regular_file() ? 1 : 0;
+        }
+        return count;
+    }
+
+  private slots:
+    void init() {
+        AppSettings::Instance() = AppSettings{};
+        cache_env_ = std::make_unique<test::ScopedEnv>("XDG_CACHE_HOME", cache_.Path());
+        ClipboardText::Instance().SetBackend(std::make_unique<FakeClipboard>(&clipboard_));
+        auto dialogs = std::make_unique<ScriptedDialogs>();
+        dialogs_ = dialogs.get();
+        frame_ = std::make_unique<MainFrame>(std::move(dialogs));
+        frame_->resize(700, 500);
+        frame_->ShowFirstTime();
+        QVERIFY(QTest::qWaitForWindowExposed(frame_.get()));
+    }
+    void cleanup() {
+        frame_.reset();
+        ClipboardText::Instance().SetBackend(nullptr);
+        cache_env_.reset();
+    }
+
+    void openCommandShowsTheTextUnderTheCompressedName() {
+        dir_.Write("app.log.1.gz", Gzip("alpha\nbeta\n"));
+        dialogs_->open_paths.push_back(QString::fromStdString(Path("app.log.1.gz")));
+        QVERIFY(frame_->RunCommand(cmd::kOpen));
+        QCOMPARE(frame_->Document().LineCount(), size_t{3});
+        QVERIFY(Line(0) == u"alpha");
+        QVERIFY(Line(1) == u"beta");
+        QCOMPARE(frame_->windowTitle(),
+                 QStringLiteral("Linesift - [app.log.1.gz (gzip, decompressed)]"));
+        QVERIFY(frame_->Document().GetPath() == UPath("app.log.1.gz"));
+        QVERIFY(AppSettings::Instance().recent_files.front() == UPath("app.log.1.gz"));
+        QVERIFY(!frame_->IsFollowable());
+        QVERIFY(dialogs_->messages.empty());
+        QCOMPARE(NamedCacheFiles(), 0);
+        // The compressed file is watched, not the cache file the text came from.
+        QVERIFY(!frame_->Document().HasChangedOnDisk());
+    }
+
+    void aPlainFileStaysFollowableAndUntitledAsBefore() {
+        dir_.Write("plain.log", "x\n");
+        QVERIFY(frame_->OpenFile(UPath("plain.log"), true));
+        QVERIFY(frame_->IsFollowable());
+        QCOMPARE(frame_->windowTitle(), QStringLiteral("Linesift - [plain.log]"));
+        QVERIFY(frame_->SourceCompression() == Compression::None);
+    }
+
+    void reloadDecodesTheCompressedFileAgain() {
+        dir_.Write("r.gz", Gzip("old\n"));
+        QVERIFY(frame_->OpenFile(UPath("r.gz"), true));
+        QVERIFY(Line(0) == u"old");
+        dir_.Write("r.gz", Gzip("new\nlines\n"));
+        QVERIFY(frame_->ReloadDocument());
+        QCOMPARE(frame_->Document().LineCount(), size_t{3});
+        QVERIFY(Line(1) == u"lines");
+        QCOMPARE(frame_->windowTitle(), QStringLiteral("Linesift - [r.gz (gzip, decompressed)]"));
+    }
+
+    void aTruncatedArchiveOffersWhatCouldBeRead_data() {
+        QTest::addColumn<int>("answer");
+        QTest::newRow("accepted") << int(QMessageBox::Yes);
+        QTest::newRow("declined") << int(QMessageBox::No);
+    }
+    void aTruncatedArchiveOffersWhatCouldBeRead() {
+        QFETCH(int, answer);
+        // Stored without compression, so a cut keeps most of the text readable.
+        const std::string archive = Gzip(NumberedLines(20000), 0);
+        dir_.Write("cut.gz", archive.substr(0, archive.size() / 2));
+        dialogs_->answers.push_back(static_cast<QMessageBox::StandardButton>(answer));
+        const bool opened = frame_->OpenFile(UPath("cut.gz"), true);
+        QCOMPARE(dialogs_->messages.size(), size_t{1});
+        QVERIFY2(dialogs_->messages[0].contains(QStringLiteral("ends early")),
+                 qPrintable(dialogs_->messages[0]));
+        QVERIFY(dialogs_->messages[0].contains(QStringLiteral("could be read")));
+        if (answer == QMessageBox::Yes) {
+            QVERIFY(opened);
+            QVERIFY(frame_->IsSourceIncomplete());
+            QVERIFY(frame_->Document().LineCount() > 1000);
+            QVERIFY(Line(0) == u"line 0");
+            QCOMPARE(frame_->windowTitle(),
+                     QStringLiteral("Linesift - [cut.gz (gzip, decompressed in part)]"));
+        } else {
+            QVERIFY(!opened);
+            QVERIFY(frame_->Document().IsEmpty());
+        }
+    }
+
+    void aCorruptArchiveWithNothingReadableIsAnError() {
+        std::string archive = Gzip(NumberedLines(100));
+        for (size_t i = 10; i < archive.size(); ++i) {
+            archive[i] = static_cast<char>(0xff);
+        }
+        dir_.Write("bad.gz", archive);
+        QVERIFY(!frame_->OpenFile(UPath("bad.gz"), true));
+        QCOMPARE(dialogs_->messages.size(), size_t{1});
+        const QString& message = dialogs_->messages[0];
+        QVERIFY2(message.startsWith(QStringLiteral("Error opening file ")), qPrintable(message));
+        QVERIFY2(message.contains(QStringLiteral("corrupt")), qPrintable(message));
+        QVERIFY(frame_->Document().IsEmpty());
+        QVERIFY(AppSettings::Instance().recent_files.empty());
+    }
+
+    void escapeCancelsTheDecompression() {
+        dir_.Write("big.gz", Gzip(NumberedLines(2'000'000), 1));
+        QTimer::singleShot(
+            0, this, [this] { QTest::keyClick(&frame_->SearchField().Edit(), Qt::Key_Escape); });
+        QVERIFY(!frame_->OpenFile(UPath("big.gz"), true));
+        QVERIFY(!frame_->IsLoading());
+        QVERIFY(frame_->Document().IsEmpty());
+        QCOMPARE(frame_->Status().MessageText(), QStringLiteral("Loading cancelled"));
+        QVERIFY(dialogs_->messages.empty());
+        // The window is ready for the next file at once.
+        dir_.Write("next.gz", Gzip("next\n"));
+        QVERIFY(frame_->OpenFile(UPath("next.gz"), true));
+        QVERIFY(Line(0) == u"next");
+        QCOMPARE(NamedCacheFiles(), 0);
+    }
+
+    void reopenWithEncodingReadsUtf16WithoutAMarkAndRemembersTheChoice() {
+        // "ab\nerror c" as UTF-16LE without a byte order mark.
+        dir_.Write("export.txt", std::string("a\0b\0\n\0e\0r\0r\0o\0r\0 \0c\0", 20));
+        dir_.Write("other.txt", "other\n");
+        QVERIFY(frame_->OpenFile(UPath("export.txt"), true));
+        QVERIFY(frame_->Status().PaneText(4) != QStringLiteral("UTF-16LE"));
+        QVERIFY(frame_->Action(cmd::kEncodingAuto)->isChecked());
+        QVERIFY(frame_->RunCommand(cmd::kEncodingUtf16Le));
+        QCOMPARE(frame_->Document().LineCount(), size_t{2});
+        QVERIFY(Line(1) == u"error c");
+        frame_->UpdateCommandUi();
+        QCOMPARE(frame_->Status().PaneText(4), QStringLiteral("UTF-16LE"));
+        QVERIFY(frame_->Action(cmd::kEncodingUtf16Le)->isChecked());
+        QCOMPARE(AppSettings::Instance().recent_encodings[UPath("export.txt")],
+                 std::string("UTF-16LE"));
+        // Opened again from Recent Files, it is read the same way.
+        QVERIFY(frame_->OpenFile(UPath("other.txt"), true));
+        frame_->UpdateCommandUi();
+        QCOMPARE(frame_->Status().PaneText(4), QStringLiteral("UTF-8"));
+        QVERIFY(frame_->RunCommand(cmd::kRecentFirst + 1));
+        QVERIFY(Line(0) == u"ab");
+        // Reload keeps the choice; Auto-detect forgets it.
+        QVERIFY(frame_->ReloadDocument());
+        QVERIFY(Line(1) == u"error c");
+        QVERIFY(frame_->RunCommand(cmd::kEncodingAuto));
+        QVERIFY(AppSettings::Instance().recent_encodings.count(UPath("export.txt")) == 0);
+        QVERIFY(Line(0) != u"ab");
+    }
+
+    void moreOffersTheCodePagesAndReopensInTheChosenOne() {
+        dir_.Write("koi.txt", "\xF0\xD2\xC9\xD7\xC5\xD4\n");  // "Привет" in KOI8-R
+        QVERIFY(frame_->OpenFile(UPath("koi.txt"), true));
+        dialogs_->code_pages.push_back(QStringLiteral("KOI8-R"));
+        QVERIFY(frame_->RunCommand(cmd::kEncodingMore));
+        QVERIFY(dialogs_->offered_code_pages.contains(QStringLiteral("windows-1252")));
+        QVERIFY(!dialogs_->offered_code_pages.contains(QStringLiteral("UTF-32")));
+        QVERIFY(Line(0) == u"\u041f\u0440\u0438\u0432\u0435\u0442");
+        frame_->UpdateCommandUi();
+        QCOMPARE(frame_->Status().PaneText(4), QStringLiteral("KOI8-R"));
+        QVERIFY(frame_->Action(cmd::kEncodingMore)->isChecked());
+        // Cancelling the list leaves the document as it is.
+        QVERIFY(frame_->RunCommand(cmd::kEncodingMore));
+        QVERIFY(Line(0) == u"\u041f\u0440\u0438\u0432\u0435\u0442");
+    }
+
+    void encodingCommandsNeedADocumentReadFromAFile() {
+        frame_->UpdateCommandUi();
+        QVERIFY(!frame_->Action(cmd::kEncodingUtf8)->isEnabled());
+        clipboard_ = u"pasted";
+        QVERIFY(frame_->RunCommand(cmd::kPaste));
+        frame_->UpdateCommandUi();
+        QVERIFY(!frame_->Action(cmd::kEncodingUtf16Le)->isEnabled());
+        QVERIFY(!frame_->RunCommand(cmd::kEncodingUtf16Le));
+    }
+
+    void clickingTheEncodingPaneOpensTheEncodingMenu() {
+        dir_.Write("a.txt", "a\n");
+        QVERIFY(frame_->OpenFile(UPath("a.txt"), true));
+        QMenu* shown = nullptr;
+        QTimer::singleShot(100, this, [&shown] {
+            shown = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (shown != nullptr) {
+                shown->close();
+            }
+        });
+        StatusPanes& status = frame_->Status();
+        QWidget* pane = status.childAt(status.EncodingPaneRect().center());
+        QVERIFY(pane != nullptr);
+        QTest::mouseClick(pane, Qt::LeftButton, Qt::NoModifier, pane->rect().center());
+        QTRY_VERIFY(shown != nullptr);
+        QCOMPARE(shown, &frame_->EncodingMenu());
+    }
+
+    void theCodePageListNarrowsAsTheUserTypes() {
+        CodePageDialog dialog({QStringLiteral("ISO-8859-1"), QStringLiteral("KOI8-R"),
+                               QStringLiteral("KOI8-U"), QStringLiteral("windows-1252")},
+                              QStringLiteral("windows-1252"), nullptr);
+        QCOMPARE(dialog.Chosen(), QStringLiteral("windows-1252"));
+        QTest::keyClicks(&dialog.SearchField(), QStringLiteral("koi8"));
+        QCOMPARE(dialog.Chosen(), QStringLiteral("KOI8-R"));
+        QVERIFY(dialog.List().item(0)->isHidden());
+        QTest::keyClicks(&dialog.SearchField(), QStringLiteral("-u"));
+        QCOMPARE(dialog.Chosen(), QStringLiteral("KOI8-U"));
+        QTest::keyClicks(&dialog.SearchField(), QStringLiteral("x"));
+        QCOMPARE(dialog.Chosen(), QString());
+    }
+};
+
+QTEST_MAIN(OpenFormatsTest)
+#include "open_formats_test.moc"
