@@ -2,14 +2,20 @@
 // large file and filters it as the user types. A 5 ms repeating timer records
 // how late the loop runs it; keys are typed with real key events at 30 ms
 // intervals into the search box (search-as-you-type).
-//   QT_QPA_PLATFORM=offscreen LINESIFT_DATA_DIR=DIR window_stall_bench FILE [QUERY [RARE]]
+//   QT_QPA_PLATFORM=offscreen LINESIFT_DATA_DIR=DIR [LINESIFT_EXPORT_PATH=OUT] \
+//       window_stall_bench FILE [QUERY [RARE]]
+// Export is measured only with LINESIFT_EXPORT_PATH (the file is removed after).
 // Prints: the open time; the timer's lateness while typing (max, p99) and the
 // window thread's own processor time between two ticks (its longest work, the
 // part of a stall that is this program's and not the machine's load); the
 // time from the last key to the final result; the time from typing RARE (set
-// at once) to its first shown rows and to its final result.
+// at once) to its first shown rows and to its final result. Then, with a
+// filter that shows every line: private (RssAnon) and file-backed (RssFile)
+// memory with word wrap off and on, and the stalls of turning word wrap on,
+// a resize with it on, Select All + Copy and Export of all lines.
 #include <time.h>
 #include <QApplication>
+#include <QClipboard>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLineEdit>
@@ -18,9 +24,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <vector>
 
+#include "settings/app_settings.h"
+#include "shell/clipboard_backend.h"
+#include "shell/command_ids.h"
 #include "shell/main_frame.h"
 #include "shell/query_list_pane.h"
 #include "views/search_box.h"
@@ -32,13 +42,14 @@ namespace {
 class BatchDialogs : public FrameDialogs {
   public:
     QString AskOpenPath(QWidget*) override { return {}; }
-    QString AskSavePath(QWidget*, const QString&) override { return {}; }
+    QString AskSavePath(QWidget*, const QString&) override { return export_path; }
     QMessageBox::StandardButton ShowMessage(QWidget*, const QString& text,
                                             QMessageBox::StandardButtons,
                                             QMessageBox::Icon) override {
         std::fprintf(stderr, "message: %s\n", text.toUtf8().constData());
         return QMessageBox::Ok;
     }
+    QString export_path;  // where Export writes; none when empty
 };
 
 // A repeating timer that records how late the event loop runs it.
@@ -185,6 +196,99 @@ void SetRare(MainFrame& frame, const QString& rare, StallProbe& probe) {
                 static_cast<long long>(pane.List().ShownRowCount()));
 }
 
+// A field of /proc/self/status in KiB, or -1.
+long StatusKb(const char* field) {
+    FILE* f = std::fopen("/proc/self/status", "r");
+    if (f == nullptr) {
+        return -1;
+    }
+    char line[256];
+    long value = -1;
+    const size_t n = std::strlen(field);
+    while (std::fgets(line, sizeof line, f) != nullptr) {
+        if (std::strncmp(line, field, n) == 0 && line[n] == ':') {
+            value = std::strtol(line + n + 1, nullptr, 10);
+            break;
+        }
+    }
+    std::fclose(f);
+    return value;
+}
+
+void PrintMemory(const char* what, size_t lines) {
+    const long anon = StatusKb("RssAnon");
+    std::printf("%s: RssAnon %ld KiB (%.2f B/line), RssFile %ld KiB\n", what, anon,
+                anon * 1024.0 / std::max<size_t>(lines, 1), StatusKb("RssFile"));
+}
+
+// Runs step, then the event loop until done(), under the probe.
+template <typename Step, typename Done>
+void MeasureStep(const char* what, StallProbe& probe, const Step& step, const Done& done) {
+    probe.Start();
+    QElapsedTimer clock;
+    clock.start();
+    step();
+    const double took = WaitFor(done, 600000);
+    RunFor(50);
+    probe.Stop();
+    probe.Print(what);
+    std::printf("%s: done after %.1f ms\n", what, took >= 0 ? clock.nsecsElapsed() / 1e6 : -1.0);
+}
+
+// The whole-document steps under a filter that shows every line.
+void MeasureWholeDocument(MainFrame& frame, BatchDialogs& dialogs, StallProbe& probe) {
+    QueryListPane& pane = frame.Pane();
+    LineListView& list = pane.List();
+    const size_t lines = frame.Document().LineCount();
+    frame.SearchField().Edit().clear();
+    WaitFor([&] { return !pane.IsFiltering(); }, 60000);
+    // Hide the lines that hold a text no line holds: every line is shown.
+    AppSettings::Instance().filter_mode = static_cast<int>(FilterMode::HideMatched);
+    MeasureStep(
+        "filter showing every line", probe,
+        [&] { frame.SearchField().Edit().setText(QStringLiteral("qqzzqqzzqq")); },
+        [&] { return !pane.IsFiltering(); });
+    std::printf("shown lines %lld of %zu\n", static_cast<long long>(list.FilteredLineCount()),
+                lines);
+    RunFor(300);
+    PrintMemory("open + filter showing every line, wrap off", lines);
+    // A layout ends when the list's busy message ends; a resize starts its
+    // layout from the event loop.
+    int layoutsEnded = 0;
+    QObject::connect(&list, &LineListView::busy,
+                     [&](const QString& text) { layoutsEnded += text.isEmpty() ? 1 : 0; });
+    int ended = layoutsEnded;
+    MeasureStep(
+        "word wrap on", probe, [&] { frame.RunCommand(cmd::kWordWrap); },
+        [&] { return layoutsEnded > ended && !list.IsLayingOut(); });
+    PrintMemory("open + filter showing every line, wrap on", lines);
+    ended = layoutsEnded;
+    MeasureStep(
+        "resize with wrap on", probe, [&] { frame.resize(1200, 700); },
+        [&] { return layoutsEnded > ended && !list.IsLayingOut(); });
+    MeasureStep(
+        "word wrap off", probe, [&] { frame.RunCommand(cmd::kWordWrap); },
+        [&] { return !list.IsLayingOut(); });
+    MeasureStep(
+        "select all + copy", probe,
+        [&] {
+            list.setFocus();
+            frame.RunCommand(cmd::kSelectAll);
+            frame.RunCommand(cmd::kCopy);
+        },
+        [&] { return !list.IsCopying(); });
+    std::printf("clipboard: %lld characters\n",
+                static_cast<long long>(QGuiApplication::clipboard()->text().size()));
+    PrintMemory("after the copy", lines);
+    QGuiApplication::clipboard()->clear();
+    if (!dialogs.export_path.isEmpty()) {
+        MeasureStep(
+            "export of all lines", probe, [&] { frame.RunCommand(cmd::kExportFilterResults); },
+            [] { return true; });
+        std::remove(dialogs.export_path.toLocal8Bit().constData());
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -193,7 +297,11 @@ int main(int argc, char** argv) {
         return 2;
     }
     QApplication app(argc, argv);
-    MainFrame frame(std::make_unique<BatchDialogs>());
+    QtClipboardBackend::Install();
+    auto dialogs = std::make_unique<BatchDialogs>();
+    BatchDialogs& dialogsRef = *dialogs;
+    dialogsRef.export_path = QString::fromLocal8Bit(qgetenv("LINESIFT_EXPORT_PATH"));
+    MainFrame frame(std::move(dialogs));
     frame.resize(1000, 700);
     frame.show();
     QApplication::processEvents();
@@ -217,5 +325,6 @@ int main(int argc, char** argv) {
     if (argc > 3) {
         SetRare(frame, QString::fromUtf8(argv[3]), probe);
     }
+    MeasureWholeDocument(frame, dialogsRef, probe);
     return 0;
 }

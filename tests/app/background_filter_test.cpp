@@ -84,7 +84,7 @@ class BackgroundFilterTest : public QObject {
     std::vector<size_t> ShownLines() {
         std::vector<size_t> lines;
         for (int64_t i = 0; i < List().ShownRowCount(); ++i) {
-            const TextRow* row = List().ShownRow(i);
+            const std::optional<TextRow> row = List().ShownRow(i);
             if (row->subRow == 0) {
                 lines.push_back(row->line);
             }

@@ -147,7 +147,7 @@ class LineListViewTest : public QObject {
         QVERIFY(!list_->IsFiltered());
         QCOMPARE(list_->ShownRow(0)->matched, 1u);
         QCOMPARE(list_->ShownRow(1)->matched, 0u);
-        QVERIFY(list_->ShownRow(5) == nullptr);
+        QVERIFY(!list_->ShownRow(5).has_value());
         QVERIFY(list_->RowLineText(-1).empty());
     }
 
@@ -259,7 +259,7 @@ class LineListViewTest : public QObject {
             for (size_t line = 0; line < document_->LineCount(); ++line) {
                 bool inRange = false;
                 for (int64_t i = lo; i <= hi; ++i) {
-                    inRange |= list_->ShownRow(i)->line == line;
+                    inRange |= list_->ShownRow(i)->line == static_cast<LineNo>(line);
                 }
                 QVERIFY2(list_->IsLineSelected(line) == inRange,
                          (std::to_string(target) + " line " + std::to_string(line)).c_str());
@@ -307,6 +307,93 @@ class LineListViewTest : public QObject {
         QCOMPARE(list_->verticalScrollBar()->value(), 20);
         Filter(u"nothing matches this");
         QCOMPARE(list_->verticalScrollBar()->maximum(), 0);
+    }
+
+    // A layout too big for one step is measured in steps while the rows are
+    // usable, reports its progress, keeps the top line in place and ends
+    // equal to a layout made at once; a filter keeps the selection of lines.
+    void wordWrapOfManyLinesIsMeasuredInStepsAndKeepsTheTopLine() {
+        std::string text;
+        constexpr int kLines = 60000;
+        constexpr int kWrapped = (kLines - 4) / 7 + 1;  // lines 3, 10, 17, ...
+        for (int i = 0; i < kLines; ++i) {
+            // The wrapped lines are all alike, so they take as many rows each.
+            text += i % 7 == 3
+                        ? "wrapped " + std::string(120, 'w') + " " + std::string(120, 'v') + "\n"
+                        : "line " + std::to_string(i) + "\n";
+        }
+        Load(text, QSize(300, 400));
+        list_->SetStepMsForTesting(1);
+        list_->verticalScrollBar()->setValue(30000 * LineListView::kRowHeight);
+        Click(30000);
+        const LineNo top = list_->ShownRow(30000)->line;
+        list_->SetWordWrap(true, true, true);
+        QVERIFY(list_->IsLayingOut());
+        QVERIFY(!status_.busy.empty() &&
+                status_.busy.back().startsWith(QStringLiteral("Reformatting... ")));
+        QTRY_VERIFY_WITH_TIMEOUT(!list_->IsLayingOut(), 60000);
+        QCOMPARE(status_.busy.back(), QString());
+        // The top row shows the same line as before, now with its pieces counted.
+        const RowNo topRow = list_->verticalScrollBar()->value() / LineListView::kRowHeight;
+        QCOMPARE(list_->ShownRow(topRow)->line, top);
+        QCOMPARE(list_->ShownRow(topRow)->subRow, 0);
+        QVERIFY(list_->LineRowCount(3) > 2);
+        QCOMPARE(list_->ShownRowCount(), kLines + 1 + kWrapped * (list_->LineRowCount(3) - 1));
+        // Every row maps back to its line and piece.
+        const RowNo first = list_->verticalScrollBar()->value() / LineListView::kRowHeight;
+        for (RowNo r = first; r < first + 50; ++r) {
+            const TextRow row = *list_->ShownRow(r);
+            QVERIFY(row.subRow >= 0 && row.subRow < row.rowCount);
+            QCOMPARE(RowNo{row.rowCount}, list_->LineRowCount(row.line));
+        }
+        // The selection belongs to the lines: a filter and its removal keep it.
+        const LineNo selected = top;
+        QVERIFY(list_->IsLineSelected(selected));
+        Filter(u"www");
+        QVERIFY(list_->IsLineSelected(selected));
+        QCOMPARE(list_->SelectedLineCount(), ShownNo{0});
+        QCOMPARE(list_->FilteredLineCount(), ShownNo{kWrapped});
+        QTRY_VERIFY_WITH_TIMEOUT(!list_->IsLayingOut(), 60000);
+        QCOMPARE(list_->ShownRowCount(), kWrapped * list_->LineRowCount(3));
+        Filter(u"");
+        QCOMPARE(list_->SelectedLineCount(), ShownNo{1});
+    }
+
+    // A copy too big for one step goes on in steps, reports its progress and
+    // then its result; the text equals the one a copy at once gives.
+    void copyOfManyLinesRunsInStepsAndEndsWithTheWholeText() {
+        std::string text;
+        std::u16string expected;
+        constexpr int kLines = 400000;
+        for (int i = 0; i < kLines; ++i) {
+            const std::string line = "a line to copy, number " + std::to_string(i);
+            text += line + "\n";
+            expected += FromNativePath(line) + u"\n";  // the last line is empty
+        }
+        Load(text);
+        list_->SetStepMsForTesting(1);
+        list_->SelectAll();
+        const LineNo copied = list_->CopySelection();
+        if (copied == -1) {
+            QVERIFY(list_->IsCopying());
+            QVERIFY(!status_.busy.empty() &&
+                    status_.busy.back().startsWith(QStringLiteral("Copying")));
+            QTRY_VERIFY_WITH_TIMEOUT(!list_->IsCopying(), 60000);
+            QCOMPARE(status_.busy.back(), QString());
+            QVERIFY(!status_.timed.empty());
+            QCOMPARE(status_.timed.back(),
+                     QStringLiteral("%1 lines copied to clipboard").arg(kLines + 1));
+        } else {
+            QCOMPARE(copied, LineNo{kLines + 1});  // a fast machine did it in one step
+        }
+        QVERIFY(clipboard_ == expected);
+        // A new document cancels a copy that is going on.
+        list_->SelectAll();
+        if (list_->CopySelection() == -1) {
+            list_->Rebuild(true, true);
+            QVERIFY(!list_->IsCopying());
+            QCOMPARE(status_.busy.back(), QString());
+        }
     }
 
     void doubleClickOpensTheViewerAndEscapeClosesIt() {

@@ -296,6 +296,36 @@ class SearchBoxTest : public QObject {
         QCOMPARE(QApplication::activeWindow(), window_.get());
     }
 
+    void aClickAnywhereOnTheFrameStartsEditing_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QPoint>("point");
+        const int right = 300 - 1;
+        const int bottom = SearchBox::kHeight - 1;
+        QTest::newRow("top left corner") << QString() << QPoint(1, 1);
+        QTest::newRow("left margin") << QString() << QPoint(2, 10);
+        QTest::newRow("bottom margin") << QString() << QPoint(40, bottom);
+        QTest::newRow("top margin") << QString() << QPoint(150, 2);
+        QTest::newRow("magnifier") << QString() << QPoint(right - 10, 10);
+        QTest::newRow("right margin beside the magnifier") << QString() << QPoint(right, 10);
+        QTest::newRow("gap before the clear button")
+            << QStringLiteral("abc") << QPoint(right - 21, 10);
+    }
+    void aClickAnywhereOnTheFrameStartsEditing() {
+        QFETCH(QString, text);
+        QFETCH(QPoint, point);
+        Open(false);
+        if (!text.isEmpty()) {
+            Type(text);
+            ClickElsewhere();
+            QVERIFY(!box_->IsEditing());
+        }
+        QVERIFY(!Edit().hasFocus());
+        QTest::mouseClick(box_, Qt::LeftButton, {}, point);
+        QVERIFY(box_->IsEditing());
+        QVERIFY(Edit().hasFocus());
+        QCOMPARE(Edit().text(), text);
+    }
+
     void popupSitsUnderTheBoxAndFitsItsItems() {
         Open(true, {u"a", u"b", u"c"}, {u"a", u"b", u"c"});
         box_->Activate(true);

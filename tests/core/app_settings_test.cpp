@@ -11,6 +11,7 @@
 #include <functional>
 
 #include "platform/code_page.h"
+#include "platform/native_path.h"
 #include "scoped_env.h"
 #include "test_files.h"
 
@@ -497,6 +498,44 @@ TEST_F(AppSettingsTest, TextsXmlCannotHoldAreEscapedAndReadBackExactly) {
         s.debut = false;
         EXPECT_EQ(loaded, s);
     }
+}
+
+// File names that are not UTF-8 are stored so that the same bytes come back.
+TEST_F(AppSettingsTest, PathsThatAreNotUtf8ComeBackAsTheSameBytes) {
+    const std::string latin1 = "/tmp/caf\xE9.log";
+    const std::string mixed = "/tmp/\xC3\xA9t\xE9/\xFF\x80.txt";
+    AppSettings s = EverythingChanged();
+    s.recent_files = {FromNativePath(latin1), FromNativePath(mixed)};
+    s.last_folder = FromNativePath("/tmp/d\xE9j\xE0");
+    std::string text = Saved(s);
+    EXPECT_TRUE(IsXmlText(text)) << text;
+    EXPECT_NE(text.find("path_escaped=\"/tmp/caf\\uDCE9.log\""), std::string::npos) << text;
+    AppSettings loaded;
+    ASSERT_TRUE(loaded.LoadSettings());
+    ASSERT_EQ(loaded.recent_files.size(), 2u);
+    EXPECT_EQ(ToNativePath(loaded.recent_files[0]), latin1);
+    EXPECT_EQ(ToNativePath(loaded.recent_files[1]), mixed);
+    EXPECT_EQ(ToNativePath(loaded.last_folder), "/tmp/d\xE9j\xE0");
+
+    // Without file history no path is written, the folder neither.
+    s.save_file_history = false;
+    text = Saved(s);
+    EXPECT_EQ(text.find("last_folder"), std::string::npos) << text;
+    EXPECT_EQ(text.find("/tmp/"), std::string::npos) << text;
+}
+
+// A data folder whose name is not UTF-8 holds the settings like any other.
+TEST(AppSettingsFolderTest, DataFolderThatIsNotUtf8) {
+    test::TempDir dir;
+    const std::string folder = dir.Path() + "/d\xE9j\xE0";
+    test::ScopedEnv dataDir{"LINESIFT_DATA_DIR", folder};
+    AppSettings s = EverythingChanged();
+    ASSERT_TRUE(s.SaveSettings());
+    EXPECT_TRUE(std::filesystem::exists(folder + "/Settings.xml"));
+    AppSettings loaded;
+    ASSERT_TRUE(loaded.LoadSettings());
+    s.debut = false;
+    EXPECT_EQ(loaded, s);
 }
 
 TEST_F(AppSettingsTest, EarlierFilesReadBackslashesAsThemselves) {

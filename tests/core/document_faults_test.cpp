@@ -80,7 +80,7 @@ TEST_F(DocumentFaultsTest, ReadsOfATruncatedFileFailAndSaySo) {
              lines.Reset(d.LineCount());
              lines.SelectAllShown();
              std::u16string text;
-             size_t count = 0;
+             LineNo count = 0;
              return CollectSelectedText(d, lines, text, count) == ReadStatus::Ok;
          }},
         {"exporting",

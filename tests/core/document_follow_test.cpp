@@ -268,8 +268,8 @@ TEST_F(DocumentFollowTest, FilteredRangesEqualAPassOverTheFinishedFileRows) {
         ASSERT_EQ(RunFilterPass(row.request, finished, result), FilterStatus::Done);
         ASSERT_EQ(lines.LineCount(), finished.LineCount());
         EXPECT_EQ(lines.Shown().ToVector(), result.shown.ToVector());
-        for (size_t i = 0; i < lines.LineCount(); ++i) {
-            EXPECT_EQ(lines.IsMatched(i), result.matched.Test(i)) << i;
+        for (LineNo i = 0; i < lines.LineCount(); ++i) {
+            EXPECT_EQ(lines.IsMatched(i), result.matched.Test(static_cast<size_t>(i))) << i;
             EXPECT_EQ(lines.IsSelected(i), i == 0) << i;
         }
     }

@@ -17,9 +17,9 @@ using Indices = std::vector<size_t>;
 
 Indices Selected(const FilteredLines& lines) {
     Indices selected;
-    for (size_t i = 0; i < lines.LineCount(); ++i) {
+    for (LineNo i = 0; i < lines.LineCount(); ++i) {
         if (lines.IsSelected(i)) {
-            selected.push_back(i);
+            selected.push_back(static_cast<size_t>(i));
         }
     }
     return selected;
@@ -53,17 +53,17 @@ TEST(FilteredLinesTest, SelectionOperationsOnShownLinesRows) {
     const Row rows[] = {
         {"rows 1 to 2 select lines 3 and 5, hidden marks stay",
          {0, 1},
-         [](FilteredLines& l) { return l.SelectRows(2, 1); },
+         [](FilteredLines& l) { return l.SelectShown(2, 1); },
          {0, 3, 5},
          true},
         {"the same range again changes nothing",
          {3, 5},
-         [](FilteredLines& l) { return l.SelectRows(1, 2); },
+         [](FilteredLines& l) { return l.SelectShown(1, 2); },
          {3, 5},
          false},
         {"a row beyond the shown ones changes nothing",
          {3},
-         [](FilteredLines& l) { return l.SelectRows(0, 5); },
+         [](FilteredLines& l) { return l.SelectShown(0, 5); },
          {3},
          false},
         {"select all adds every shown line",
@@ -124,12 +124,13 @@ TEST(FilteredLinesTest, RowsAndLinesAgreeWithAPlainList) {
             ASSERT_EQ(shown.size(), plain.size());
             EXPECT_EQ(shown.ToVector(), plain);
             for (size_t row = 0; row < plain.size(); ++row) {
-                ASSERT_EQ(shown.LineAt(row), plain[row]);
-                ASSERT_EQ(shown.RowOf(plain[row]), static_cast<int64_t>(row));
+                ASSERT_EQ(shown.LineAt(static_cast<ShownNo>(row)), static_cast<LineNo>(plain[row]));
+                ASSERT_EQ(shown.ShownOf(static_cast<LineNo>(plain[row])),
+                          static_cast<ShownNo>(row));
             }
             for (size_t line = 0; line < count; ++line) {
                 if (!bits.Test(line)) {
-                    ASSERT_EQ(shown.RowOf(line), -1);
+                    ASSERT_EQ(shown.ShownOf(static_cast<LineNo>(line)), -1);
                 }
             }
             FilteredLines lines;
@@ -154,12 +155,12 @@ TEST(FilteredLinesTest, ApplyKeepsTheSelectionAndRefusesAnotherDocument) {
     all.shown.ShowAll(10);
     lines.Apply(std::move(all));
     EXPECT_FALSE(lines.IsFiltered());
-    EXPECT_EQ(lines.SelectedShownCount(), 1u);
+    EXPECT_EQ(lines.SelectedShownCount(), 1);
     FilterResult other;
     other.matched.Reset(3);
     other.shown.ShowAll(3);
     lines.Apply(std::move(other));
-    EXPECT_EQ(lines.LineCount(), 10u);
+    EXPECT_EQ(lines.LineCount(), 10);
 }
 
 TEST(FilteredLinesTest, CopyJoinsSelectedShownLinesWithLineFeeds) {
@@ -167,7 +168,7 @@ TEST(FilteredLinesTest, CopyJoinsSelectedShownLinesWithLineFeeds) {
         const char* name;
         Indices selected;
         std::u16string text;
-        size_t count;
+        LineNo count;
     };
     // Lines: "", "a", "", "b", "hidden" (line 4 hidden).
     const Row rows[] = {
@@ -193,22 +194,76 @@ TEST(FilteredLinesTest, CopyJoinsSelectedShownLinesWithLineFeeds) {
             lines.SetSelected(line, true);
         }
         std::u16string text;
-        size_t count = 0;
+        LineNo count = 0;
         ASSERT_EQ(CollectSelectedText(document, lines, text, count), ReadStatus::Ok);
         EXPECT_EQ(text, row.text);
         EXPECT_EQ(count, row.count);
     }
 }
 
-}  // namespace
-}  // namespace linesift
+// Verdicts handed over in chunks show the lines as they come and end equal
+// to the pass's whole result; the selection of lines stays throughout.
+TEST(FilteredLinesTest, ChunksShowTheirLinesAndEndEqualToTheWholeResult) {
+    constexpr size_t kLines = 1000;
+    LineBits matched;
+    matched.Reset(kLines);
+    for (size_t i = 0; i < kLines; ++i) {
+        if (i % 3 == 0 || (i > 600 && i < 700)) {
+            matched.Set(i);
+        }
+    }
+    for (FilterMode mode :
+         {FilterMode::HideUnmatched, FilterMode::HideMatched, FilterMode::ShowAll}) {
+        SCOPED_TRACE(static_cast<int>(mode));
+        FilteredLines whole;
+        whole.Reset(kLines);
+        FilterResult result;
+        result.matched = matched;
+        if (mode == FilterMode::ShowAll) {
+            result.shown.ShowAll(kLines);
+        } else {
+            LineBits shown;
+            shown.Reset(kLines);
+            for (size_t i = 0; i < kLines; ++i) {
+                if (matched.Test(i) == (mode == FilterMode::HideUnmatched)) {
+                    shown.Set(i);
+                }
+            }
+            result.shown.ShowSet(shown);
+        }
+        whole.Apply(result);
 
-namespace linesift {
-namespace {
+        FilteredLines chunked;
+        chunked.Reset(kLines);
+        chunked.SetSelected(5, true);
+        chunked.BeginChunks(mode);
+        EXPECT_EQ(chunked.ChunksEnd(), 0);
+        EXPECT_EQ(chunked.ShownCount(), mode == FilterMode::ShowAll ? LineNo{kLines} : 0);
+        // Chunks must follow on from line 0.
+        EXPECT_FALSE(chunked.ApplyChunk(64, 128, {0}));
+        for (LineNo begin : {LineNo{0}, LineNo{128}, LineNo{640}}) {
+            const LineNo end = begin == 0 ? 128 : begin == 128 ? 640 : LineNo{kLines};
+            std::vector<uint64_t> words(matched.Words().begin() + begin / 64,
+                                        matched.Words().begin() + (end + 63) / 64);
+            ASSERT_TRUE(chunked.ApplyChunk(begin, end, words));
+            EXPECT_EQ(chunked.ChunksEnd(), end);
+            // The lines decided so far are shown exactly as the whole result shows them.
+            for (LineNo line = 0; line < end; ++line) {
+                ASSERT_EQ(chunked.ShownOf(line) >= 0, whole.ShownOf(line) >= 0) << line;
+                ASSERT_EQ(chunked.IsMatched(line), whole.IsMatched(line)) << line;
+            }
+        }
+        EXPECT_EQ(chunked.ShownCount(), whole.ShownCount());
+        chunked.Apply(result);
+        EXPECT_EQ(chunked.ChunksEnd(), -1);
+        EXPECT_EQ(chunked.Shown().ToVector(), whole.Shown().ToVector());
+        EXPECT_TRUE(chunked.IsSelected(5));
+    }
+}
 
 // Growing a filtered list step by step (a followed file) gives the rows of
 // filtering all its lines at once, across many directory entries.
-TEST(FilteredLinesTest, AppendEqualsOneApplyOverAllLinesRows) {
+TEST(FilteredLinesTest, AppendEqualsOneApplyOverAllLines) {
     const FilterMode modes[] = {FilterMode::HideUnmatched, FilterMode::HideMatched,
                                 FilterMode::ShowAll};
     for (FilterMode mode : modes) {
@@ -230,7 +285,7 @@ TEST(FilteredLinesTest, AppendEqualsOneApplyOverAllLinesRows) {
                     tail.Set(i);
                 }
             }
-            grown.Append(from, tail, mode);
+            grown.Append(static_cast<LineNo>(from), tail, mode);
         }
         FilterResult result;
         result.matched.Reset(verdicts.size());
@@ -246,15 +301,15 @@ TEST(FilteredLinesTest, AppendEqualsOneApplyOverAllLinesRows) {
         }
         result.shown.ShowSet(shown);
         FilteredLines once;
-        once.Reset(verdicts.size());
+        once.Reset(static_cast<LineNo>(verdicts.size()));
         once.Apply(std::move(result));
         ASSERT_EQ(grown.LineCount(), once.LineCount());
         ASSERT_EQ(grown.ShownCount(), once.ShownCount());
-        for (size_t row = 0; row < once.ShownCount(); ++row) {
-            ASSERT_EQ(grown.LineAtRow(row), once.LineAtRow(row)) << row;
+        for (ShownNo place = 0; place < once.ShownCount(); ++place) {
+            ASSERT_EQ(grown.LineAt(place), once.LineAt(place)) << place;
         }
-        for (size_t line = 0; line < once.LineCount(); ++line) {
-            ASSERT_EQ(grown.RowOfLine(line), once.RowOfLine(line)) << line;
+        for (LineNo line = 0; line < once.LineCount(); ++line) {
+            ASSERT_EQ(grown.ShownOf(line), once.ShownOf(line)) << line;
             ASSERT_EQ(grown.IsMatched(line), once.IsMatched(line)) << line;
         }
     }

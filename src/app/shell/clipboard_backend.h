@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 
 #include "document/clipboard_text.h"
 
@@ -27,5 +28,10 @@ class QtClipboardBackend : public QObject, public ClipboardBackend {
 
     bool text_available_ = false;
 };
+
+// Puts text on the clipboard through ClipboardText. The desktop's backend
+// shares the string instead of copying it, which matters for a copy of
+// millions of lines; other backends get a view of it.
+bool PutTextOnClipboard(const QString& text);
 
 }  // namespace linesift

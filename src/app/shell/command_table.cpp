@@ -280,8 +280,8 @@ std::span<const Command> MainFrame::Commands() {
              [](MainFrame& f) {
                  AppSettings& settings = AppSettings::Instance();
                  Toggle(settings.word_wrap);
+                 // The list keeps its filtered and selected lines; only the rows change.
                  f.pane_->List().SetWordWrap(settings.word_wrap, true, true);
-                 f.ReapplyQuery();
              },
          .checked = [](S s) { return s.settings.word_wrap; }},
         {.id = kHideUnmatched,
@@ -365,23 +365,26 @@ std::span<const Command> MainFrame::Commands() {
          .text = "&Search...",
          .prompt = "Search the online documentation\nSearch",
          .menu = "&Help",
-         .run = [](MainFrame& f) { f.OpenHelp(); }},
+         .run = [](MainFrame& f) { f.OpenHelp(QStringLiteral("keywords")); }},
         {.id = kWebsite,
          .text = "Linesift &Website",
          .prompt = "Visit Linesift website\nLinesift Website",
          .menu = "&Help",
          .separator = true,
-         .run = [](MainFrame&) { OpenWebPage(); }},
+         .run = [](MainFrame&) { OpenWebPage(); },
+         .needs_web_page = true},
         {.id = kCheckForUpdates,
          .text = "Check for &Updates",
          .prompt = "Check for newer version of this program\nCheck for Updates",
          .menu = "&Help",
-         .run = [](MainFrame&) { OpenWebPage(); }},
+         .run = [](MainFrame&) { OpenWebPage(); },
+         .needs_web_page = true},
         {.id = kFeedback,
          .text = "&Feedback and Support",
          .prompt = "Display information on feedback and technical support\nFeedback and Support",
          .menu = "&Help",
-         .run = [](MainFrame& f) { f.OpenHelp(); }},
+         .run = [](MainFrame&) { OpenWebPage(); },
+         .needs_web_page = true},
         {.id = kAbout,
          .text = "&About Linesift",
          .prompt = "Display program information, version number and copyright\nAbout",

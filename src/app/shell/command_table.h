@@ -49,6 +49,7 @@ struct Command {
     QStyle::StandardPixmap fallback_icon = QStyle::SP_CustomBase;
     bool list_menu = false;            // an item of the list's context menu
     bool list_menu_separator = false;  // a separator before it there
+    bool needs_web_page = false;       // hidden when the build sets no web page
 };
 
 // The submenu that holds the recent files; its items are made from the

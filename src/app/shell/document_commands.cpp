@@ -24,6 +24,7 @@
 #include "settings/app_settings.h"
 #include "shell/command_ids.h"
 #include "shell/main_frame.h"
+#include "shell/native_paths.h"
 #include "shell/query_list_pane.h"
 #include "shell/status_panes.h"
 #include "views/search_box.h"
@@ -31,22 +32,6 @@
 
 namespace linesift {
 namespace {
-
-// Trims, resolves against the current folder and normalises; a symbolic
-// link becomes its target's canonical path.
-QString AbsoluteNormalPath(const QString& path) {
-    QString trimmed = path.trimmed();
-    if (trimmed.isEmpty()) {
-        return trimmed;
-    }
-    QFileInfo info(QDir::current(), trimmed);
-    QString absolute = QDir::cleanPath(info.absoluteFilePath());
-    if (QFileInfo(absolute).isSymLink()) {
-        QString target = QFileInfo(absolute).canonicalFilePath();
-        return target.isEmpty() ? absolute : target;
-    }
-    return absolute;
-}
 
 // "app.log" has one; "notes" and ".profile" have none.
 bool HasExtension(const QString& path) {
@@ -227,7 +212,7 @@ MainFrame::LoadOutcome MainFrame::DecompressInBackground(OwnedFd compressed,
 
 bool MainFrame::AcceptIncompleteText(const std::u16string& path, const DecompressResult& result) {
     const QString text =
-        ToQString(path) + QStringLiteral("\n\n") + QString::fromStdString(result.error_text) +
+        DisplayPath(path) + QStringLiteral("\n\n") + QString::fromStdString(result.error_text) +
         QStringLiteral("\n\nDo you want to open the %1 bytes of text that could be read?")
             .arg(QString::fromStdString(GroupedNumber(result.text_size)));
     return dialogs_->ShowMessage(this, text, QMessageBox::Yes | QMessageBox::No,
@@ -253,7 +238,7 @@ MainFrame::LoadOutcome MainFrame::LoadSource(const std::u16string& path,
     if (outcome != LoadOutcome::Loaded) {
         return outcome;
     }
-    QString failure = QStringLiteral("Error opening file %1!").arg(ToQString(path));
+    QString failure = QStringLiteral("Error opening file %1!").arg(DisplayPath(path));
     if (!result.error_text.empty()) {
         failure += QStringLiteral("\n\n") + QString::fromStdString(result.error_text);
     }
@@ -313,7 +298,7 @@ std::string MainFrame::RememberedEncoding(const std::u16string& path) {
 
 bool MainFrame::OpenFile(const std::u16string& rawPath, bool addToRecent,
                          const std::string& encoding) {
-    std::u16string path = ToU16(AbsoluteNormalPath(ToQString(rawPath)));
+    std::u16string path = AbsoluteNormalPath(rawPath);
     if (!path.empty() && path == document_.GetPath()) {
         return true;
     }
@@ -347,7 +332,7 @@ bool MainFrame::OpenFile(const std::u16string& rawPath, bool addToRecent,
         pane_->List().Clear(true);
         status_->SetMessage(previous);
         ShowError(load_error_.isEmpty()
-                      ? QStringLiteral("Error opening file %1!").arg(ToQString(path))
+                      ? QStringLiteral("Error opening file %1!").arg(DisplayPath(path))
                       : load_error_);
         return false;
     }
@@ -388,10 +373,12 @@ void MainFrame::OpenCommand() {
     if (chosen.isEmpty() || !PromptSaveChanges()) {
         return;
     }
+    const std::u16string path = PathFromQt(chosen);
+    AppSettings::Instance().last_folder = FolderOf(path);
     ClearDocument();
     UpdateCommandUi();
     // Chosen in the dialog: loaded again even when it is the open file.
-    OpenFile(ToU16(chosen), true);
+    OpenFile(path, true);
 }
 
 void MainFrame::OpenRecent(int id) {
@@ -422,7 +409,7 @@ bool MainFrame::PromptSaveChanges() {
     }
     QString text = QStringLiteral("Do you want to save changes to ");
     text += document_.GetPath().empty() ? QStringLiteral("Untitled")
-                                        : QStringLiteral("\n") + ToQString(document_.GetPath());
+                                        : QStringLiteral("\n") + DisplayPath(document_.GetPath());
     text += QStringLiteral("?");
     auto answer =
         dialogs_->ShowMessage(this, text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
@@ -441,29 +428,32 @@ MainFrame::SaveResult MainFrame::SaveCommand() {
         return SaveResult::Saved;
     }
     // An imported document has no file of its own, whatever its name says.
-    if (!document_.IsImported() && QFileInfo::exists(ToQString(document_.GetPath()))) {
+    if (!document_.IsImported() && PathExists(document_.GetPath())) {
         return SaveDocument() ? SaveResult::Saved : SaveResult::Failed;
     }
     return SaveAsCommand();
 }
 
 MainFrame::SaveResult MainFrame::SaveAsCommand() {
-    QString path = AskSaveName(ToQString(document_.GetTitle()));
+    QString path = AskSaveName(DisplayPath(document_.GetTitle()));
     if (path.isEmpty()) {
         return SaveResult::Cancelled;
     }
-    document_.SetPath(ToU16(path));
+    document_.SetPath(PathFromQt(path));
     return SaveDocument() ? SaveResult::Saved : SaveResult::Failed;
 }
 
 QString MainFrame::AskSaveName(const QString& initialName) {
     QString path = dialogs_->AskSavePath(this, initialName);
+    if (!path.isEmpty()) {
+        AppSettings::Instance().last_folder = FolderOf(PathFromQt(path));
+    }
     if (path.isEmpty() || HasExtension(path)) {
         return path;
     }
     path += QStringLiteral(".txt");
     // The dialog asked about the name as typed, not about this one.
-    if (QFileInfo::exists(path)) {
+    if (PathExists(PathFromQt(path))) {
         auto answer = dialogs_->ShowMessage(
             this, QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(path),
             QMessageBox::Yes | QMessageBox::No, QMessageBox::Warning);
@@ -523,7 +513,8 @@ bool MainFrame::SaveDocument() {
         }
         UpdateCommandUi();
     } else {
-        ShowError(QStringLiteral("Error saving file \"%1\"!").arg(ToQString(document_.GetPath())));
+        ShowError(
+            QStringLiteral("Error saving file \"%1\"!").arg(DisplayPath(document_.GetPath())));
     }
     return saved;
 }
@@ -539,28 +530,13 @@ void MainFrame::Export(bool selectedOnly) {
     if (path.isEmpty()) {
         return;
     }
-    // The lines are taken now: the list may change while they are written.
-    std::vector<uint32_t> lines;
-    for (int64_t i = 0, n = list.ShownRowCount(); i < n; ++i) {
-        const TextRow* row = list.ShownRow(i);
-        if (row->subRow == 0 && (!selectedOnly || list.IsLineSelected(row->line))) {
-            lines.push_back(row->line);
-        }
-    }
-    auto writeLines = [&](TextFileStream& stream) {
-        std::u16string buffer;
-        for (uint32_t line : lines) {
-            std::u16string_view text = document_.LineText(line, buffer);
-            if (document_.FileChanged() || !stream.WriteLine(text, true)) {
-                return false;
-            }
-        }
-        return true;
-    };
+    // The lines are taken now, a few bits per line: the list may change while
+    // they are written.
+    const FilteredLines lines = list.Lines();
+    const std::string native = ToNativePath(PathFromQt(path));
     std::string error;
-    const std::string native = ToNativePath(ToU16(path));
-    if (!WriteWhileAnswering(QStringLiteral("Exporting..."),
-                             [&] { return WriteTextFileReplacing(native, writeLines, error); })) {
+    auto write = [&] { return ExportShownLines(document_, lines, selectedOnly, native, error); };
+    if (!WriteWhileAnswering(QStringLiteral("Exporting..."), write)) {
         ShowError(QStringLiteral("Error exporting file \"%1\"!").arg(path));
     }
 }
@@ -593,7 +569,7 @@ void MainFrame::CheckOutsideChange() {
     if (asking_reload_ || !followed_path_.empty() || !document_.HasChangedOnDisk()) {
         return;
     }
-    QString text = ToQString(document_.GetPath()) +
+    QString text = DisplayPath(document_.GetPath()) +
                    QStringLiteral(
                        "\n\nThis file has been modified outside of this application.\n"
                        "Do you want to reload it?");
@@ -611,7 +587,7 @@ bool MainFrame::ReloadDocument() {
         return false;
     }
     std::u16string path = document_.GetPath();
-    if (!QFileInfo::exists(ToQString(path))) {
+    if (!PathExists(path)) {
         return false;
     }
     const std::string encoding = encoding_name_;

@@ -2,7 +2,9 @@
 
 #include <QDir>
 #include <QFileDialog>
-#include <QFileInfo>
+
+#include "qt_text.h"
+#include "settings/app_settings.h"
 
 #include "shell/code_page_dialog.h"
 
@@ -12,22 +14,21 @@ namespace {
 const QString kFilters = QStringLiteral(
     "Log and Text Files (*.log *.txt *.out *.csv *.json *.xml);;Text Files (*.txt);;All Files (*)");
 
+// The folder last used by either dialog, kept in the settings.
+QString StartFolder() {
+    return ToQString(AppSettings::Instance().last_folder);
+}
+
 }  // namespace
 
 QString QtFrameDialogs::AskOpenPath(QWidget* owner) {
-    return Remember(QFileDialog::getOpenFileName(owner, QString(), folder_, kFilters));
+    return QFileDialog::getOpenFileName(owner, QString(), StartFolder(), kFilters);
 }
 
 QString QtFrameDialogs::AskSavePath(QWidget* owner, const QString& initialName) {
-    const QString start = folder_.isEmpty() ? initialName : QDir(folder_).filePath(initialName);
-    return Remember(QFileDialog::getSaveFileName(owner, QString(), start, kFilters));
-}
-
-QString QtFrameDialogs::Remember(const QString& chosen) {
-    if (!chosen.isEmpty()) {
-        folder_ = QFileInfo(chosen).absolutePath();
-    }
-    return chosen;
+    const QString folder = StartFolder();
+    const QString start = folder.isEmpty() ? initialName : QDir(folder).filePath(initialName);
+    return QFileDialog::getSaveFileName(owner, QString(), start, kFilters);
 }
 
 QMessageBox::StandardButton QtFrameDialogs::ShowMessage(QWidget* owner, const QString& text,

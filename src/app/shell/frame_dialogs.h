@@ -31,7 +31,8 @@ class FrameDialogs {
 };
 
 // Real dialogs: file dialogs offering log and text files first, then text
-// files, then all files, starting in the folder last used by either;
+// files, then all files, starting in the folder last used by either (the
+// settings' last_folder, which the window keeps);
 // message boxes with the caption "Linesift".
 class QtFrameDialogs : public FrameDialogs {
   public:
@@ -41,12 +42,6 @@ class QtFrameDialogs : public FrameDialogs {
                                             QMessageBox::StandardButtons buttons,
                                             QMessageBox::Icon icon) override;
     QString AskCodePage(QWidget* owner, const QStringList& names, const QString& current) override;
-
-  private:
-    // Keeps the folder of a chosen path; returns the path.
-    QString Remember(const QString& chosen);
-
-    QString folder_;
 };
 
 }  // namespace linesift

@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -19,12 +18,14 @@
 #include "document/clipboard_text.h"
 #include "document/encoding_choice.h"
 #include "platform/code_page.h"
+#include "platform/native_path.h"
 #include "qt_color.h"
 #include "qt_text.h"
 #include "settings/app_settings.h"
 #include "settings/data_folder.h"
 #include "shell/about_dialog.h"
 #include "shell/command_ids.h"
+#include "shell/native_paths.h"
 #include "shell/options_dialog.h"
 #include "shell/query_list_pane.h"
 #include "shell/status_panes.h"
@@ -36,7 +37,9 @@
 namespace linesift {
 namespace {
 
-const char kWebPage[] = "https://quellora.example/linesift/";
+// The program's web page, set when the program is built; empty hides the
+// commands and the About dialog's link that would open it.
+const char kWebPage[] = LINESIFT_WEB_URL;
 
 }  // namespace
 
@@ -74,6 +77,7 @@ MainFrame::MainFrame(std::unique_ptr<FrameDialogs> dialogs, QWidget* parent)
     connect(list, &LineListView::busy, this, &MainFrame::ShowBusy);
     connect(search_box_, &SearchBox::searchEvent, pane_, &QueryListPane::OnSearchBoxEvent);
     connect(pane_, &QueryListPane::filterStatus, status_, [this](const QString& text) {
+        status_->SetIdleText(text);
         status_->SetMessage(text.isEmpty() ? QStringLiteral("Ready") : text);
     });
     connect(pane_, &QueryListPane::queryChecked, this, &MainFrame::ShowQueryError);
@@ -126,6 +130,7 @@ QAction* MainFrame::AddAction(const Command& command) {
         action->setShortcutContext(Qt::WindowShortcut);
     }
     action->setCheckable(command.checked != nullptr);
+    action->setVisible(!command.needs_web_page || kWebPage[0] != '\0');
     const int id = command.id;
     action->setData(id);
     connect(action, &QAction::triggered, this, [this, id] { RunCommand(id); });
@@ -252,7 +257,8 @@ bool MainFrame::RunCommand(int id) {
 }
 
 void MainFrame::CopySelection() {
-    const int64_t count = pane_->List().CopySelection();
+    // A copy of many lines goes on in steps and reports itself.
+    const LineNo count = pane_->List().CopySelection();
     if (count >= 1) {
         status_->ShowTimed(QStringLiteral("%1 lines copied to clipboard").arg(count), 3000);
     }
@@ -395,7 +401,7 @@ QString MainFrame::DecodedNote() const {
 
 void MainFrame::UpdateTitle() {
     // Built in one pass, so a name holding "%1" shows as it is.
-    QString title = QStringLiteral("Linesift - [") + ToQString(document_.GetTitle()) +
+    QString title = QStringLiteral("Linesift - [") + DisplayPath(document_.GetTitle()) +
                     DecodedNote() + (document_.IsModified() ? QStringLiteral(" *") : QString()) +
                     QStringLiteral("]");
     if (windowTitle() != title) {
@@ -417,7 +423,7 @@ void MainFrame::RebuildRecentFilesMenu() {
         settings.recent_files.pop_back();
     }
     for (size_t i = 0; i < settings.recent_files.size() && i < 16; ++i) {
-        QString path = ToQString(settings.recent_files[i]);
+        QString path = DisplayPath(settings.recent_files[i]);
         path.replace(QLatin1Char('&'), QStringLiteral("&&"));
         QAction* item = recent_menu_->addAction(QStringLiteral("&%1  %2").arg(i + 1).arg(path));
         int id = cmd::kRecentFirst + static_cast<int>(i);
@@ -445,9 +451,14 @@ void MainFrame::AddRecentFile(const std::u16string& path) {
 
 void MainFrame::ShowBusy(const QString& text) {
     if (!text.isEmpty()) {
-        status_before_busy_ = status_->MessageText();
+        // A step reporting its progress keeps the message from before the first.
+        if (!busy_shown_) {
+            status_before_busy_ = status_->MessageText();
+        }
+        busy_shown_ = true;
         status_->ShowNow(text);
-    } else {
+    } else if (busy_shown_) {
+        busy_shown_ = false;
         status_->ShowNow(status_before_busy_);
     }
 }
@@ -460,7 +471,7 @@ void MainFrame::ShowFirstTime() {
     show();
     shown_ = true;
     search_box_->Activate(false);
-    if (!pending_open_path_.empty() && QFileInfo::exists(ToQString(pending_open_path_))) {
+    if (PathExists(pending_open_path_)) {
         OpenFile(pending_open_path_, true);
     }
 }
@@ -538,7 +549,7 @@ void MainFrame::Drop(QDropEvent* event) {
     event->acceptProposedAction();
     raise();
     activateWindow();
-    OpenFile(ToU16(urls.front().toLocalFile()), true);
+    OpenFile(PathFromUrl(urls.front()), true);
 }
 
 bool MainFrame::eventFilter(QObject* watched, QEvent* event) {
@@ -635,10 +646,28 @@ void MainFrame::ShowAbout() {
     dialog.exec();
 }
 
-void MainFrame::OpenHelp() {
-    QString help = ToQString(GetHelpFilePath());
-    if (QFileInfo::exists(help)) {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(help));
+void MainFrame::OpenHelp(const QString& anchor) {
+    const std::u16string help = GetHelpFilePath();
+    if (help.empty()) {
+        QString text = QStringLiteral("The user manual was not found. It was looked for at:");
+        for (const std::u16string& place : GetHelpFileCandidates()) {
+            text += QStringLiteral("\n") + DisplayPath(place);
+        }
+        dialogs_->ShowMessage(this, text, QMessageBox::Ok, QMessageBox::Warning);
+        return;
+    }
+    const std::string native = ToNativePath(help);
+    QUrl url = QUrl::fromEncoded(
+        QByteArrayLiteral("file://") +
+        QByteArray::fromStdString(native).toPercentEncoding(QByteArrayLiteral("/")));
+    if (!anchor.isEmpty()) {
+        url.setFragment(anchor);
+    }
+    if (!QDesktopServices::openUrl(url)) {
+        dialogs_->ShowMessage(
+            this,
+            QStringLiteral("No program could show the user manual:\n%1").arg(DisplayPath(help)),
+            QMessageBox::Ok, QMessageBox::Warning);
     }
 }
 

@@ -181,7 +181,9 @@ class MainFrame : public QMainWindow {
     void SetFilterMode(int mode);
     void ShowOptions();
     void ShowAbout();
-    void OpenHelp();
+    // Opens the user manual's contents page at anchor (none: its top); says
+    // where it looked when there is no manual.
+    void OpenHelp(const QString& anchor = QString());
     void RestorePlacement();
     void RecordPlacement();
     void ShowError(const QString& text);
@@ -207,7 +209,8 @@ class MainFrame : public QMainWindow {
     QMenu* encoding_menu_ = nullptr;
     std::map<int, QAction*> actions_;
     QString status_before_busy_;
-    QString query_error_;  // the status shows it while the query does not compile
+    bool busy_shown_ = false;  // a busy message is shown over status_before_busy_
+    QString query_error_;      // the status shows it while the query does not compile
     std::u16string pending_open_path_;
     bool placement_restored_ = false;
     bool shown_ = false;

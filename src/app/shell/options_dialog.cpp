@@ -5,6 +5,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "shell/about_dialog.h"
+
 namespace linesift {
 
 OptionsDialog::OptionsDialog(const OptionValues& values, QWidget* owner)
@@ -29,6 +31,7 @@ OptionsDialog::OptionsDialog(const OptionValues& values, QWidget* owner)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(group);
     layout->addWidget(buttons);
+    SetFixedDialogFrame(*this);
     ShowValues();
 }
 

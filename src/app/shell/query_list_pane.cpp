@@ -17,6 +17,20 @@ constexpr size_t kBackgroundFilterLines = 50000;
 // Passes that take longer than this show their progress.
 constexpr qint64 kShowProgressMs = 200;
 
+// What the status bar says of a pass whose verdict on some lines is not
+// known; empty when every line was decided.
+QString UndecidedText(const FilterResult& result, size_t lines) {
+    if (result.undecided_lines == 0) {
+        return QString();
+    }
+    // The count first: a narrow status bar cuts the end off.
+    return QStringLiteral("%1 of %2 lines could not be decided: the regular expression %3")
+        .arg(result.undecided_lines)
+        .arg(lines)
+        .arg(result.gave_up ? QStringLiteral("backtracks too much, so filtering stopped")
+                            : QStringLiteral("backtracks too much"));
+}
+
 }  // namespace
 
 QueryListPane::QueryListPane(TextDocument& document, QWidget* parent)
@@ -141,14 +155,14 @@ void QueryListPane::OnRangeReady(size_t begin, FilterStatus status, const LineBi
     const FilterRequest& request = list_->Filter();
     const FilterMode mode = request.text.empty() ? FilterMode::ShowAll : request.filter_mode;
     if (status == FilterStatus::Done) {
-        list_->AppendLines(begin, matched, mode);
+        list_->AppendLines(static_cast<LineNo>(begin), matched, mode);
         return;
     }
     // The lines still join the list, as not matching: the list keeps every
     // line of the document.
     LineBits none;
     none.Reset(document_.LineCount() - std::min(begin, document_.LineCount()));
-    list_->AppendLines(begin, none, mode);
+    list_->AppendLines(static_cast<LineNo>(begin), none, mode);
     if (status == FilterStatus::FileChanged) {
         ShowFilterStatus(QStringLiteral("The file changed on disk: reload it to filter it"));
     }
@@ -167,7 +181,7 @@ void QueryListPane::OnChunk(size_t, size_t end, size_t total) {
 void QueryListPane::OnFinished(FilterStatus status, const FilterResult& result) {
     if (status == FilterStatus::Done) {
         list_->FinishFilter(result);
-        ShowFilterStatus(QString());
+        ShowFilterStatus(UndecidedText(result, document_.LineCount()));
         return;
     }
     list_->CancelFilter();

@@ -49,7 +49,8 @@ class QueryListPane : public QWidget {
     void SetBackgroundFilterLinesForTesting(size_t lines);
 
   signals:
-    // The status of a pass for the status bar: its progress, or how it ended;
+    // The status of a pass for the status bar: its progress, or how it ended
+    // (lines the engine could not decide stay told until the next query);
     // empty once the list shows a complete result.
     void filterStatus(const QString& text);
   signals:

@@ -9,6 +9,8 @@ StatusPanes::StatusPanes(QWidget* parent) : QStatusBar(parent), message_(new QLa
     setSizeGripEnabled(true);
     message_->setText(QStringLiteral("Ready"));
     message_->setTextFormat(Qt::PlainText);
+    // A long message is cut off at the pane's edge; it never widens the window.
+    message_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     addWidget(message_, 1);
     all_ = AddPane(QStringLiteral("All   9999999"));
     filtered_ = AddPane(QStringLiteral("Fil   9999999"));
@@ -18,7 +20,8 @@ StatusPanes::StatusPanes(QWidget* parent) : QStatusBar(parent), message_(new QLa
         QStringLiteral("The encoding the document is read in; click to change it"));
     encoding_->installEventFilter(this);
     timer_.setSingleShot(true);
-    connect(&timer_, &QTimer::timeout, this, [this] { SetMessage(QStringLiteral("Ready")); });
+    connect(&timer_, &QTimer::timeout, this,
+            [this] { SetMessage(idle_text_.isEmpty() ? QStringLiteral("Ready") : idle_text_); });
 }
 
 QLabel* StatusPanes::AddPane(const QString& widest) {
@@ -34,12 +37,17 @@ void StatusPanes::SetMessage(const QString& text) {
     timer_.stop();
     if (message_->text() != text) {
         message_->setText(text);
+        message_->setToolTip(text);  // the whole of a message the pane cuts off
     }
 }
 
 void StatusPanes::ShowTimed(const QString& text, int ms) {
     SetMessage(text);
     timer_.start(std::max(ms, 10));
+}
+
+void StatusPanes::SetIdleText(const QString& text) {
+    idle_text_ = text;
 }
 
 void StatusPanes::ShowNow(const QString& text) {

@@ -19,8 +19,10 @@ class StatusPanes : public QStatusBar {
     QString MessageText() const { return message_->text(); }
     // Shows text until further notice.
     void SetMessage(const QString& text);
-    // Shows text for ms milliseconds (at least 10), then "Ready".
+    // Shows text for ms milliseconds (at least 10), then the idle text.
     void ShowTimed(const QString& text, int ms);
+    // What the message pane returns to after a timed text; empty for "Ready".
+    void SetIdleText(const QString& text);
     // Shows text and paints it at once, without processing events.
     void ShowNow(const QString& text);
     // The three counts; with hasLines false the panes are emptied.
@@ -48,6 +50,7 @@ class StatusPanes : public QStatusBar {
     QLabel* selected_;
     QLabel* encoding_;
     QTimer timer_;
+    QString idle_text_;
 };
 
 }  // namespace linesift

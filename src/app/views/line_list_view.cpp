@@ -2,12 +2,14 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QElapsedTimer>
 #include <QScrollBar>
 #include <QWheelEvent>
 #include <algorithm>
 
 #include "document/clipboard_text.h"
 #include "qt_text.h"
+#include "shell/clipboard_backend.h"
 #include "views/char_advances.h"
 #include "views/line_viewer.h"
 #include "views/list_font.h"
@@ -17,9 +19,28 @@
 
 namespace linesift {
 
+namespace {
+
+// The most lines read at once while laying out or copying.
+constexpr LineNo kReadLines = 4096;
+
+}  // namespace
+
+// A copy in steps: the lines it copies were taken when it began.
+struct LineListView::CopyJob {
+    LineBits lines;
+    LineNo next = 0;
+    LineNo total = 0;
+    LineNo count = 0;
+    QString text;
+    LineBatch batch;
+};
+
 LineListView::LineListView(TextDocument& document, QWidget* parent)
     : QAbstractScrollArea(parent),
       document_(document),
+      layout_timer_(new QTimer(this)),
+      copy_timer_(new QTimer(this)),
       single_viewer_(new LineViewer(false, viewport())),
       multi_viewer_(new LineViewer(true, viewport())) {
     setObjectName(QStringLiteral("LineListView"));
@@ -38,6 +59,17 @@ LineListView::LineListView(TextDocument& document, QWidget* parent)
             bar->setSliderPosition(bar->sliderPosition() / kRowHeight * kRowHeight);
         }
     });
+    layout_timer_->setSingleShot(true);
+    connect(layout_timer_, &QTimer::timeout, this, &LineListView::LayoutStep);
+    copy_timer_->setSingleShot(true);
+    connect(copy_timer_, &QTimer::timeout, this, [this] {
+        if (!CopyStep(step_ms_)) {
+            emit busy(QStringLiteral("Copying... %1%").arg(copy_->count * 100 / copy_->total));
+            copy_timer_->start(0);
+            return;
+        }
+        FinishCopy(copy_ != nullptr && PutTextOnClipboard(copy_->text));
+    });
     UpdateScrollRanges(true);
 }
 
@@ -47,61 +79,40 @@ LineListView::~LineListView() = default;
 
 void LineListView::DropRows() {
     HideLineViewers();
-    partial_ = false;
-    rows_.clear();
-    rows_.shrink_to_fit();
-    shown_.clear();
-    shown_.shrink_to_fit();
-    filtered_ = false;
-    shown_lines_ = 0;
+    CancelCopy();
+    pending_filter_.reset();
     caret_line_ = -1;
-    anchor_index_ = -1;
-    content_width_ = 1;
+    anchor_line_ = -1;
     geometry_.Clear();
-    lines_.Reset(document_.LineCount());
+    // An empty document shows no row, not one empty line.
+    lines_.Reset(document_.IsEmpty() ? 0 : static_cast<LineNo>(document_.LineCount()));
     buffered_line_ = -1;
     highlights_.clear();
     highlights_size_ = 0;
+    ShownLinesChanged();
+}
+
+void LineListView::ShownLinesChanged() {
     SelectionChanged();
+    content_width_ = 1;
+    layout_.Clear();
+    layout_failed_ = false;
+    layout_anchor_ = -1;
 }
 
 void LineListView::Rebuild(bool redraw, bool resetScroll) {
     DropRows();
-    if (!document_.IsEmpty()) {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        BuildRows();
-        QApplication::restoreOverrideCursor();
-    }
-    CountShownLines();
     UpdateScrollRanges(resetScroll);
+    RestartLayout();
     if (redraw) {
         viewport()->update();
     }
 }
 
-void LineListView::BuildRows() {
-    const size_t lines = document_.LineCount();
-    if (!word_wrap_) {
-        rows_.resize(lines);
-        for (size_t i = 0; i < lines; ++i) {
-            rows_[i] = TextRow{static_cast<uint32_t>(i), 0, -1, 0, 1};
-        }
-        return;
-    }
-    double width = WrapWidth();
-    CharAdvances& advances = ListFontAdvances();
-    rows_.reserve(lines * 2);
-    for (size_t i = 0; i < lines; ++i) {
-        std::u16string_view text = LineText(static_cast<uint32_t>(i));
-        uint32_t count = text.size() >= 2 ? CountWrappedRows(text, width, advances) : 1;
-        for (uint32_t sub = 0; sub < count; ++sub) {
-            rows_.push_back(TextRow{static_cast<uint32_t>(i), sub, -1, 0, count});
-        }
-    }
-}
-
 void LineListView::Clear(bool redraw) {
     DropRows();
+    lines_.Reset(0);
+    layout_timer_->stop();
     UpdateScrollRanges(true);
     if (redraw) {
         viewport()->update();
@@ -110,12 +121,12 @@ void LineListView::Clear(bool redraw) {
 
 void LineListView::SetFilter(const FilterRequest& request) {
     pending_filter_.reset();
-    partial_ = false;
     filter_ = request;
     highlight_query_.reset();
     highlights_.clear();
     highlights_size_ = 0;
-    if (!request.text.empty() && (!ValidateFilterRequest(request) || rows_.empty())) {
+    if (!request.text.empty() &&
+        (!ValidateFilterRequest(request) || lines_.LineCount() == 0 || document_.IsEmpty())) {
         return;
     }
     FilterResult result;
@@ -133,102 +144,29 @@ void LineListView::SetFilter(const FilterRequest& request) {
 }
 
 void LineListView::ApplyFilterResult(FilterResult result) {
-    if (!filter_.text.empty()) {
-        if (result.matched.size() != document_.LineCount()) {
-            return;
-        }
-        for (TextRow& row : rows_) {
-            row.matched = result.matched.Test(row.line);
-        }
-        if (result.gave_up) {
-            emit statusMessage(
-                QStringLiteral(
-                    "The regular expression backtracks too much: no line counts as matching"),
-                5000);
-        }
-        lines_.Apply(std::move(result));
-    }
-    ResetShownRows();
-    if (!filter_.text.empty()) {
-        BuildShownRows(true);
-    }
-    CountShownLines();
-    UpdateScrollRanges(true);
-    viewport()->update();
-}
-
-void LineListView::AppendLines(size_t from, const LineBits& matched, FilterMode mode) {
-    const size_t count = from + matched.size();
-    if (from > lines_.LineCount() || count != document_.LineCount()) {
+    if (filter_.text.empty()) {
+        // No query: every line shown, none matched; the selection stays.
+        result.matched.Reset(static_cast<size_t>(lines_.LineCount()));
+        result.shown.ShowAll(static_cast<size_t>(lines_.LineCount()));
+        result.gave_up = false;
+    } else if (result.matched.size() != document_.LineCount()) {
         return;
     }
-    // The last row counts as shown when any of it is: a horizontal scroll bar
-    // that appears may cover part of it.
-    QScrollBar* bar = verticalScrollBar();
-    const int64_t rows = ShownRowCount();
-    const bool stick =
-        (rows == 0 || (rows - 1) * kRowHeight < bar->value() + viewport()->height()) &&
-        !HasSelection();
-    // New lines are not selected: the count changes only when a line read
-    // again was selected, or some were.
-    bool recount = selected_count_ != 0;
-    for (size_t line = from; line < lines_.LineCount(); ++line) {
-        recount = recount || lines_.IsSelected(line);
+    if (result.gave_up) {
+        emit statusMessage(
+            QStringLiteral(
+                "The regular expression backtracks too much: no line counts as matching"),
+            5000);
     }
-    lines_.Append(from, matched, mode);
-    // The rows of lines from `from` on are made again: the last one's text may have changed.
-    const size_t firstRow = static_cast<size_t>(
-        std::lower_bound(rows_.begin(), rows_.end(), from,
-                         [](const TextRow& row, size_t line) { return row.line < line; }) -
-        rows_.begin());
-    rows_.resize(firstRow);
-    if (filtered_) {
-        shown_.erase(std::lower_bound(shown_.begin(), shown_.end(), firstRow), shown_.end());
-    }
-    for (auto it = highlights_.begin(); it != highlights_.end();) {
-        it = it->first >= from ? highlights_.erase(it) : std::next(it);
-    }
-    geometry_.Clear();
-    buffered_line_ = -1;
-    const bool wantMatched = mode == FilterMode::HideUnmatched;
-    const double width = WrapWidth();
-    for (size_t line = from; line < count; ++line) {
-        const bool isMatched = matched.Test(line - from);
-        uint32_t rowCount = 1;
-        if (word_wrap_) {
-            std::u16string_view text = LineText(static_cast<uint32_t>(line));
-            rowCount = text.size() >= 2 ? CountWrappedRows(text, width, ListFontAdvances()) : 1;
-        }
-        for (uint32_t sub = 0; sub < rowCount; ++sub) {
-            if (filtered_ && isMatched == wantMatched) {
-                shown_.push_back(static_cast<uint32_t>(rows_.size()));
-            }
-            rows_.push_back(
-                TextRow{static_cast<uint32_t>(line), sub, -1, isMatched ? 1u : 0u, rowCount});
-        }
-    }
-    CountShownLines();
-    if (recount) {
-        SelectionChanged();
-    }
-    UpdateScrollRanges(false);
-    if (stick) {
-        bar->setValue(bar->maximum());
-    }
+    lines_.Apply(std::move(result));
+    ShownLinesChanged();
+    UpdateScrollRanges(true);
+    RestartLayout();
     viewport()->update();
-}
-
-void LineListView::ResetShownRows() {
-    shown_.clear();
-    filtered_ = false;
-    shown_lines_ = 0;
-    SelectionChanged();
-    content_width_ = 1;
 }
 
 void LineListView::BeginFilter(const FilterRequest& request) {
     pending_filter_ = request;
-    partial_ = false;
 }
 
 void LineListView::StartPartialRows() {
@@ -237,41 +175,22 @@ void LineListView::StartPartialRows() {
     highlight_query_.reset();
     highlights_.clear();
     highlights_size_ = 0;
-    partial_ = true;
-    partial_line_ = 0;
-    partial_row_ = 0;
-    ResetShownRows();
-    filtered_ = filter_.filter_mode != FilterMode::ShowAll;
-    shown_lines_ = filtered_ ? 0 : static_cast<int64_t>(document_.LineCount());
-    // Counted as the chunks add rows, so that no chunk recounts them all.
-    selected_count_ = filtered_ ? 0 : -1;
+    lines_.BeginChunks(filter_.filter_mode);
+    ShownLinesChanged();
 }
 
-void LineListView::ApplyFilterChunk(size_t begin, size_t end, const std::vector<uint64_t>& words) {
+void LineListView::ApplyFilterChunk(LineNo begin, LineNo end, const std::vector<uint64_t>& words) {
     const bool first = pending_filter_.has_value();
     if (first) {
         StartPartialRows();
     }
-    if (!partial_ || begin != partial_line_ || end > document_.LineCount()) {
-        partial_ = false;
+    if (!lines_.ApplyChunk(begin, end, words)) {
         return;
     }
-    const bool wantMatched = filter_.filter_mode == FilterMode::HideUnmatched;
-    for (; partial_row_ < rows_.size() && rows_[partial_row_].line < end; ++partial_row_) {
-        TextRow& row = rows_[partial_row_];
-        const size_t bit = row.line - begin;
-        const bool matched = (words[bit >> 6] >> (bit & 63)) & 1;
-        row.matched = matched;
-        if (filtered_ && matched == wantMatched) {
-            shown_.push_back(static_cast<uint32_t>(partial_row_));
-            shown_lines_ += row.subRow == 0;
-            if (selected_count_ >= 0) {
-                selected_count_ += row.subRow == 0 && IsSelected(row);
-            }
-        }
-    }
-    partial_line_ = end;
+    // Lines shown after the measured ones leave the layout as it is.
+    SelectionChanged();
     UpdateScrollRanges(first);
+    ScheduleLayout();
     viewport()->update();
 }
 
@@ -286,52 +205,43 @@ void LineListView::CancelFilter() {
 void LineListView::FinishFilter(const FilterResult& result) {
     if (pending_filter_) {
         StartPartialRows();
-        partial_ = false;
     }
-    const bool complete = partial_ && partial_line_ == document_.LineCount() &&
-                          partial_row_ == rows_.size() && !result.gave_up;
-    partial_ = false;
+    const bool complete = lines_.ChunksEnd() == lines_.LineCount() && !result.gave_up &&
+                          result.shown.size() == static_cast<size_t>(lines_.ShownCount());
     if (!complete) {
         ApplyFilterResult(result);
         return;
     }
+    // The chunks showed this result already: the rows and their layout stay.
     lines_.Apply(result);
-    CountShownLines();
+    SelectionChanged();
     UpdateScrollRanges(false);
+    ScheduleLayout();
     viewport()->update();
 }
 
-void LineListView::BuildShownRows(bool applyModes) {
-    if (!applyModes || filter_.filter_mode == FilterMode::ShowAll) {
-        return;
-    }
-    bool wantMatched = filter_.filter_mode == FilterMode::HideUnmatched;
-    filtered_ = true;
-    for (size_t i = 0; i < rows_.size(); ++i) {
-        if ((rows_[i].matched != 0) == wantMatched) {
-            shown_.push_back(static_cast<uint32_t>(i));
-        }
-    }
-    shown_.shrink_to_fit();
-}
-
-void LineListView::CountShownLines() {
-    if (!word_wrap_) {
-        shown_lines_ = ShownRowCount();
-        return;
-    }
-    int64_t count = 0;
-    for (int64_t i = 0, n = ShownRowCount(); i < n; ++i) {
-        count += ShownRowRef(i).subRow == 0;
-    }
-    shown_lines_ = count;
-}
-
 void LineListView::SetWordWrap(bool on, bool rebuild, bool redraw) {
+    const RowNo top = verticalScrollBar()->value() / kRowHeight;
+    const ShownNo topShown = top < ShownRowCount() ? RowAt(top).shown : 0;
     word_wrap_ = on;
     setHorizontalScrollBarPolicy(on ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
-    if (rebuild) {
-        Rebuild(redraw, false);
+    if (!rebuild) {
+        return;
+    }
+    // The lines shown, matched and selected stay; only the rows change.
+    const LineNo lines = document_.IsEmpty() ? 0 : static_cast<LineNo>(document_.LineCount());
+    if (lines_.LineCount() != lines) {
+        DropRows();  // not shown yet: shown afresh
+    }
+    content_width_ = 1;
+    RestartLayout(on);
+    UpdateScrollRanges(false);
+    if (!on) {
+        verticalScrollBar()->setValue(
+            static_cast<int>(std::min<RowNo>(topShown * kRowHeight, INT32_MAX)));
+    }
+    if (redraw) {
+        viewport()->update();
     }
 }
 
@@ -339,16 +249,36 @@ double LineListView::WrapWidth() const {
     return std::max(viewport()->width() - kWrapInset, 1) - 8.0;
 }
 
-std::u16string LineListView::RowLineText(int64_t shownIndex) const {
-    const TextRow* row = ShownRow(shownIndex);
-    return row != nullptr ? std::u16string(LineText(row->line)) : std::u16string();
+int LineListView::DocumentWidth() const {
+    return word_wrap_ ? viewport()->width() : std::max(content_width_, viewport()->width());
 }
 
-const TextRow* LineListView::ShownRow(int64_t shownIndex) const {
-    if (shownIndex < 0 || shownIndex >= ShownRowCount()) {
-        return nullptr;
+RowNo LineListView::ShownRowCount() const {
+    return word_wrap_ ? layout_.RowCount(lines_.ShownCount()) : lines_.ShownCount();
+}
+
+TextRow LineListView::RowAt(RowNo row) const {
+    TextRow r;
+    r.shown = word_wrap_ ? layout_.ShownAt(row) : row;
+    r.line = lines_.LineAt(r.shown);
+    if (word_wrap_) {
+        r.subRow = static_cast<int32_t>(row - layout_.FirstRow(r.shown));
+        r.rowCount = static_cast<int32_t>(std::min<RowNo>(layout_.RowsOf(r.shown), INT32_MAX));
     }
-    return &ShownRowRef(shownIndex);
+    r.matched = lines_.IsMatched(r.line) ? 1 : 0;
+    return r;
+}
+
+std::optional<TextRow> LineListView::ShownRow(RowNo row) const {
+    if (row < 0 || row >= ShownRowCount()) {
+        return std::nullopt;
+    }
+    return RowAt(row);
+}
+
+std::u16string LineListView::RowLineText(RowNo row) const {
+    std::optional<TextRow> r = ShownRow(row);
+    return r ? std::u16string(LineText(r->line)) : std::u16string();
 }
 
 std::u16string_view LineListView::RowDisplayText(const TextRow& row, int64_t& start,
@@ -360,21 +290,22 @@ std::u16string_view LineListView::RowDisplayText(const TextRow& row, int64_t& st
         return text;
     }
     static thread_local std::vector<uint32_t> starts;
-    WrapLine(text, WrapWidth(), ListFontAdvances(), starts);
-    if (row.subRow >= starts.size()) {
+    WrapLine(text, layout_width_, ListFontAdvances(), starts);
+    const auto sub = static_cast<size_t>(row.subRow);
+    if (sub >= starts.size()) {
         start = end = 0;
         return {};
     }
-    start = starts[row.subRow];
-    end = row.subRow + 1 < starts.size() ? starts[row.subRow + 1] : end;
+    start = starts[sub];
+    end = sub + 1 < starts.size() ? starts[sub + 1] : end;
     return text.substr(static_cast<size_t>(start), static_cast<size_t>(end - start));
 }
 
-std::u16string_view LineListView::LineText(uint32_t line) const {
-    if (buffered_line_ == static_cast<int64_t>(line)) {
+std::u16string_view LineListView::LineText(LineNo line) const {
+    if (buffered_line_ == line) {
         return line_buffer_;
     }
-    std::u16string_view text = document_.LineText(line, line_buffer_);
+    std::u16string_view text = document_.LineText(static_cast<size_t>(line), line_buffer_);
     if (text.data() != line_buffer_.data()) {
         line_buffer_.assign(text);  // text the document holds itself
     } else {
@@ -384,10 +315,190 @@ std::u16string_view LineListView::LineText(uint32_t line) const {
     return line_buffer_;
 }
 
-int64_t LineListView::LineRowCount(size_t line) const {
-    auto it = std::lower_bound(rows_.begin(), rows_.end(), line,
-                               [](const TextRow& row, size_t l) { return row.line < l; });
-    return it != rows_.end() && it->line == line ? it->rowCount : 0;
+RowNo LineListView::LineRowCount(LineNo line) const {
+    if (line < 0 || line >= static_cast<LineNo>(document_.LineCount())) {
+        return 0;
+    }
+    if (!word_wrap_) {
+        return 1;
+    }
+    std::u16string_view text = LineText(line);
+    return text.size() >= 2 ? CountWrappedRows(text, WrapWidth(), ListFontAdvances()) : 1;
+}
+
+// Following a growing file
+
+void LineListView::AppendLines(LineNo from, const LineBits& matched, FilterMode mode) {
+    const LineNo count = from + static_cast<LineNo>(matched.size());
+    if (from < 0 || from > lines_.LineCount() ||
+        count != static_cast<LineNo>(document_.LineCount())) {
+        return;
+    }
+    const bool stick = ShowsLastRow() && !HasSelection();
+    // New lines are not selected: the count changes only when a line read
+    // again was selected, or some were.
+    bool recount = selected_count_ != 0;
+    for (LineNo line = from; line < lines_.LineCount() && !recount; ++line) {
+        recount = lines_.IsSelected(line);
+    }
+    // The shown lines before `from` keep their places and rows; the layout
+    // forgets the rest, as the last line's text may have changed.
+    ShownNo kept = 0;
+    for (ShownNo end = lines_.ShownCount(); kept < end;) {
+        const ShownNo mid = kept + (end - kept) / 2;
+        if (lines_.LineAt(mid) < from) {
+            kept = mid + 1;
+        } else {
+            end = mid;
+        }
+    }
+    layout_.Truncate(kept);
+    if (stick || layout_anchor_ >= kept) {
+        layout_anchor_ = -1;
+    }
+    lines_.Append(from, matched, mode);
+    std::erase_if(highlights_, [from](const auto& entry) { return entry.first >= from; });
+    geometry_.Clear();
+    buffered_line_ = -1;
+    if (recount) {
+        SelectionChanged();
+    }
+    UpdateScrollRanges(false);
+    ScheduleLayout();
+    QScrollBar* bar = verticalScrollBar();
+    last_row_scroll_ = -1;
+    if (stick) {
+        bar->setValue(bar->maximum());
+        last_row_scroll_ = word_wrap_ ? bar->value() : -1;
+    }
+    viewport()->update();
+}
+
+bool LineListView::ShowsLastRow() const {
+    const RowNo rows = ShownRowCount();
+    return rows == 0 ||
+           (rows - 1) * kRowHeight < verticalScrollBar()->value() + viewport()->height();
+}
+
+void LineListView::KeepLastRowShown() {
+    QScrollBar* bar = verticalScrollBar();
+    if (last_row_scroll_ < 0 || bar->value() != last_row_scroll_) {
+        last_row_scroll_ = -1;
+        return;
+    }
+    bar->setValue(bar->maximum());
+    const bool measured = layout_failed_ || layout_.Measured() >= lines_.ShownCount();
+    last_row_scroll_ = measured ? -1 : bar->value();
+}
+
+// Word wrap layout
+
+void LineListView::RestartLayout(bool report) {
+    const RowNo top = verticalScrollBar()->value() / kRowHeight;
+    const ShownNo anchor = top > 0 && top < ShownRowCount() ? RowAt(top).shown : -1;
+    layout_.Clear();
+    layout_failed_ = false;
+    layout_timer_->stop();
+    if (!word_wrap_) {
+        if (layout_busy_) {
+            layout_busy_ = false;
+            emit busy(QString());
+        }
+        return;
+    }
+    layout_width_ = WrapWidth();
+    layout_.Reserve(lines_.ShownCount());
+    layout_anchor_ = anchor;
+    layout_anchor_scroll_ = verticalScrollBar()->value();
+    if (report && !layout_busy_ && lines_.ShownCount() > 0) {
+        layout_busy_ = true;
+        emit busy(QStringLiteral("Reformatting..."));
+    }
+    LayoutStep();
+}
+
+void LineListView::ScheduleLayout() {
+    if (word_wrap_ && !layout_failed_ && layout_.Measured() < lines_.ShownCount() &&
+        !layout_timer_->isActive()) {
+        layout_timer_->start(0);
+    }
+}
+
+void LineListView::LayoutStep() {
+    const ShownNo before = layout_.Measured();
+    if (!MeasureLines(step_ms_)) {
+        layout_failed_ = true;
+    }
+    const bool done = layout_failed_ || layout_.Measured() >= lines_.ShownCount();
+    QScrollBar* bar = verticalScrollBar();
+    UpdateScrollRanges(false);
+    const bool anchored = layout_anchor_ >= 0 && bar->value() == layout_anchor_scroll_;
+    if (anchored) {
+        // The user has not scrolled since: the line at the top stays there.
+        bar->setValue(static_cast<int>(
+            std::min<RowNo>(layout_.FirstRow(layout_anchor_) * kRowHeight, INT32_MAX)));
+        layout_anchor_scroll_ = bar->value();
+    }
+    KeepLastRowShown();
+    // The screen changes when the rows above it moved, or when it shows
+    // lines measured in this step or still to be measured.
+    const RowNo bottom = (bar->value() + viewport()->height()) / kRowHeight;
+    const bool moved = bar->value() > 0 && !anchored;
+    if (moved || bottom >= ShownRowCount() || RowAt(bottom).shown >= before) {
+        viewport()->update();
+    }
+    if (done) {
+        layout_anchor_ = -1;
+        if (layout_busy_) {
+            layout_busy_ = false;
+            emit busy(QString());
+        }
+    } else {
+        layout_busy_ = true;
+        emit busy(QStringLiteral("Reformatting... %1%")
+                      .arg(layout_.Measured() * 100 / std::max<ShownNo>(lines_.ShownCount(), 1)));
+        layout_timer_->start(0);
+    }
+}
+
+bool LineListView::MeasureLines(int budgetMs) {
+    QElapsedTimer clock;
+    clock.start();
+    CharAdvances& advances = ListFontAdvances();
+    const ShownLines& shown = lines_.Shown();
+    const LineNo lineCount = lines_.LineCount();
+    LineBatch batch;
+    // At least one run of lines per step, however small the budget.
+    for (bool first = true;
+         layout_.Measured() < lines_.ShownCount() && (first || clock.elapsed() < budgetMs);
+         first = false) {
+        // A run of consecutive shown lines from the first one not measured.
+        const LineNo begin = lines_.LineAt(layout_.Measured());
+        LineNo end = begin + 1;
+        while (end < lineCount && end - begin < kReadLines && shown.Contains(end)) {
+            ++end;
+        }
+        ReadStatus status = document_.ReadLines(
+            static_cast<size_t>(begin), static_cast<size_t>(end), batch,
+            [&](const LineBatch& read) {
+                for (size_t k = 0; k < read.size(); ++k) {
+                    std::u16string_view text = read.Line(k);
+                    layout_.Append(
+                        text.size() >= 2 ? CountWrappedRows(text, layout_width_, advances) : 1);
+                }
+                return true;
+            });
+        if (status != ReadStatus::Ok) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void LineListView::Reformat() {
+    if (word_wrap_ && lines_.LineCount() > 0 && WrapWidth() != layout_width_) {
+        RestartLayout(true);
+    }
 }
 
 // Scrolling
@@ -404,8 +515,7 @@ void LineListView::UpdateScrollRanges(bool resetPosition) {
         std::min<int64_t>(std::max<int64_t>(height - viewport()->height(), 0), INT32_MAX));
     verticalScrollBar()->setRange(0, maxV);
     verticalScrollBar()->setPageStep(VerticalPage());
-    int docWidth = word_wrap_ ? viewport()->width() : std::max(content_width_, viewport()->width());
-    horizontalScrollBar()->setRange(0, std::max(docWidth - viewport()->width(), 0));
+    horizontalScrollBar()->setRange(0, std::max(DocumentWidth() - viewport()->width(), 0));
     horizontalScrollBar()->setPageStep(
         std::max(viewport()->width() - kHorizontalStep, kHorizontalStep));
     if (resetPosition) {
@@ -428,50 +538,11 @@ void LineListView::resizeEvent(QResizeEvent* event) {
     if (size == last_size_) {
         return;
     }
-    if (word_wrap_ && !rows_.empty() && size.width() != last_size_.width() && !reformat_pending_) {
-        reformat_pending_ = true;
+    if (word_wrap_ && size.width() != last_size_.width()) {
         QMetaObject::invokeMethod(this, &LineListView::Reformat, Qt::QueuedConnection);
     }
     last_size_ = size;
     UpdateScrollRanges(false);
-}
-
-void LineListView::Reformat() {
-    if (!reformat_pending_) {
-        return;
-    }
-    reformat_pending_ = false;
-    emit busy(QStringLiteral("Reformatting..."));
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    // Each line keeps its matched mark and, under a filter, its place in it.
-    bool wasFiltered = IsFiltered();
-    std::vector<uint8_t> matched(document_.LineCount(), 0);
-    std::vector<uint8_t> shownLines(wasFiltered ? document_.LineCount() : 0, 0);
-    for (const TextRow& row : rows_) {
-        matched[row.line] = row.matched != 0;
-    }
-    for (uint32_t i : shown_) {
-        shownLines[rows_[i].line] = 1;
-    }
-    FilterRequest filter = filter_;
-    int scroll = verticalScrollBar()->value();
-    int64_t caret = caret_line_;
-    Rebuild(false, false);
-    caret_line_ = caret;
-    filter_ = filter;
-    for (size_t i = 0; i < rows_.size(); ++i) {
-        rows_[i].matched = matched[rows_[i].line];
-        if (wasFiltered && shownLines[rows_[i].line]) {
-            shown_.push_back(static_cast<uint32_t>(i));
-        }
-    }
-    filtered_ = wasFiltered;
-    CountShownLines();
-    UpdateScrollRanges(false);
-    verticalScrollBar()->setValue(scroll);
-    viewport()->update();
-    QApplication::restoreOverrideCursor();
-    emit busy(QString());
 }
 
 void LineListView::keyPressEvent(QKeyEvent* event) {
@@ -553,9 +624,9 @@ void LineListView::EnsureHorizontalExtent() {
     }
     int top = verticalScrollBar()->value();
     int widest = 0;
-    for (int64_t i = top / kRowHeight;
+    for (RowNo i = top / kRowHeight;
          i < ShownRowCount() && i * kRowHeight < top + viewport()->height(); ++i) {
-        widest = std::max(widest, MeasureRowWidth(ShownRowRef(i)));
+        widest = std::max(widest, MeasureRowWidth(RowAt(i)));
     }
     if (widest > std::max(content_width_, viewport()->width())) {
         content_width_ = widest;
@@ -563,22 +634,16 @@ void LineListView::EnsureHorizontalExtent() {
     }
 }
 
-int32_t LineListView::MeasureRowWidth(TextRow& row) {
-    if (row.width >= 0) {
-        return row.width;
-    }
+int32_t LineListView::MeasureRowWidth(const TextRow& row) {
+    // Only the rows on the screen are measured, on each paint: short lines
+    // cost little, and long ones are remembered by the geometry cache.
     int64_t start = 0;
     int64_t end = 0;
     std::u16string_view text = RowDisplayText(row, start, end);
-    double w = word_wrap_ ? ListFontAdvances().Width(text)
-                          : geometry_.Width(row.line, text, ListFontAdvances());
-    int32_t width = static_cast<int32_t>(std::min(w + 10 + 8, 2.0e9));
-    // A long line's width is partly estimated until painting has measured
-    // it, so it is asked again rather than kept.
-    if (word_wrap_ || text.size() < LineGeometryCache::kMinLength) {
-        row.width = width;
-    }
-    return width;
+    double w = word_wrap_
+                   ? ListFontAdvances().Width(text)
+                   : geometry_.Width(static_cast<uint32_t>(row.line), text, ListFontAdvances());
+    return static_cast<int32_t>(std::min(w + 10 + 8, 2.0e9));
 }
 
 void LineListView::paintEvent(QPaintEvent* event) {
@@ -587,13 +652,12 @@ void LineListView::paintEvent(QPaintEvent* event) {
     painter.fillRect(event->rect(), colors.background);
     painter.setFont(ListFont());
     const QPoint scroll(horizontalScrollBar()->value(), verticalScrollBar()->value());
-    const int docWidth =
-        word_wrap_ ? viewport()->width() : std::max(content_width_, viewport()->width());
+    const int docWidth = DocumentWidth();
     painter.translate(-scroll);
     const QRect view = event->rect().translated(scroll);
     std::vector<HighlightRun> runs;
-    for (int64_t i = view.top() / kRowHeight;
-         i < ShownRowCount() && i * kRowHeight <= view.bottom(); ++i) {
+    for (RowNo i = view.top() / kRowHeight; i < ShownRowCount() && i * kRowHeight <= view.bottom();
+         ++i) {
         const QRect rowRect(0, static_cast<int>(i * kRowHeight), docWidth, kRowHeight);
         if (rowRect.intersects(view)) {
             RowPaintInput input = RowPaintInputOf(i, rowRect, runs);
@@ -606,9 +670,9 @@ void LineListView::paintEvent(QPaintEvent* event) {
     }
 }
 
-RowPaintInput LineListView::RowPaintInputOf(int64_t shownIndex, const QRect& rowRect,
+RowPaintInput LineListView::RowPaintInputOf(RowNo rowIndex, const QRect& rowRect,
                                             std::vector<HighlightRun>& runs) {
-    const TextRow& row = ShownRowRef(shownIndex);
+    const TextRow row = RowAt(rowIndex);
     int64_t start = 0;
     int64_t end = 0;
     const std::u16string_view text = RowDisplayText(row, start, end);
@@ -619,15 +683,15 @@ RowPaintInput LineListView::RowPaintInputOf(int64_t shownIndex, const QRect& row
         .rect = rowRect,
         .visible_left = static_cast<double>(scrollX),
         .visible_width = static_cast<double>(viewport()->width()),
-        .selected = IsSelected(row),
-        .caret_frame = hasFocus() && caret_line_ == static_cast<int64_t>(row.line),
-        .sub_row = word_wrap_ ? static_cast<int>(row.subRow) : 0,
-        .row_count = word_wrap_ ? static_cast<int>(row.rowCount) : 1,
+        .selected = lines_.IsSelected(row.line),
+        .caret_frame = hasFocus() && caret_line_ == row.line,
+        .sub_row = word_wrap_ ? row.subRow : 0,
+        .row_count = word_wrap_ ? row.rowCount : 1,
         .advances = &advances,
     };
     if (!word_wrap_ && !text.empty()) {
-        auto [offset, x] =
-            geometry_.Seek(row.line, text, scrollX - (rowRect.left() + kRowTextInset), advances);
+        auto [offset, x] = geometry_.Seek(static_cast<uint32_t>(row.line), text,
+                                          scrollX - (rowRect.left() + kRowTextInset), advances);
         input.anchor = {offset, x};
     }
     runs.clear();
@@ -653,10 +717,9 @@ QPoint LineListView::ToDocument(QPoint viewportPoint) const {
     return viewportPoint + QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value());
 }
 
-int64_t LineListView::RowFromPoint(QPoint p) const {
-    int docWidth = word_wrap_ ? viewport()->width() : std::max(content_width_, viewport()->width());
+RowNo LineListView::RowFromPoint(QPoint p) const {
     int64_t height = ShownRowCount() * kRowHeight;
-    if (p.x() < 0 || p.x() > docWidth || p.y() < 0 || p.y() >= height) {
+    if (p.x() < 0 || p.x() > DocumentWidth() || p.y() < 0 || p.y() >= height) {
         return -1;
     }
     return p.y() / kRowHeight;
@@ -694,38 +757,22 @@ const std::vector<HighlightRange>* LineListView::HighlightsFor(const TextRow& ro
 
 // Selection
 
-int64_t LineListView::SelectedLineCount() const {
+ShownNo LineListView::SelectedLineCount() const {
     if (selected_count_ < 0) {
-        int64_t count = 0;
-        for (int64_t i = 0, n = ShownRowCount(); i < n; ++i) {
-            const TextRow& row = ShownRowRef(i);
-            count += row.subRow == 0 && IsSelected(row);
-        }
-        selected_count_ = count;
+        selected_count_ = lines_.SelectedShownCount();
     }
     return selected_count_;
 }
 
 void LineListView::SelectAll() {
-    bool changed = false;
-    for (int64_t i = 0, n = ShownRowCount(); i < n; ++i) {
-        const TextRow& row = ShownRowRef(i);
-        changed |= !IsSelected(row);
-        SetSelected(row, true);
-    }
-    if (changed) {
+    if (lines_.SelectAllShown()) {
         SelectionChanged();
         viewport()->update();
     }
 }
 
 void LineListView::SelectInverse() {
-    for (int64_t i = 0, n = ShownRowCount(); i < n; ++i) {
-        const TextRow& row = ShownRowRef(i);
-        if (row.subRow == 0) {
-            SetSelected(row, !IsSelected(row));
-        }
-    }
+    lines_.InvertShown();
     SelectionChanged();
     if (ShownRowCount() > 0) {
         viewport()->update();
@@ -733,9 +780,7 @@ void LineListView::SelectInverse() {
 }
 
 void LineListView::ClearShownSelection() {
-    for (int64_t i = 0, n = ShownRowCount(); i < n; ++i) {
-        SetSelected(ShownRowRef(i), false);
-    }
+    lines_.DeselectShown();
     SelectionChanged();
 }
 
@@ -746,113 +791,126 @@ void LineListView::Deselect() {
     }
 }
 
-int64_t LineListView::CopySelection() {
-    if (!HasSelection()) {
-        return 0;
-    }
-    std::u16string text;
-    int64_t count = 0;
-    for (int64_t i = 0, n = ShownRowCount(); i < n; ++i) {
-        const TextRow& row = ShownRowRef(i);
-        if (row.subRow != 0 || !IsSelected(row)) {
-            continue;
-        }
-        std::u16string_view line = LineText(row.line);
-        if (document_.FileChanged()) {
-            emit statusMessage(QStringLiteral("The file changed on disk: nothing was copied"),
-                               5000);
-            return 0;
-        }
-        if (!text.empty()) {
-            text.push_back(u'\n');
-        }
-        text.append(line);
-        ++count;
-    }
-    return ClipboardText::Instance().SetText(text) ? count : 0;
-}
-
-void LineListView::SelectRange(int64_t a, int64_t b) {
-    int64_t n = ShownRowCount();
+void LineListView::SelectRange(RowNo a, RowNo b) {
+    const RowNo n = ShownRowCount();
     if (a < 0 || b < 0 || a >= n || b >= n) {
         return;
     }
-    int64_t lo = std::min(a, b);
-    int64_t hi = std::max(a, b);
-    for (int64_t i = 0; i < n; ++i) {
-        const TextRow& row = ShownRowRef(i);
-        if (i >= lo && i <= hi) {
-            SetSelected(row, true);
-        } else if (row.subRow == 0) {
-            SetSelected(row, false);
-        }
-    }
+    // Word by word over the selection bits: fast for a drag over millions of rows.
+    lines_.SelectShown(RowAt(a).shown, RowAt(b).shown);
     SelectionChanged();
     viewport()->update();
 }
 
-void LineListView::DragSelectRange(int64_t a, int64_t b) {
-    int64_t n = ShownRowCount();
-    if (a < 0 || b < 0 || a >= n || b >= n) {
-        return;
+// Copying
+
+LineNo LineListView::CopySelection() {
+    if (!HasSelection()) {
+        return 0;
     }
-    int64_t lo = std::min(a, b);
-    int64_t hi = std::max(a, b);
-    if (drag_lo_ < 0 || drag_hi_ >= n) {
-        // The selection before the drag is not known to be a range.
-        SelectRange(lo, hi);
-    } else {
-        // Lines with a row in [lo, hi] are selected, all other shown lines are
-        // not; rows outside both ranges already have their final state.
-        uint32_t lineLo = ShownRowRef(lo).line;
-        uint32_t lineHi = ShownRowRef(hi).line;
-        auto clear = [&](int64_t from, int64_t to) {
-            for (int64_t i = from; i <= to; ++i) {
-                uint32_t line = ShownRowRef(i).line;
-                if (line < lineLo || line > lineHi) {
-                    lines_.SetSelected(line, false);
-                }
-            }
-        };
-        auto select = [&](int64_t from, int64_t to) {
-            for (int64_t i = from; i <= to; ++i) {
-                SetSelected(ShownRowRef(i), true);
-            }
-        };
-        clear(drag_lo_, std::min(drag_hi_, lo - 1));
-        clear(std::max(drag_lo_, hi + 1), drag_hi_);
-        select(lo, std::min(hi, drag_lo_ - 1));
-        select(std::max(lo, drag_hi_ + 1), hi);
-        SelectionChanged();
-        viewport()->update();
+    CancelCopy();
+    copy_ = std::make_unique<CopyJob>();
+    copy_->lines = lines_.SelectedShownBits();
+    copy_->total = SelectedLineCount();
+    if (CopyStep(step_ms_)) {
+        // Done at once: the caller reports it.
+        const LineNo count = copy_ != nullptr ? copy_->count : 0;
+        const bool put = copy_ != nullptr && PutTextOnClipboard(copy_->text);
+        copy_.reset();
+        return put ? count : 0;
     }
-    drag_lo_ = lo;
-    drag_hi_ = hi;
+    emit busy(QStringLiteral("Copying... %1%").arg(copy_->count * 100 / copy_->total));
+    copy_timer_->start(0);
+    return -1;
 }
 
-int64_t LineListView::ShownIndexOfRow(int64_t rowIndex) const {
-    if (rowIndex < 0) {
-        return -1;
+bool LineListView::CopyStep(int budgetMs) {
+    if (copy_ == nullptr) {
+        return true;
     }
-    if (!filtered_) {
-        return rowIndex < static_cast<int64_t>(rows_.size()) ? rowIndex : -1;
+    QElapsedTimer clock;
+    clock.start();
+    CopyJob& job = *copy_;
+    const std::vector<uint64_t>& words = job.lines.Words();
+    const auto lineCount = static_cast<LineNo>(job.lines.size());
+    for (bool first = true; first || clock.elapsed() < budgetMs; first = false) {
+        // The next run of selected lines, from job.next on.
+        LineNo begin = job.next;
+        while (begin < lineCount && !job.lines.Test(static_cast<size_t>(begin))) {
+            begin = (begin & 63) == 0 && words[static_cast<size_t>(begin) >> 6] == 0 ? begin + 64
+                                                                                     : begin + 1;
+        }
+        if (begin >= lineCount) {
+            return true;
+        }
+        LineNo end = begin + 1;
+        while (end < lineCount && end - begin < kReadLines &&
+               job.lines.Test(static_cast<size_t>(end))) {
+            ++end;
+        }
+        ReadStatus status = ReadStatus::OutOfMemory;
+        try {
+            status =
+                document_.ReadLines(static_cast<size_t>(begin), static_cast<size_t>(end), job.batch,
+                                    [&job](const LineBatch& read) {
+                                        for (size_t k = 0; k < read.size(); ++k) {
+                                            if (!job.text.isEmpty()) {
+                                                job.text.append(QChar(u'\n'));
+                                            }
+                                            std::u16string_view line = read.Line(k);
+                                            job.text.append(QStringView(
+                                                line.data(), static_cast<qsizetype>(line.size())));
+                                        }
+                                        job.count += static_cast<LineNo>(read.size());
+                                        return true;
+                                    });
+        } catch (const std::bad_alloc&) {
+            job.text = QString();
+        }
+        job.next = end;
+        if (status != ReadStatus::Ok) {
+            emit statusMessage(
+                status == ReadStatus::OutOfMemory
+                    ? QStringLiteral("Not enough memory to copy the lines: nothing was copied")
+                    : QStringLiteral("The file changed on disk: nothing was copied"),
+                5000);
+            copy_.reset();
+            return true;
+        }
     }
-    auto it = std::lower_bound(shown_.begin(), shown_.end(), static_cast<uint32_t>(rowIndex));
-    return it != shown_.end() && *it == rowIndex ? it - shown_.begin() : -1;
+    return false;
+}
+
+void LineListView::FinishCopy(bool put) {
+    const LineNo count = copy_ != nullptr ? copy_->count : 0;
+    copy_.reset();
+    emit busy(QString());
+    if (put) {
+        emit statusMessage(QStringLiteral("%1 lines copied to clipboard").arg(count), 3000);
+    }
+}
+
+void LineListView::CancelCopy() {
+    copy_timer_->stop();
+    if (copy_ != nullptr) {
+        copy_.reset();
+        emit busy(QString());
+    }
 }
 
 void LineListView::mousePressEvent(QMouseEvent* event) {
     bool ctrl = event->modifiers() & Qt::ControlModifier;
     bool shift = event->modifiers() & Qt::ShiftModifier;
     QPoint p = event->position().toPoint();
-    int64_t hit = RowFromPoint(ToDocument(p));
+    const RowNo hit = RowFromPoint(ToDocument(p));
+    const std::optional<TextRow> row = ShownRow(hit);
     setFocus(Qt::MouseFocusReason);
     if (event->button() == Qt::RightButton) {
-        if (hit >= 0) {
-            caret_line_ = ShownRowRef(hit).line;
-            if (!ctrl && !shift && !IsSelected(ShownRowRef(hit))) {
+        if (row) {
+            caret_line_ = row->line;
+            if (!ctrl && !shift && !lines_.IsSelected(row->line)) {
                 ClearShownSelection();
-                SetSelected(ShownRowRef(hit), true);
+                lines_.SetSelected(row->line, true);
             }
         } else if (ShownRowCount() > 0 && !ctrl && !shift) {
             ClearShownSelection();
@@ -866,26 +924,23 @@ void LineListView::mousePressEvent(QMouseEvent* event) {
     }
     press_point_ = current_point_ = p;
     dragging_ = true;
-    drag_lo_ = drag_hi_ = -1;
-    if (hit >= 0) {
-        const TextRow& row = ShownRowRef(hit);
-        caret_line_ = row.line;
+    if (row) {
+        caret_line_ = row->line;
         if (ctrl) {
-            SetSelected(row, !IsSelected(row));
+            lines_.SetSelected(row->line, !lines_.IsSelected(row->line));
         } else if (shift) {
-            int64_t anchor = anchor_index_ < 0 ? 0 : ShownIndexOfRow(anchor_index_);
-            SelectRange(anchor, hit);
+            // From the anchor's line, when it is shown; the first row without one.
+            const ShownNo anchor = anchor_line_ < 0 ? 0 : lines_.ShownOf(anchor_line_);
+            if (anchor >= 0) {
+                lines_.SelectShown(anchor, row->shown);
+            }
         } else {
-            anchor_index_ = filtered_ ? shown_[static_cast<size_t>(hit)] : hit;
+            anchor_line_ = row->line;
             ClearShownSelection();
-            SetSelected(row, true);
-            // Exactly the lines of [hit, hit] are selected: a drag goes on from there.
-            drag_lo_ = drag_hi_ = hit;
+            lines_.SetSelected(row->line, true);
         }
     } else if (ShownRowCount() > 0 && !ctrl && !shift) {
         ClearShownSelection();
-        drag_lo_ = 0;  // an empty range: nothing is selected
-        drag_hi_ = -1;
     }
     SelectionChanged();
     viewport()->update();
@@ -901,10 +956,10 @@ void LineListView::mouseMoveEvent(QMouseEvent* event) {
     }
     current_point_ = p;
     QRect r = QRect(press_point_, current_point_).normalized();
-    int64_t start = r.top() < 0 ? 0 : RowFromPoint(ToDocument(r.topLeft()));
+    const RowNo start = r.top() < 0 ? 0 : RowFromPoint(ToDocument(r.topLeft()));
     if (start >= 0 && ShownRowCount() > 0) {
-        int64_t end = RowFromPoint(ToDocument(r.bottomRight()));
-        DragSelectRange(start, end >= 0 ? end : ShownRowCount() - 1);
+        const RowNo end = RowFromPoint(ToDocument(r.bottomRight()));
+        SelectRange(start, end >= 0 ? end : ShownRowCount() - 1);
     }
     viewport()->repaint();
 }
@@ -921,7 +976,7 @@ void LineListView::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) {
         return;
     }
-    int64_t hit = RowFromPoint(ToDocument(event->position().toPoint()));
+    const RowNo hit = RowFromPoint(ToDocument(event->position().toPoint()));
     if (hit >= 0) {
         OpenLineViewer(hit);
     }
@@ -934,7 +989,7 @@ void LineListView::contextMenuEvent(QContextMenuEvent* event) {
 void LineListView::focusInEvent(QFocusEvent* event) {
     QAbstractScrollArea::focusInEvent(event);
     if (caret_line_ < 0 && ShownRowCount() > 0) {
-        caret_line_ = ShownRowRef(0).line;
+        caret_line_ = lines_.LineAt(0);
     }
     had_focus_ = true;
     viewport()->update();
@@ -951,15 +1006,12 @@ void LineListView::focusOutEvent(QFocusEvent* event) {
 
 // Line viewer
 
-void LineListView::OpenLineViewer(int64_t shownIndex) {
-    const TextRow& row = ShownRowRef(shownIndex);
+void LineListView::OpenLineViewer(RowNo rowIndex) {
+    const TextRow row = RowAt(rowIndex);
     LineViewer* viewer = word_wrap_ && row.rowCount > 1 ? multi_viewer_ : single_viewer_;
-    int top = static_cast<int>(shownIndex * kRowHeight - verticalScrollBar()->value()) -
-              static_cast<int>(row.subRow) * kRowHeight;
-    int height = static_cast<int>(row.rowCount) * kRowHeight;
-    if (!word_wrap_) {
-        height = kRowHeight;
-    }
+    int top = static_cast<int>(rowIndex * kRowHeight - verticalScrollBar()->value()) -
+              row.subRow * kRowHeight;
+    int height = word_wrap_ ? row.rowCount * kRowHeight : kRowHeight;
     QRect rect(6 - horizontalScrollBar()->value(), top, 1 << 20, height);
     rect = rect.intersected(QRect(0, top, viewport()->width(), height));
     if (rect.isEmpty()) {

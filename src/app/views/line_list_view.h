@@ -2,6 +2,7 @@
 
 #include <QAbstractScrollArea>
 #include <QPoint>
+#include <QTimer>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -13,6 +14,7 @@
 #include "filter/compiled_query.h"
 #include "filter/filter_pass.h"
 #include "filter/filtered_lines.h"
+#include "filter/row_layout.h"
 #include "markup/color_markup.h"
 #include "views/line_geometry.h"
 
@@ -21,39 +23,45 @@ namespace linesift {
 class CharAdvances;
 struct HighlightRun;
 struct RowPaintInput;
-}  // namespace linesift
-namespace linesift {
 class LineViewer;
 
-// One visual row: a document line, or one piece of a wrapped line.
-// 16 bytes; rows are kept in one array, never allocated one by one.
+// What one visual row shows: a shown line, or one piece of a wrapped one.
+// Made when asked for; the list keeps no record per row or per line.
 struct TextRow {
-    uint32_t line;           // index of the document line
-    uint32_t subRow;         // 0 for the line's first row
-    int32_t width;           // measured text width + 10, -1 until measured
-    uint32_t matched : 1;    // the line matched the last query
-    uint32_t rowCount : 31;  // the rows of the line: more than 1 when word wrap splits it
+    LineNo line = 0;       // the document line
+    ShownNo shown = 0;     // its place among the shown lines
+    int32_t subRow = 0;    // 0 for the line's first row
+    int32_t rowCount = 1;  // the rows of the line: more than 1 when word wrap splits it
+    uint32_t matched = 0;  // 1 when the line matched the last query
 };
-static_assert(sizeof(TextRow) == 16);
 
 // The line list: the document as rows of 20 pixels, filtered by the current
 // query, with the matches highlighted, lines selected with the mouse and
-// copied. The selection lives in the document lines, so it survives
-// filtering. All of it runs on the user-interface thread.
+// copied. Which lines are shown, matched and selected lives in a
+// FilteredLines; the list adds only the row layout: without word wrap a row
+// is a shown line, with it a RowLayout counts the rows of each shown line,
+// measured in steps that keep the window answering. All of it runs on the
+// user-interface thread.
 class LineListView : public QAbstractScrollArea {
     Q_OBJECT
   public:
     static constexpr int kRowHeight = 20;
     static constexpr int kHorizontalStep = 30;
     static constexpr int kWrapInset = 10;
+    // The longest a step of work on the window's thread (word wrap, copying)
+    // runs before the window answers again.
+    // Ten milliseconds leave room for painting and for a busy machine
+    // within the 50 a user notices.
+    static constexpr int kDefaultStepMs = 10;
 
     // document belongs to the caller and outlives the list.
     explicit LineListView(TextDocument& document, QWidget* parent = nullptr);
     ~LineListView() override;
 
-    // Builds the rows from the document; the filter is not applied again.
+    // Shows the document's lines afresh, none hidden, matched or selected;
+    // the filter is not applied again.
     void Rebuild(bool redraw, bool resetScroll);
-    // Drops every row.
+    // Shows nothing (the document is being replaced).
     void Clear(bool redraw);
     // Applies a query: stores it and, when it is valid (or empty), shows the
     // rows its filter mode asks for. An invalid query changes nothing shown.
@@ -64,23 +72,22 @@ class LineListView : public QAbstractScrollArea {
     // words holds from line begin on; the chunks come in document order.
     // FinishFilter shows the pass's complete result.
     void BeginFilter(const FilterRequest& request);
-    void ApplyFilterChunk(size_t begin, size_t end, const std::vector<uint64_t>& words);
+    void ApplyFilterChunk(LineNo begin, LineNo end, const std::vector<uint64_t>& words);
     void FinishFilter(const FilterResult& result);
     // The pass begun with BeginFilter stops here: the rows of its chunks stay
     // (PartialFilterLines says how far they reach), and none when no chunk came.
     void CancelFilter();
     // The lines whose verdict the rows shown reflect, while a pass begun with
     // BeginFilter is shown only in part; -1 otherwise.
-    int64_t PartialFilterLines() const {
-        return partial_ ? static_cast<int64_t>(partial_line_) : -1;
-    }
+    LineNo PartialFilterLines() const { return lines_.ChunksEnd(); }
     // The query the list applies (its text is empty for none).
     const FilterRequest& Filter() const { return filter_; }
     // The document grew (a followed file): lines from `from` on are new or
     // have a new text, with the verdicts in matched (bit i for line from + i)
-    // shown as mode says. A list that showed its last row with nothing
-    // selected keeps showing the last row; otherwise nothing moves.
-    void AppendLines(size_t from, const LineBits& matched, FilterMode mode);
+    // shown as mode says. With word wrap the new lines take one row each
+    // until measured. A list that showed its last row with nothing selected
+    // keeps showing the last row; otherwise nothing moves.
+    void AppendLines(LineNo from, const LineBits& matched, FilterMode mode);
     // Word wrap on or off; rebuilds when asked (the caller applies the query again).
     void SetWordWrap(bool on, bool rebuild, bool redraw);
     // The background of highlighted matches, as 0xRRGGBB.
@@ -89,31 +96,43 @@ class LineListView : public QAbstractScrollArea {
         viewport()->update();
     }
 
-    int64_t FilteredLineCount() const { return shown_lines_; }
-    bool IsFiltered() const { return !filter_.text.empty() && filtered_; }
-    std::u16string RowLineText(int64_t shownIndex) const;
-    int64_t ShownRowCount() const {
-        return filtered_ ? static_cast<int64_t>(shown_.size()) : static_cast<int64_t>(rows_.size());
-    }
-    const TextRow* ShownRow(int64_t shownIndex) const;
-    // The shown row under a point in document coordinates, or -1.
-    int64_t RowFromPoint(QPoint documentPoint) const;
+    // The lines shown.
+    ShownNo FilteredLineCount() const { return lines_.ShownCount(); }
+    bool IsFiltered() const { return !filter_.text.empty() && lines_.IsFiltered(); }
+    // What the list shows; the list's callers read it, the list changes it.
+    const FilteredLines& Lines() const { return lines_; }
+    // The text of the line that row shows (empty for no row).
+    std::u16string RowLineText(RowNo row) const;
+    RowNo ShownRowCount() const;
+    // What row shows; nothing beyond the rows.
+    std::optional<TextRow> ShownRow(RowNo row) const;
+    // The row under a point in document coordinates, or -1.
+    RowNo RowFromPoint(QPoint documentPoint) const;
+    // Whether rows are still being measured for word wrap (in steps).
+    bool IsLayingOut() const { return layout_timer_->isActive(); }
+    // The milliseconds of a step of word wrap or copying (at least a few
+    // thousand lines are done each step); 0 for the default.
+    void SetStepMsForTesting(int ms) { step_ms_ = ms > 0 ? ms : kDefaultStepMs; }
 
     void SelectAll();
     void SelectInverse();
     void Deselect();
     // Puts the selected shown lines on the clipboard, joined by LF. Returns
-    // how many; 0 when none were selected or the clipboard did not take them.
-    int64_t CopySelection();
-    int64_t SelectedLineCount() const;
+    // how many; 0 when none were selected or the clipboard did not take them;
+    // -1 when the copy goes on in steps, which then reports itself on the
+    // status bar (a later copy or a new document cancels it).
+    LineNo CopySelection();
+    bool IsCopying() const { return copy_ != nullptr; }
+    ShownNo SelectedLineCount() const;
     bool HasSelection() const { return SelectedLineCount() > 0; }
     // Whether the list had the keyboard focus last (the frame returns it there).
     bool HadFocus() const { return had_focus_; }
 
     // Whether a document line is selected (shown or not).
-    bool IsLineSelected(size_t line) const { return lines_.IsSelected(line); }
-    // The rows a document line takes, 0 for a line beyond the document.
-    int64_t LineRowCount(size_t line) const;
+    bool IsLineSelected(LineNo line) const { return lines_.IsSelected(line); }
+    // The rows a document line takes at the current width, 0 for a line
+    // beyond the document.
+    RowNo LineRowCount(LineNo line) const;
 
     // The text and the character range of the line that a shown row shows.
     std::u16string_view RowDisplayText(const TextRow& row, int64_t& start, int64_t& end) const;
@@ -144,76 +163,88 @@ class LineListView : public QAbstractScrollArea {
     void scrollContentsBy(int dx, int dy) override;
 
   private:
-    const TextRow& ShownRowRef(int64_t i) const {
-        return filtered_ ? rows_[shown_[static_cast<size_t>(i)]] : rows_[static_cast<size_t>(i)];
-    }
-    TextRow& ShownRowRef(int64_t i) {
-        return filtered_ ? rows_[shown_[static_cast<size_t>(i)]] : rows_[static_cast<size_t>(i)];
-    }
+    struct CopyJob;
+
+    // What row (below ShownRowCount()) shows.
+    TextRow RowAt(RowNo row) const;
     // The text of a document line; valid until the text of another line is asked for.
-    std::u16string_view LineText(uint32_t line) const;
-    bool IsSelected(const TextRow& row) const { return lines_.IsSelected(row.line); }
-    void SetSelected(const TextRow& row, bool selected) { lines_.SetSelected(row.line, selected); }
+    std::u16string_view LineText(LineNo line) const;
     void DropRows();
-    void BuildRows();
-    void BuildShownRows(bool applyModes);
+    // Takes a filter pass's complete result and shows it from the top.
     void ApplyFilterResult(FilterResult result);
-    // Shows the rows from scratch after a new filter: scroll at the top.
-    void ResetShownRows();
     // Takes the pending request and shows none of its rows yet.
     void StartPartialRows();
-    void CountShownLines();
+    // The shown lines changed: the selected count and the widths are redone.
+    void ShownLinesChanged();
     void UpdateScrollRanges(bool resetPosition);
     int VerticalPage() const;
     double WrapWidth() const;
+    int DocumentWidth() const;
+
+    // Word wrap: the layout is measured from its first shown line on, a step
+    // of a few milliseconds at a time; the row at the top stays in place.
+    // report: the status bar says so from the start, not only when the
+    // layout takes more than a step (the user asked for it).
+    void RestartLayout(bool report = false);
+    void LayoutStep();
+    // Measures shown lines until budgetMs pass; false when a read failed.
+    bool MeasureLines(int budgetMs);
+    void ScheduleLayout();
+    // Whether any of the last row is on the screen (a horizontal scroll bar
+    // may cover part of it), or there is no row.
+    bool ShowsLastRow() const;
+    // After a layout step: a list that AppendLines left at its last row, not
+    // scrolled since, stays there while the new lines are measured.
+    void KeepLastRowShown();
     void Reformat();
+
     void EnsureHorizontalExtent();
-    int32_t MeasureRowWidth(TextRow& row);
+    int32_t MeasureRowWidth(const TextRow& row);
     QPoint ToDocument(QPoint viewportPoint) const;
-    void SelectRange(int64_t a, int64_t b);
-    // SelectRange for a drag: after the first move it only visits the rows
-    // that enter or leave the range, so a drag over millions of rows stays fast.
-    void DragSelectRange(int64_t a, int64_t b);
+    // Selects the lines with a row in [a, b] and deselects the other shown lines.
+    void SelectRange(RowNo a, RowNo b);
     void ClearShownSelection();
     void SelectionChanged() const { selected_count_ = -1; }
-    // The shown index of rows_[rowIndex], or -1 when it is not shown.
-    int64_t ShownIndexOfRow(int64_t rowIndex) const;
-    void OpenLineViewer(int64_t shownIndex);
+    void OpenLineViewer(RowNo row);
     void HideLineViewers();
     void ScrollRows(int rows);
+    // Copying in steps: true when the copy finished (or failed) in this step.
+    bool CopyStep(int budgetMs);
+    void FinishCopy(bool put);
+    void CancelCopy();
     // The highlight ranges of a row's line under the current filter, or null
     // when it has none; cached per line until the filter or rows change.
     const std::vector<HighlightRange>* HighlightsFor(const TextRow& row);
-    // What a shown row is painted from; runs receives its highlight runs.
-    RowPaintInput RowPaintInputOf(int64_t shownIndex, const QRect& rowRect,
-                                  std::vector<HighlightRun>& runs);
+    // What a row is painted from; runs receives its highlight runs.
+    RowPaintInput RowPaintInputOf(RowNo row, const QRect& rowRect, std::vector<HighlightRun>& runs);
 
     TextDocument& document_;
     FilterRequest filter_;
-    // A pass begun with BeginFilter: its request until its first chunk, and
-    // how far its chunks have come (in lines and in rows_).
+    // A pass begun with BeginFilter, until its first chunk.
     std::optional<FilterRequest> pending_filter_;
-    bool partial_ = false;
-    size_t partial_line_ = 0;
-    size_t partial_row_ = 0;
-    std::vector<TextRow> rows_;    // every row, in document order
-    std::vector<uint32_t> shown_;  // indices into rows_ while filtered_
-    bool filtered_ = false;
-    // The selection of document lines, and what the last filter pass found.
+    // The shown, matched and selected lines.
     FilteredLines lines_;
+    // The rows of the shown lines with word wrap on, measured at layout_width_.
+    RowLayout layout_;
+    double layout_width_ = 0;
+    bool layout_failed_ = false;  // a read failed: the rest stays one row per line
+    bool layout_busy_ = false;    // the status bar shows the layout's progress
+    ShownNo layout_anchor_ = -1;  // the shown line kept at the top while measuring
+    int layout_anchor_scroll_ = -1;
+    int last_row_scroll_ = -1;  // the position AppendLines kept at the last row, or -1
+    QTimer* layout_timer_;
+    int step_ms_ = kDefaultStepMs;
+    std::unique_ptr<CopyJob> copy_;
+    QTimer* copy_timer_;
     mutable std::u16string line_buffer_;
-    mutable int64_t buffered_line_ = -1;  // the line whose text is in line_buffer_
-    int64_t shown_lines_ = 0;
-    mutable int64_t selected_count_ = -1;  // cached; -1 when unknown
-    int64_t caret_line_ = -1;
-    int64_t anchor_index_ = -1;  // index into rows_ of the row Shift+click extends from
+    mutable LineNo buffered_line_ = -1;    // the line whose text is in line_buffer_
+    mutable ShownNo selected_count_ = -1;  // cached; -1 when unknown
+    LineNo caret_line_ = -1;
+    LineNo anchor_line_ = -1;  // the line Shift+click extends from
     bool word_wrap_ = false;
     QPoint press_point_;
     QPoint current_point_;
     bool dragging_ = false;
-    int64_t drag_lo_ = -1;  // the range the drag selected last, -1 before the first move
-    int64_t drag_hi_ = -1;
-    bool reformat_pending_ = false;
     bool had_focus_ = false;
     int wheel_accumulator_ = 0;
     int wheel_sideways_accumulator_ = 0;
@@ -222,7 +253,7 @@ class LineListView : public QAbstractScrollArea {
     QSize last_size_;
     std::unique_ptr<CompiledQuery> highlight_query_;  // built from filter_ when first needed
     LineGeometryCache geometry_;
-    std::unordered_map<uint32_t, std::vector<HighlightRange>> highlights_;
+    std::unordered_map<LineNo, std::vector<HighlightRange>> highlights_;
     size_t highlights_size_ = 0;
     LineViewer* single_viewer_;
     LineViewer* multi_viewer_;

@@ -172,10 +172,16 @@ void SearchBox::resizeEvent(QResizeEvent* /*event*/) {
     LayOut();
 }
 
+// A press anywhere on the box that no button takes (the text, the frame and
+// its margins, the magnifier) starts editing, as a press in the text does.
 void SearchBox::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton && !IsEditing() &&
-        SearchBoxLayout::EditRect(rect()).contains(event->position().toPoint())) {
+    if (event->button() != Qt::LeftButton) {
+        return;
+    }
+    if (!IsEditing()) {
         Activate(true);
+    } else if (!edit_->hasFocus()) {
+        edit_->setFocus(Qt::MouseFocusReason);
     }
 }
 

@@ -229,14 +229,6 @@ void SetParallelLoadThresholdForTesting(uint64_t bytes) {
     g_parallel_threshold = bytes == 0 ? kParallelThreshold : bytes;
 }
 
-std::string ToNativePath(std::u16string_view path) {
-    return Utf16ToUtf8(path);
-}
-
-std::u16string FromNativePath(std::string_view path) {
-    return Utf8ToUtf16(path);
-}
-
 const char* ReadStatusText(ReadStatus status) {
     switch (status) {
         case ReadStatus::Ok:

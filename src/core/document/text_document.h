@@ -13,6 +13,7 @@
 #include "document/file_time.h"
 #include "document/line_index.h"
 #include "document/text_encoding.h"
+#include "platform/native_path.h"
 
 namespace linesift {
 
@@ -254,9 +255,5 @@ const char* ReadStatusText(ReadStatus status);
 // Data of at least this many bytes is read on two threads; 0 restores the
 // default. For tests, which check that both ways give the same lines.
 void SetParallelLoadThresholdForTesting(uint64_t bytes);
-
-// The path as the system's file functions take it (UTF-8).
-std::string ToNativePath(std::u16string_view path);
-std::u16string FromNativePath(std::string_view path);
 
 }  // namespace linesift

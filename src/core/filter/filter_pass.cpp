@@ -308,9 +308,10 @@ void ShownLines::ReplaceTail(size_t from, const LineBits& tail, bool allShown) {
     shown_ = before;
 }
 
-size_t ShownLines::LineAt(size_t row) const {
+LineNo ShownLines::LineAt(ShownNo shown) const {
+    const auto row = static_cast<size_t>(shown);
     if (all_) {
-        return row;
+        return shown;
     }
     // The last directory entry with at most row shown lines before it.
     auto entry = std::upper_bound(directory_.begin(), directory_.end(), row) - 1;
@@ -324,29 +325,29 @@ size_t ShownLines::LineAt(size_t row) const {
             for (; left > 0; --left) {
                 word &= word - 1;
             }
-            return w * 64 + static_cast<size_t>(std::countr_zero(word));
+            return static_cast<LineNo>(w * 64 + static_cast<size_t>(std::countr_zero(word)));
         }
         left -= inWord;
     }
-    return count_;
+    return static_cast<LineNo>(count_);
 }
 
-int64_t ShownLines::RowOf(size_t line) const {
+ShownNo ShownLines::ShownOf(LineNo line) const {
     if (!Contains(line)) {
         return -1;
     }
     if (all_) {
-        return static_cast<int64_t>(line);
+        return line;
     }
     const std::vector<uint64_t>& words = bits_.Words();
-    size_t w = line >> 6;
+    size_t w = static_cast<size_t>(line) >> 6;
     uint64_t before = directory_[w / kWordsPerEntry];
     for (size_t v = w / kWordsPerEntry * kWordsPerEntry; v < w; ++v) {
         before += static_cast<uint64_t>(std::popcount(words[v]));
     }
     uint64_t below = (uint64_t{1} << (line & 63)) - 1;
     before += static_cast<uint64_t>(std::popcount(words[w] & below));
-    return static_cast<int64_t>(before);
+    return static_cast<ShownNo>(before);
 }
 
 std::vector<size_t> ShownLines::ToVector() const {

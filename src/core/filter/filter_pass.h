@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "document/line_numbers.h"
 #include "filter/compiled_query.h"
 
 namespace linesift {
@@ -62,8 +63,8 @@ class LineBits {
 };
 
 // The lines a filter shows, in document order: every line, or the lines
-// whose bit is set. A row is a place among the shown lines. Finding the line
-// of a row, or the row of a line, takes a directory lookup and a few words.
+// whose bit is set. Finding the line at a ShownNo, or the ShownNo of a line,
+// takes a directory lookup and a few words.
 class ShownLines {
   public:
     // Every one of count lines is shown.
@@ -82,11 +83,15 @@ class ShownLines {
     // The shown lines.
     size_t size() const { return shown_; }
     bool empty() const { return shown_ == 0; }
-    bool Contains(size_t line) const { return line < count_ && (all_ || bits_.Test(line)); }
-    // The line at row (below size()).
-    size_t LineAt(size_t row) const;
-    // The row of line, or -1 when it is hidden or beyond the document.
-    int64_t RowOf(size_t line) const;
+    bool Contains(LineNo line) const {
+        return line >= 0 && static_cast<size_t>(line) < count_ &&
+               (all_ || bits_.Test(static_cast<size_t>(line)));
+    }
+    // The line shown at place shown (below size()).
+    LineNo LineAt(ShownNo shown) const;
+    // The place of line among the shown ones, or -1 when it is hidden or
+    // beyond the document.
+    ShownNo ShownOf(LineNo line) const;
     // Word w of the shown set: bit i stands for line 64 w + i.
     uint64_t Word(size_t w) const {
         if (!all_) {

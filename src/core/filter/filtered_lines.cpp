@@ -8,50 +8,105 @@
 
 namespace linesift {
 
-void FilteredLines::Reset(size_t lineCount) {
-    matched_.Reset(lineCount);
-    shown_.ShowAll(lineCount);
-    selected_.Reset(lineCount);
+void FilteredLines::Reset(LineNo lineCount) {
+    const auto count = static_cast<size_t>(std::max<LineNo>(lineCount, 0));
+    matched_.Reset(count);
+    shown_.ShowAll(count);
+    selected_.Reset(count);
+    chunks_end_ = -1;
 }
 
 void FilteredLines::Apply(FilterResult result) {
-    if (result.matched.size() != LineCount() || result.shown.LineCount() != LineCount()) {
+    if (result.matched.size() != shown_.LineCount() ||
+        result.shown.LineCount() != shown_.LineCount()) {
         return;
     }
     matched_ = std::move(result.matched);
     shown_ = std::move(result.shown);
+    chunks_end_ = -1;
 }
 
-void FilteredLines::Append(size_t from, const LineBits& tail, FilterMode mode) {
-    const size_t count = from + tail.size();
-    if (from > LineCount() || count < LineCount()) {
+void FilteredLines::Append(LineNo from, const LineBits& tail, FilterMode mode) {
+    const LineNo count = from + static_cast<LineNo>(tail.size());
+    if (from < 0 || from > LineCount() || count < LineCount()) {
         return;
     }
-    selected_.Resize(count);
-    matched_.Resize(from);
-    matched_.Resize(count);
+    if (chunks_end_ >= from) {
+        chunks_end_ = -1;  // a stopped pass had decided the lines before these
+    }
+    const auto first = static_cast<size_t>(from);
+    selected_.Resize(static_cast<size_t>(count));
+    matched_.Resize(first);
+    matched_.Resize(static_cast<size_t>(count));
     LineBits shown;
     shown.Reset(tail.size());
     for (size_t i = 0; i < tail.size(); ++i) {
         bool matched = tail.Test(i);
         if (matched) {
-            matched_.Set(from + i);
+            matched_.Set(first + i);
         }
         if (mode == FilterMode::ShowAll || matched == (mode == FilterMode::HideUnmatched)) {
             shown.Set(i);
         }
     }
-    shown_.ReplaceTail(from, shown, mode == FilterMode::ShowAll);
+    shown_.ReplaceTail(first, shown, mode == FilterMode::ShowAll);
 }
 
-void FilteredLines::SetSelected(size_t line, bool selected) {
-    if (line >= LineCount()) {
+void FilteredLines::BeginChunks(FilterMode mode) {
+    const size_t count = shown_.LineCount();
+    matched_.Reset(count);
+    chunks_mode_ = mode;
+    chunks_end_ = 0;
+    if (mode == FilterMode::ShowAll) {
+        shown_.ShowAll(count);
+    } else {
+        LineBits none;
+        none.Reset(count);
+        shown_.ShowSet(std::move(none));
+    }
+}
+
+bool FilteredLines::ApplyChunk(LineNo begin, LineNo end, const std::vector<uint64_t>& words) {
+    if (chunks_end_ < 0 || begin != chunks_end_ || end < begin || end > LineCount() ||
+        begin % 64 != 0 || words.size() * 64 < static_cast<size_t>(end - begin)) {
+        return false;
+    }
+    std::vector<uint64_t>& matched = matched_.Words();
+    const auto first = static_cast<size_t>(begin) / 64;
+    const size_t count = (static_cast<size_t>(end - begin) + 63) / 64;
+    std::copy_n(words.begin(), count, matched.begin() + static_cast<ptrdiff_t>(first));
+    if (end % 64 != 0) {
+        matched[first + count - 1] &= (uint64_t{1} << (end % 64)) - 1;
+    }
+    chunks_end_ = end;
+    if (chunks_mode_ == FilterMode::ShowAll) {
+        return true;
+    }
+    // The shown set is rebuilt from the verdicts so far: a pass over words,
+    // a small part of the chunk's own work.
+    LineBits shown;
+    shown.Reset(shown_.LineCount());
+    std::vector<uint64_t>& bits = shown.Words();
+    const size_t decided = (static_cast<size_t>(end) + 63) / 64;
+    const bool wantMatched = chunks_mode_ == FilterMode::HideUnmatched;
+    for (size_t w = 0; w < decided; ++w) {
+        bits[w] = wantMatched ? matched[w] : ~matched[w];
+    }
+    if (end % 64 != 0) {
+        bits[decided - 1] &= (uint64_t{1} << (end % 64)) - 1;
+    }
+    shown_.ShowSet(std::move(shown));
+    return true;
+}
+
+void FilteredLines::SetSelected(LineNo line, bool selected) {
+    if (line < 0 || line >= LineCount()) {
         return;
     }
     if (selected) {
-        selected_.Set(line);
+        selected_.Set(static_cast<size_t>(line));
     } else {
-        selected_.Clear(line);
+        selected_.Clear(static_cast<size_t>(line));
     }
 }
 
@@ -67,12 +122,12 @@ bool FilteredLines::ChangeShown(const Change& change) {
     return changed != 0;
 }
 
-bool FilteredLines::SelectRows(size_t a, size_t b) {
-    if (a >= ShownCount() || b >= ShownCount()) {
+bool FilteredLines::SelectShown(ShownNo a, ShownNo b) {
+    if (a < 0 || b < 0 || a >= ShownCount() || b >= ShownCount()) {
         return false;
     }
-    const size_t lo = LineAtRow(std::min(a, b));
-    const size_t hi = LineAtRow(std::max(a, b));
+    const auto lo = static_cast<size_t>(LineAt(std::min(a, b)));
+    const auto hi = static_cast<size_t>(LineAt(std::max(a, b)));
     // The bits of lines [lo, hi] within word w.
     auto range = [lo, hi](size_t w) {
         size_t first = w * 64;
@@ -100,17 +155,26 @@ bool FilteredLines::DeselectShown() {
     return ChangeShown([](uint64_t selected, uint64_t shown, size_t) { return selected & ~shown; });
 }
 
-size_t FilteredLines::SelectedShownCount() const {
+ShownNo FilteredLines::SelectedShownCount() const {
     const std::vector<uint64_t>& words = selected_.Words();
-    size_t count = 0;
+    ShownNo count = 0;
     for (size_t w = 0; w < words.size(); ++w) {
-        count += static_cast<size_t>(std::popcount(words[w] & shown_.Word(w)));
+        count += std::popcount(words[w] & shown_.Word(w));
     }
     return count;
 }
 
+LineBits FilteredLines::SelectedShownBits() const {
+    LineBits bits = selected_;
+    std::vector<uint64_t>& words = bits.Words();
+    for (size_t w = 0; w < words.size(); ++w) {
+        words[w] &= shown_.Word(w);
+    }
+    return bits;
+}
+
 ReadStatus CollectSelectedText(const TextDocument& document, const FilteredLines& lines,
-                               std::u16string& text, size_t& count) {
+                               std::u16string& text, LineNo& count) {
     text.clear();
     count = 0;
     LineBatch batch;
@@ -127,7 +191,7 @@ ReadStatus CollectSelectedText(const TextDocument& document, const FilteredLines
                     }
                     text.append(read.Line(k));
                 }
-                count += read.size();
+                count += static_cast<LineNo>(read.size());
                 return true;
             });
         });

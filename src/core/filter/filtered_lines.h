@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "filter/filter_pass.h"
 
@@ -12,46 +13,68 @@ class TextDocument;
 enum class ReadStatus;
 
 // What a list shows of a document: the lines the last filter pass showed and
-// matched, and the lines the user selected. A row is a place among the shown
-// lines. The selection belongs to the document's lines, so it survives
-// filtering: a hidden line keeps its mark. Plain data: one thread at a time;
-// a pass can build a FilterResult elsewhere and hand it over with Apply.
+// matched, and the lines the user selected. The selection belongs to the
+// document's lines, so it survives filtering: a hidden line keeps its mark.
+// Plain data: one thread at a time; a pass can build a FilterResult elsewhere
+// and hand it over with Apply, or in chunks with BeginChunks and ApplyChunk.
 class FilteredLines {
   public:
     // A document of lineCount lines: every line shown, none matched or selected.
-    void Reset(size_t lineCount);
+    void Reset(LineNo lineCount);
     // Takes what a filter pass over the same document produced; the
     // selection stays. Ignored when the line counts differ.
     void Apply(FilterResult result);
+    // A pass in mode starts handing over its verdicts in chunks: no line is
+    // matched, and no line is shown yet unless mode shows every line.
+    void BeginChunks(FilterMode mode);
+    // The verdicts of lines [begin, end), from the bits of words (bit 0 of
+    // words[0] is line begin): they become matched, and shown as the mode
+    // says. Chunks follow each other from line 0 on, begin a multiple of 64.
+    // False, with nothing changed, for a chunk that does not follow on.
+    bool ApplyChunk(LineNo begin, LineNo end, const std::vector<uint64_t>& words);
+    // How far the chunks have come while they are handed over, -1 otherwise
+    // (after Reset or Apply).
+    LineNo ChunksEnd() const { return chunks_end_; }
     // The document grew (a followed file): lines from `from` on (at most
     // LineCount()) are tail.size() lines now, at least as many as before,
     // with the verdicts in tail (bit i for line from + i), shown as mode
     // says. Earlier lines and the selection of the lines that stay are kept;
-    // new lines are not selected. Costs what the new lines cost.
-    void Append(size_t from, const LineBits& tail, FilterMode mode);
+    // new lines are not selected. A pass stopped after deciding the lines
+    // before `from` counts as complete (ChunksEnd() is -1). Costs what the
+    // new lines cost.
+    void Append(LineNo from, const LineBits& tail, FilterMode mode);
 
-    size_t LineCount() const { return shown_.LineCount(); }
+    LineNo LineCount() const { return static_cast<LineNo>(shown_.LineCount()); }
     const ShownLines& Shown() const { return shown_; }
-    size_t ShownCount() const { return shown_.size(); }
+    ShownNo ShownCount() const { return static_cast<ShownNo>(shown_.size()); }
     // Some lines may be hidden: the last pass applied a filter that hides.
     bool IsFiltered() const { return !shown_.ShowsAll(); }
-    size_t LineAtRow(size_t row) const { return shown_.LineAt(row); }
-    // The row of line, or -1 when it is hidden.
-    int64_t RowOfLine(size_t line) const { return shown_.RowOf(line); }
-    bool IsMatched(size_t line) const { return line < matched_.size() && matched_.Test(line); }
+    // The line at place shown among the shown lines (below ShownCount()).
+    LineNo LineAt(ShownNo shown) const { return shown_.LineAt(shown); }
+    // The place of line among the shown lines, or -1 when it is hidden.
+    ShownNo ShownOf(LineNo line) const { return shown_.ShownOf(line); }
+    bool IsMatched(LineNo line) const {
+        return line >= 0 && line < static_cast<LineNo>(matched_.size()) &&
+               matched_.Test(static_cast<size_t>(line));
+    }
 
-    bool IsSelected(size_t line) const { return line < LineCount() && selected_.Test(line); }
-    void SetSelected(size_t line, bool selected);
-    // Selects the lines of the rows from a to b (either order, both included)
-    // and deselects the other shown lines; hidden lines keep their marks.
-    // Returns whether anything changed; nothing does when a row is not shown.
-    bool SelectRows(size_t a, size_t b);
+    bool IsSelected(LineNo line) const {
+        return line >= 0 && line < LineCount() && selected_.Test(static_cast<size_t>(line));
+    }
+    void SetSelected(LineNo line, bool selected);
+    // Selects the shown lines from place a to place b (either order, both
+    // included) and deselects the other shown lines; hidden lines keep their
+    // marks. Returns whether anything changed; nothing does when a place is
+    // not shown.
+    bool SelectShown(ShownNo a, ShownNo b);
     // Select, toggle or deselect every shown line; whether anything changed.
     bool SelectAllShown();
     bool InvertShown();
     bool DeselectShown();
     // The selected lines among the shown ones.
-    size_t SelectedShownCount() const;
+    ShownNo SelectedShownCount() const;
+    // The selected shown lines, one bit per document line.
+    LineBits SelectedShownBits() const;
     // Calls fn(begin, end) for each run of consecutive selected shown lines,
     // in document order.
     template <typename Fn>
@@ -75,13 +98,16 @@ class FilteredLines {
     LineBits matched_;
     ShownLines shown_;
     LineBits selected_;
+    // While chunks come: the mode of their pass, and the lines they cover.
+    FilterMode chunks_mode_ = FilterMode::ShowAll;
+    LineNo chunks_end_ = -1;
 };
 
 // Collects the text of the selected shown lines, each once, in order: a line
 // feed goes before a line whenever text was collected already, so selected
 // empty lines at the start add nothing. count receives how many lines.
 ReadStatus CollectSelectedText(const TextDocument& document, const FilteredLines& lines,
-                               std::u16string& text, size_t& count);
+                               std::u16string& text, LineNo& count);
 
 // Writes the shown lines (or only the selected ones among them), each
 // followed by CR LF, to a new text file at path in the locale's encoding; an

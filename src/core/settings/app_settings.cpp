@@ -13,6 +13,7 @@
 #include <optional>
 
 #include "platform/code_page.h"
+#include "platform/native_path.h"
 #include "settings/data_folder.h"
 #include "settings/file_io.h"
 
@@ -260,6 +261,7 @@ void ReadStates(const XMLElement& states, AppSettings& s) {
             ReadApplication(*e, s);
         } else if (name == "MainFrame") {
             ReadMainFrame(*e, s);
+            s.last_folder = TextAttribute(*e, "last_folder").value_or(u"");
         } else if (name == "RecentFiles") {
             ReadRecentFiles(*e, s);
         } else if (name == "MruQueries") {
@@ -419,6 +421,9 @@ void WriteMainFrame(XMLElement* states, const AppSettings& s) {
     SetBool(e, "show_toolbar", s.show_toolbar);
     SetBool(e, "show_statusbar", s.show_statusbar);
     SetBool(e, "follow_file", s.follow_file);
+    if (s.save_file_history && !s.last_folder.empty()) {
+        SetText(e, "last_folder", s.last_folder);
+    }
 }
 
 template <typename List>
@@ -529,7 +534,7 @@ void SetAsideUnusable(const std::string& path) {
 }  // namespace
 
 bool AppSettings::LoadSettings() {
-    std::string path = Utf16ToUtf8(GetSettingsFilePath());
+    std::string path = ToNativePath(GetSettingsFilePath());
     bool ok = false;
     try {
         ok = ReadSettings(path, *this);
@@ -545,7 +550,7 @@ bool AppSettings::LoadSettings() {
 bool AppSettings::SaveSettings() const {
     try {
         std::string text = PrintSettings(*this);
-        return EnsureDataFolder() && WriteFileReplacing(Utf16ToUtf8(GetSettingsFilePath()), text);
+        return EnsureDataFolder() && WriteFileReplacing(ToNativePath(GetSettingsFilePath()), text);
     } catch (const std::bad_alloc&) {
         return false;
     }

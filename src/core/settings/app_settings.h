@@ -89,6 +89,9 @@ struct AppSettings {
     // which readers that do not know it pass over. Entries for paths no
     // longer in recent_files are neither stored nor read.
     std::map<std::u16string, std::string> recent_encodings;
+    // The folder of the file last chosen in an Open or Save dialog; stored,
+    // like recent_files, only while save_file_history is on.
+    std::u16string last_folder;
     std::vector<std::u16string> mru_queries;
     std::vector<std::u16string> all_queries;
     std::vector<std::u16string> tester_text_mru;

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "platform/code_page.h"
+#include "platform/native_path.h"
 
 // The build defines the marker's name, so the install step writes the same one.
 #ifndef LINESIFT_INSTALLED_MARKER
@@ -96,7 +97,7 @@ std::string NativeDataFolder() {
 }  // namespace
 
 std::u16string GetProgramFolder() {
-    return Utf8ToUtf16(NativeProgramFolder());
+    return FromNativePath(NativeProgramFolder());
 }
 
 bool IsPortableCopy() {
@@ -104,7 +105,7 @@ bool IsPortableCopy() {
 }
 
 std::u16string GetDataFolder() {
-    return Utf8ToUtf16(NativeDataFolder());
+    return FromNativePath(NativeDataFolder());
 }
 
 bool EnsureDataFolder() {
@@ -115,25 +116,41 @@ bool EnsureDataFolder() {
 }
 
 std::u16string GetSettingsFilePath() {
-    return Utf8ToUtf16(JoinPath(NativeDataFolder(), "Settings.xml"));
+    return FromNativePath(JoinPath(NativeDataFolder(), "Settings.xml"));
 }
 
-std::u16string GetHelpFilePath() {
+namespace {
+
+std::vector<std::filesystem::path> HelpCandidates() {
     const std::string program = NativeProgramFolder();
     if (program.empty()) {
         return {};
     }
     const std::filesystem::path folder(program);
-    for (const std::filesystem::path& candidate :
-         {folder / "manual" / "index.html", folder / LINESIFT_INSTALLED_MANUAL / "index.html"}) {
+    return {(folder / "manual" / "index.html").lexically_normal(),
+            (folder / LINESIFT_INSTALLED_MANUAL / "index.html").lexically_normal()};
+}
+
+}  // namespace
+
+std::u16string GetHelpFilePath() {
+    for (const std::filesystem::path& candidate : HelpCandidates()) {
         std::error_code ec;
         if (!std::filesystem::is_regular_file(candidate, ec)) {
             continue;
         }
         std::filesystem::path resolved = std::filesystem::canonical(candidate, ec);
-        return Utf8ToUtf16(ec ? candidate.lexically_normal().string() : resolved.string());
+        return FromNativePath(ec ? candidate.string() : resolved.string());
     }
     return {};
+}
+
+std::vector<std::u16string> GetHelpFileCandidates() {
+    std::vector<std::u16string> out;
+    for (const std::filesystem::path& candidate : HelpCandidates()) {
+        out.push_back(FromNativePath(candidate.string()));
+    }
+    return out;
 }
 
 const char* InstalledMarkerName() {
@@ -141,7 +158,7 @@ const char* InstalledMarkerName() {
 }
 
 void SetProgramFolderForTesting(const std::u16string& folder) {
-    g_program_folder_override = Utf16ToUtf8(folder);
+    g_program_folder_override = ToNativePath(folder);
 }
 
 }  // namespace linesift

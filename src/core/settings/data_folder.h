@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace linesift {
 
@@ -35,6 +36,9 @@ std::u16string GetSettingsFilePath();
 // share/doc/linesift/manual beside the program's bin folder. Empty when
 // neither exists.
 std::u16string GetHelpFilePath();
+// The places GetHelpFilePath looks, in its order, normalised; empty when the
+// program folder is unknown. For telling the user where no manual was found.
+std::vector<std::u16string> GetHelpFileCandidates();
 
 // The name of the file that the install step writes beside an installed
 // program to tell it from a portable copy.
