@@ -163,6 +163,37 @@ class FollowTest : public QObject {
         }
     }
 
+    // With word wrap the new lines take one row each until measured, in
+    // steps; a list at its last row stays there meanwhile, and a line
+    // completed in place is measured again.
+    void wrappedAppendedLinesAreMeasuredWhileTheLastRowStaysShown() {
+        Open(NumberedLines(0, 100));
+        QVERIFY(frame_->RunCommand(cmd::kWordWrap));
+        QTRY_VERIFY(!List().IsLayingOut());
+        List().setFocus();
+        QTest::keyClick(&List(), Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(Bar()->value(), Bar()->maximum());
+        auto everyLinesRows = [this] {
+            int64_t rows = 0;
+            for (LineNo line = 0; line < List().Lines().LineCount(); ++line) {
+                rows += List().LineRowCount(line);
+            }
+            return rows;
+        };
+        const std::string wide(3000, 'w');
+        AppendTo(path_, "short\n" + wide.substr(0, 1500));
+        QTRY_VERIFY(List().Lines().LineCount() >= 102 && !List().IsLayingOut());
+        const int64_t halfRows = List().LineRowCount(101);
+        QVERIFY(halfRows > 2);
+        QCOMPARE(List().ShownRowCount(), everyLinesRows());
+        QCOMPARE(Bar()->value(), Bar()->maximum());
+        AppendTo(path_, wide.substr(1500) + "\n");
+        QTRY_VERIFY(List().LineRowCount(101) > halfRows && !List().IsLayingOut());
+        QCOMPARE(List().ShownRowCount(), everyLinesRows());
+        QCOMPARE(Bar()->value(), Bar()->maximum());
+        QVERIFY(Bar()->maximum() > 0);
+    }
+
     void truncatedAndReplacedFilesAreReloadedKeepingTheQuery_data() {
         QTest::addColumn<bool>("rename");
         QTest::addColumn<QString>("message");
