@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "document/encoding_choice.h"
 #include "document/text_document.h"
 #include "filter/filter_range.h"
 #include "filter/filtered_lines.h"
@@ -46,9 +47,9 @@ std::vector<std::u16string> LinesOfFile(const std::string& path) {
 class DocumentFollowTest : public ::testing::Test {
   protected:
     // Starts following a file that holds first.
-    void Start(std::string_view first) {
+    void Start(std::string_view first, LoadOptions options = {}) {
         path_ = dir_.Write("log.txt", first);
-        ASSERT_TRUE(document_.LoadFromFile(FromNativePath(path_)));
+        ASSERT_TRUE(document_.LoadFromFile(FromNativePath(path_), options));
     }
     FileUpdate Append(std::string_view bytes) {
         AppendBytes(path_, bytes);
@@ -153,6 +154,58 @@ TEST_F(DocumentFollowTest, EveryCutGivesTheFinishedFileRows) {
             Append(std::string(1, c));
         }
         EXPECT_EQ(LinesOf(document_), finished);
+    }
+}
+
+// An encoding chosen for a file that was empty when opened reads the bytes
+// it gains, past a byte order mark of its own.
+TEST_F(DocumentFollowTest, EncodingChosenForAnEmptyFileReadsItsFirstBytesRows) {
+    const struct {
+        const char* name;
+        const char* choice;
+        std::string bytes;
+        std::vector<std::u16string> lines;
+        int32_t encoding;
+        const char* codePage;
+    } rows[] = {
+        {"a code page", "ISO-8859-7", "\xE1\xE2\nb", {u"\u03B1\u03B2", u"b"}, Ansi, "ISO-8859-7"},
+        {"UTF-16BE without a mark",
+         "UTF-16BE",
+         std::string("\0a\0\n\0b", 6),
+         {u"a", u"b"},
+         Utf16Be,
+         ""},
+        {"UTF-16LE with its mark",
+         "UTF-16LE",
+         std::string("\xFF\xFE"
+                     "a\0",
+                     4),
+         {u"a"},
+         Utf16Le,
+         ""},
+        {"UTF-8 with a mark",
+         "UTF-8",
+         "\xEF\xBB\xBF"
+         "ok\n",
+         {u"ok", u""},
+         Utf8Bom,
+         ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        LoadOptions options;
+        std::string error;
+        ASSERT_TRUE(ParseEncodingName(row.choice, options.encoding, error)) << error;
+        Start("", options);
+        EXPECT_TRUE(document_.IsEncodingChosen());
+        EXPECT_EQ(Append(row.bytes).change, FileChange::Appended);
+        EXPECT_EQ(LinesOf(document_), row.lines);
+        EXPECT_EQ(document_.Encoding(), row.encoding);
+        EXPECT_EQ(document_.CodePage(), row.codePage);
+        EXPECT_TRUE(document_.IsEncodingChosen());
+        TextDocument finished;
+        ASSERT_TRUE(finished.LoadFromFile(FromNativePath(path_), options));
+        EXPECT_EQ(LinesOf(document_), LinesOf(finished));
     }
 }
 

@@ -177,9 +177,8 @@ uint64_t DataStart(int32_t encoding) {
     return IsUtf16(encoding) ? 2 : encoding == Utf8Bom ? 3 : 0;
 }
 
-// The encoding chosen for data [0, size) as the text is read: UTF-8 with its
-// byte order mark when the data has one. start receives the offset of the
-// text, past a byte order mark of the chosen encoding.
+}  // namespace
+
 int32_t ApplyChoice(int32_t chosen, const uint8_t* data, uint64_t size, uint64_t& start) {
     auto begins = [&](std::initializer_list<uint8_t> mark) {
         return size >= mark.size() && std::equal(mark.begin(), mark.end(), data);
@@ -192,6 +191,8 @@ int32_t ApplyChoice(int32_t chosen, const uint8_t* data, uint64_t size, uint64_t
     start = mark ? DataStart(chosen) : 0;
     return chosen;
 }
+
+namespace {
 
 bool IsLegacy(int32_t encoding) {
     return !IsUtf16(encoding) && !IsUtf8Encoding(encoding);
@@ -371,10 +372,19 @@ bool TextDocument::LoadLines(const std::string& path, LoadOptions options) {
     if (!RunGuarded(detect)) {
         return Fail(ReadStatusText(ReadStatus::FileChanged));
     }
-    if (encoding == -1) {
-        return true;  // no bytes: no lines
-    }
     const EncodingChoice& choice = options.encoding;
+    if (encoding == -1) {
+        // No bytes: no lines. A chosen encoding stays, for the bytes a
+        // followed file gains.
+        if (!choice.IsAuto()) {
+            encoding_ = choice.encoding;
+            encoding_chosen_ = true;
+            code_page_ = !IsLegacy(encoding_)       ? std::string()
+                         : choice.code_page.empty() ? LegacyCodePageName()
+                                                    : choice.code_page;
+        }
+        return true;
+    }
     data_start_ = DataStart(encoding);
     if (!choice.IsAuto()) {
         auto apply = [&] { encoding = ApplyChoice(choice.encoding, data_, size_, data_start_); };

@@ -135,19 +135,33 @@ bool TextDocument::IndexAppended(uint64_t size, FileUpdate& update) {
     update.change = FileChange::Appended;
 
     int32_t encoding = encoding_;
-    if (oldSize < kDetectBytes && !encoding_chosen_) {
+    uint64_t dataStart = data_start_;
+    const bool firstChosen = oldSize == 0 && encoding_chosen_;
+    if (firstChosen) {
+        // The encoding chosen while the file was empty meets its first bytes,
+        // which may hold its byte order mark.
+        auto apply = [&] { encoding = ApplyChoice(encoding_, data_, size_, dataStart); };
+        if (!RunGuarded(apply)) {
+            return false;
+        }
+    } else if (oldSize < kDetectBytes && !encoding_chosen_) {
         auto detect = [&] { encoding = DetectEncodingOf(data_, size_); };
         if (!RunGuarded(detect)) {
             return false;
         }
+        dataStart = IsUtf16(encoding) ? 2 : encoding == Utf8Bom ? 3 : 0;
     }
-    if (encoding != encoding_) {
+    if (firstChosen || encoding != encoding_) {
         // Too few bytes had arrived to tell the encoding: index everything anew.
         starts_.Clear();
         legacy_.reset();
         encoding_ = encoding;
-        data_start_ = IsUtf16(encoding) ? 2 : encoding == Utf8Bom ? 3 : 0;
-        code_page_ = IsUtf16(encoding) || IsUtf8Encoding(encoding) ? "" : LegacyCodePageName();
+        data_start_ = dataStart;
+        if (IsUtf16(encoding) || IsUtf8Encoding(encoding)) {
+            code_page_.clear();
+        } else if (!encoding_chosen_) {
+            code_page_ = LegacyCodePageName();
+        }
         update.first_changed = 0;
         return IndexLines();
     }

@@ -37,4 +37,9 @@ struct TextDocument::FollowState {
     std::vector<uint8_t> tail;
 };
 
+// The encoding chosen for data [0, size) as the text is read: UTF-8 with its
+// byte order mark when the data has one. start receives the offset of the
+// text, past a byte order mark of the chosen encoding.
+int32_t ApplyChoice(int32_t chosen, const uint8_t* data, uint64_t size, uint64_t& start);
+
 }  // namespace linesift
