@@ -9,9 +9,14 @@
 #include "frame_test_doubles.h"
 #include "views/line_list_view.h"
 #include "views/line_viewer.h"
+#include "views/list_font.h"
+#include "views/palette_colors.h"
+#include "views/row_painter.h"
 
 using namespace linesift;
 using linesift::test::FakeClipboard;
+
+Q_DECLARE_METATYPE(std::vector<size_t>)
 
 namespace {
 
@@ -19,6 +24,16 @@ namespace {
 struct StatusRecorder {
     std::vector<QString> busy;  // an empty text ends a busy step
     std::vector<QString> timed;
+};
+
+// Counts the paint events of the objects it watches.
+class PaintCounter : public QObject {
+  public:
+    int count = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        count += event->type() == QEvent::Paint;
+        return false;
+    }
 };
 
 }  // namespace
@@ -219,7 +234,8 @@ class LineListViewTest : public QObject {
         QCOMPARE(list_->ShownRow(0)->matched, 0u);
     }
 
-    void dragAboveTheTopSelectsFromTheFirstShownRow() {
+    // Held above the top, the drag scrolls up and selects on to the first row.
+    void dragAboveTheTopScrollsUpToTheFirstShownRow() {
         std::string text;
         for (int i = 0; i < 50; ++i) {
             text += "line " + std::to_string(i) + "\n";
@@ -232,9 +248,33 @@ class LineListViewTest : public QObject {
                          list_->viewport()->mapToGlobal(QPointF(40, -30)), Qt::NoButton,
                          Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(list_->viewport(), &move);
+        QVERIFY(list_->verticalScrollBar()->value() > 0);
+        QTRY_COMPARE(list_->verticalScrollBar()->value(), 0);
         QTest::mouseRelease(list_->viewport(), Qt::LeftButton, {}, QPoint(40, 5));
         QCOMPARE(list_->SelectedLineCount(), int64_t{14});
         QVERIFY(list_->IsLineSelected(0));
+    }
+
+    void dragBelowTheBottomScrollsDownAndStopsOnRelease() {
+        std::string text;
+        for (int i = 0; i < 50; ++i) {
+            text += "line " + std::to_string(i) + "\n";
+        }
+        Load(text, QSize(300, 200));
+        QTest::mousePress(list_->viewport(), Qt::LeftButton, {}, RowPoint(2));
+        const QPointF below(40, list_->viewport()->height() + 25);
+        QMouseEvent move(QEvent::MouseMove, below, list_->viewport()->mapToGlobal(below),
+                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(list_->viewport(), &move);
+        QTRY_VERIFY(list_->verticalScrollBar()->value() >= 10 * LineListView::kRowHeight);
+        QTest::mouseRelease(list_->viewport(), Qt::LeftButton, {}, below.toPoint());
+        const int stopped = list_->verticalScrollBar()->value();
+        QTest::qWait(150);
+        QCOMPARE(list_->verticalScrollBar()->value(), stopped);
+        // Every line from the press to the last one in view is selected.
+        const int64_t last = (stopped + list_->viewport()->height() - 1) / LineListView::kRowHeight;
+        QVERIFY(list_->IsLineSelected(2) && list_->IsLineSelected(size_t(last)));
+        QVERIFY(!list_->IsLineSelected(1));
     }
 
     // A drag that grows and shrinks selects exactly the lines with a row in
@@ -303,8 +343,7 @@ class LineListViewTest : public QObject {
         QTest::keyClick(list_.get(), Qt::Key_End);
         QCOMPARE(list_->verticalScrollBar()->value(), list_->verticalScrollBar()->maximum());
         QTest::keyClick(list_.get(), Qt::Key_Home);
-        QTest::keyClick(list_.get(), Qt::Key_Down);
-        QCOMPARE(list_->verticalScrollBar()->value(), 20);
+        QCOMPARE(list_->verticalScrollBar()->value(), 0);
         Filter(u"nothing matches this");
         QCOMPARE(list_->verticalScrollBar()->maximum(), 0);
     }
@@ -411,6 +450,272 @@ class LineListViewTest : public QObject {
         QTest::keyClick(open, Qt::Key_Escape);
         QVERIFY(!open->isVisible());
         QCOMPARE(open->LastCloseReason(), int(LineViewer::kCancel));
+    }
+
+    // Keys in the list from a caret on line 5 with line 5 selected (clicked).
+    void keyboardMovesTheCaretAndExtendsFromTheAnchor_data() {
+        QTest::addColumn<QList<int>>("keys");  // key codes, modifiers added
+        QTest::addColumn<std::vector<size_t>>("selected");
+        QTest::addColumn<int>("caret");  // the caret's row afterwards
+        using K = QList<int>;
+        const int shift = Qt::ShiftModifier;
+        const int ctrl = Qt::ControlModifier;
+        QTest::newRow("Down moves the caret, the selection stays")
+            << K{Qt::Key_Down, Qt::Key_Down} << std::vector<size_t>{5} << 7;
+        QTest::newRow("Shift+Down extends from the anchor")
+            << K{shift | Qt::Key_Down, shift | Qt::Key_Down} << std::vector<size_t>{5, 6, 7} << 7;
+        QTest::newRow("Shift+Up extends the other way")
+            << K{shift | Qt::Key_Up, shift | Qt::Key_Up} << std::vector<size_t>{3, 4, 5} << 3;
+        QTest::newRow("Shift+Home selects to the first row")
+            << K{shift | Qt::Key_Home} << std::vector<size_t>{0, 1, 2, 3, 4, 5} << 0;
+        QTest::newRow("Shift+End selects to the last row")
+            << K{shift | Qt::Key_End} << std::vector<size_t>{5, 6, 7, 8, 9, 10, 11} << 11;
+        QTest::newRow("Shift+PgDn extends by a page")
+            << K{shift | Qt::Key_PageDown} << std::vector<size_t>{5, 6, 7, 8, 9, 10, 11} << 11;
+        QTest::newRow("Space toggles the caret line")
+            << K{Qt::Key_Down, Qt::Key_Space, Qt::Key_Up, ctrl | Qt::Key_Space}
+            << std::vector<size_t>{6} << 5;
+        QTest::newRow("a move without Shift makes the caret the anchor")
+            << K{Qt::Key_Down, Qt::Key_Down, shift | Qt::Key_Down} << std::vector<size_t>{7, 8}
+            << 8;
+    }
+    void keyboardMovesTheCaretAndExtendsFromTheAnchor() {
+        QFETCH(QList<int>, keys);
+        QFETCH(std::vector<size_t>, selected);
+        QFETCH(int, caret);
+        std::string text;
+        for (int i = 0; i < 12; ++i) {
+            text += "line " + std::to_string(i) + (i + 1 < 12 ? "\n" : "");
+        }
+        Load(text, QSize(300, 140));  // a page of 6 rows
+        Click(5);
+        for (int key : keys) {
+            QTest::keyClick(list_.get(), Qt::Key(key & ~Qt::KeyboardModifierMask),
+                            Qt::KeyboardModifiers(key & Qt::KeyboardModifierMask));
+        }
+        QCOMPARE(SelectedLines(), selected);
+        QCOMPARE(list_->CaretShown(), int64_t{caret});
+        // The caret line is in view.
+        const int top = list_->verticalScrollBar()->value();
+        QVERIFY(caret * LineListView::kRowHeight >= top);
+        QVERIFY((caret + 1) * LineListView::kRowHeight <= top + list_->viewport()->height());
+    }
+
+    void goToLineSelectsItAloneInTheMiddle() {
+        std::string text;
+        for (int i = 0; i < 200; ++i) {
+            text += (i % 2 ? "odd " : "even ") + std::to_string(i) + "\n";
+        }
+        Load(text, QSize(300, 200));
+        Click(1);
+        list_->GoToLine(120, true);
+        QCOMPARE(SelectedLines(), (std::vector<size_t>{120}));
+        QCOMPARE(list_->CaretShown(), int64_t{120});
+        const int middle = list_->verticalScrollBar()->value() + list_->viewport()->height() / 2;
+        QCOMPARE(middle / LineListView::kRowHeight, 120);
+        Filter(u"odd");
+        list_->GoToLine(120, false);  // hidden: nothing changes
+        QCOMPARE(SelectedLines(), (std::vector<size_t>{120}));
+        list_->GoToLine(151, false);
+        QCOMPARE(list_->CaretShown(), int64_t{75});
+    }
+
+    // Show All and back without a pass: the caret line keeps its height.
+    void reshowKeepsTheCaretLineWhereItWas() {
+        std::string text;
+        for (int i = 0; i < 300; ++i) {
+            text += (i % 10 == 0 ? "hit " : "miss ") + std::to_string(i) + "\n";
+        }
+        Load(text, QSize(300, 200));
+        Filter(u"hit");
+        list_->GoToLine(150, false);  // row 15
+        const int y = 15 * LineListView::kRowHeight - list_->verticalScrollBar()->value();
+        QVERIFY(list_->ReshowFilter(FilterMode::ShowAll, 0));
+        QCOMPARE(list_->ShownRowCount(), int64_t{301});
+        QCOMPARE(150 * LineListView::kRowHeight - list_->verticalScrollBar()->value(), y);
+        QCOMPARE(SelectedLines(), (std::vector<size_t>{150}));
+        list_->GoToLine(152, false);  // a line the filter hides
+        QVERIFY(list_->ReshowFilter(FilterMode::HideUnmatched, 2));
+        // Line 152 is context now (after line 150); the caret stays on it.
+        QCOMPARE(list_->CaretShown(), int64_t{3 + 14 * 5 + 4});
+        QVERIFY(list_->Lines().IsContext(152));
+        QVERIFY(list_->ReshowFilter(FilterMode::HideUnmatched, 0));
+        // Hidden again: the caret goes on to the next shown line.
+        QCOMPARE(list_->CaretShown(), int64_t{16});
+    }
+
+    void contextLinesAreDimmedAndGroupsParted() {
+        Load("a\nb\nhit\nc\nd\ne\nf\nhit\ng", QSize(300, 240));
+        list_->SetFilter(FilterRequest{.text = u"hit", .context_before = 1, .context_after = 1});
+        QCOMPARE(list_->ShownRowCount(), int64_t{6});  // 1-3 and 6-8
+        const QImage shot = list_->viewport()->grab().toImage();
+        const QColor separator = RowColorsOf(list_->viewport()->palette()).group_separator;
+        // The separator between the groups, above the fourth row.
+        int dashes = 0;
+        for (int x = 10; x < 200; ++x) {
+            dashes += shot.pixelColor(x, 3 * LineListView::kRowHeight) == separator;
+        }
+        QVERIFY(dashes > 20);
+        // Context rows are drawn in the dimmer colour, matches in black.
+        auto inkOf = [&shot](int row) {
+            QColor darkest(Qt::white);
+            for (int y = row * LineListView::kRowHeight + 2; y < (row + 1) * 20 - 2; ++y) {
+                for (int x = 8; x < 40; ++x) {
+                    if (shot.pixelColor(x, y).lightness() < darkest.lightness()) {
+                        darkest = shot.pixelColor(x, y);
+                    }
+                }
+            }
+            return darkest;
+        };
+        QVERIFY(inkOf(0).lightness() >= 100);  // context "b"
+        QVERIFY(inkOf(1).lightness() < 60);    // "hit" on its highlight
+    }
+
+    void highlightersPaintUnderTheQuery() {
+        Load("an error and a timeout", QSize(400, 100));
+        list_->SetHighlightColor(0xFEE300);
+        list_->SetHighlighters(
+            {{.text = u"timeout", .background = Color32{.blue = 0xFF, .green = 0, .red = 0}},
+             {.text = u"error timeout", .background = Color32{.red = 0xFF}}});
+        Filter(u"error", 2);
+        const QImage shot = list_->viewport()->grab().toImage();
+        auto countOf = [&shot](const QColor& color) {
+            int n = 0;
+            for (int x = 0; x < shot.width(); ++x) {
+                n += shot.pixelColor(x, 1) == color;
+            }
+            return n;
+        };
+        QVERIFY(countOf(QColor(0xFE, 0xE3, 0x00)) > 10);  // "error": the query on top
+        QVERIFY(countOf(QColor(0, 0, 0xFF)) > 10);        // "timeout": the first rule
+        QCOMPARE(countOf(QColor(0xFF, 0, 0)), 0);         // under both
+        list_->SetHighlighters({});
+        const QImage plain = list_->viewport()->grab().toImage();
+        for (int x = 0; x < plain.width(); ++x) {
+            QVERIFY(plain.pixelColor(x, 1) != QColor(0, 0, 0xFF));
+        }
+    }
+
+    // With word wrap a line takes several rows: the caret moves by lines,
+    // and Go to Line centres the line's first row.
+    void caretAndGoToLineStepOverWrappedRows() {
+        std::string longLine;
+        for (int i = 0; i < 40; ++i) {
+            longLine += "word" + std::to_string(i) + " ";
+        }
+        std::string text = "a\n" + longLine + "\nb\nc";
+        for (int i = 0; i < 40; ++i) {
+            text += "\nfill " + std::to_string(i);
+        }
+        Load(text, QSize(300, 200));
+        list_->SetWordWrap(true, true, true);
+        QTRY_VERIFY(!list_->IsLayingOut());
+        const int64_t wrapped = list_->LineRowCount(1);
+        QVERIFY(wrapped > 2);
+        Click(0);
+        QTest::keyClick(list_.get(), Qt::Key_Down);
+        QTest::keyClick(list_.get(), Qt::Key_Down);
+        QCOMPARE(list_->CaretShown(), int64_t{2});
+        QTest::keyClick(list_.get(), Qt::Key_Up, Qt::ShiftModifier);
+        QCOMPARE(list_->CaretShown(), int64_t{1});
+        QCOMPARE(SelectedLines(), (std::vector<size_t>{1, 2}));
+        list_->GoToLine(30, true);
+        QCOMPARE(SelectedLines(), (std::vector<size_t>{30}));
+        const int middle = list_->verticalScrollBar()->value() + list_->viewport()->height() / 2;
+        const std::optional<TextRow> row = list_->ShownRow(middle / LineListView::kRowHeight);
+        QVERIFY(row && row->line == 30 && row->subRow == 0);
+        // End goes to the last line, Home back to the first one's first row.
+        QTest::keyClick(list_.get(), Qt::Key_End);
+        QCOMPARE(list_->CaretShown(), list_->FilteredLineCount() - 1);
+        QTest::keyClick(list_.get(), Qt::Key_Home);
+        QCOMPARE(list_->verticalScrollBar()->value(), 0);
+    }
+
+    // With word wrap the caret line keeps its height too, wrapped lines above it.
+    void reshowWithWordWrapKeepsTheCaretLineWhereItWas() {
+        std::string text;
+        for (int i = 0; i < 120; ++i) {
+            text += (i % 10 == 0 ? "hit " : "miss ") + std::to_string(i) +
+                    (i % 4 == 1 ? std::string(300, 'w') : std::string()) + "\n";
+        }
+        Load(text, QSize(300, 200));
+        list_->SetWordWrap(true, true, true);
+        Filter(u"hit");
+        QTRY_VERIFY(!list_->IsLayingOut());
+        list_->GoToLine(90, true);
+        auto caretY = [this] {
+            for (int64_t row = 0; row < list_->ShownRowCount(); ++row) {
+                if (list_->ShownRow(row)->line == 90) {
+                    return row * LineListView::kRowHeight - list_->verticalScrollBar()->value();
+                }
+            }
+            return int64_t{-1};
+        };
+        const int64_t y = caretY();
+        QVERIFY(list_->ReshowFilter(FilterMode::ShowAll, 0));
+        QTRY_VERIFY(!list_->IsLayingOut());
+        QVERIFY(list_->ShownRowCount() > 120);
+        QCOMPARE(caretY(), y);
+    }
+
+    // A pass handed over in chunks shows its matches first; its result adds
+    // the context lines around them.
+    void contextLinesComeWithTheResultOfAPassInChunks() {
+        Load("a\nb\nhit\nc\nd\ne\nf\nhit\ng", QSize(300, 240));
+        const FilterRequest request{.text = u"hit", .context_before = 1, .context_after = 1};
+        FilterResult result;
+        QCOMPARE(RunFilterPass(request, *document_, result), FilterStatus::Done);
+        list_->BeginFilter(request);
+        list_->ApplyFilterChunk(0, 9, result.matched.Words());
+        QCOMPARE(list_->ShownRowCount(), int64_t{2});
+        QVERIFY(!list_->Lines().IsContext(1));
+        list_->FinishFilter(result);
+        QCOMPARE(list_->PartialFilterLines(), int64_t{-1});
+        QCOMPARE(list_->ShownRowCount(), int64_t{6});
+        QVERIFY(list_->Lines().IsContext(1) && list_->Lines().IsContext(8));
+        QVERIFY(!list_->Lines().IsContext(2));
+    }
+
+    void ctrlDoubleClickAsksForTheFullFileAtThatLine() {
+        Load("a\nhit 1\nb\nhit 2");
+        Filter(u"hit");
+        QSignalSpy asked(list_.get(), &LineListView::fullFileRequested);
+        QTest::mouseDClick(list_->viewport(), Qt::LeftButton, Qt::ControlModifier, RowPoint(1));
+        QCOMPARE(asked.count(), 1);
+        QCOMPARE(list_->CaretShown(), int64_t{1});
+        for (LineViewer* viewer : list_->viewport()->findChildren<LineViewer*>()) {
+            QVERIFY(!viewer->isVisible());
+        }
+    }
+
+    void lineNumberGutterShowsNumbersAndSelectsOnClick() {
+        std::string text;
+        for (int i = 0; i < 1200; ++i) {
+            text += "row " + std::to_string(i) + "\n";
+        }
+        Load(text, QSize(300, 200));
+        const int before = list_->viewport()->width();
+        list_->SetLineNumbers(true);
+        auto* gutter = list_->findChild<QWidget*>(QStringLiteral("LineNumberGutter"));
+        QVERIFY(gutter != nullptr && gutter->isVisible());
+        QCOMPARE(list_->viewport()->width(), before - gutter->width());
+        QVERIFY(gutter->width() > QFontMetrics(ListFont()).horizontalAdvance("1201"));
+        QTest::mouseClick(gutter, Qt::LeftButton, {}, QPoint(5, 2 * LineListView::kRowHeight + 5));
+        QCOMPARE(SelectedLines(), (std::vector<size_t>{2}));
+        QTest::mouseClick(gutter, Qt::LeftButton, Qt::ShiftModifier,
+                          QPoint(5, 4 * LineListView::kRowHeight + 5));
+        QCOMPARE(SelectedLines(), (std::vector<size_t>{2, 3, 4}));
+        // Filtered, the gutter is painted again with the lines' own numbers.
+        PaintCounter paints;
+        gutter->installEventFilter(&paints);
+        QTest::qWait(50);
+        const int paintsBefore = paints.count;
+        Filter(u"row 5");
+        QTRY_VERIFY(paints.count > paintsBefore);
+        list_->SetLineNumbers(false);
+        QVERIFY(!gutter->isVisible());
+        QCOMPARE(list_->viewport()->width(), before);
     }
 
     void screenshot() {

@@ -362,12 +362,15 @@ class MainFrameTest : public QObject {
                 legacy +
                 "),|,&More...],|,&Save,Save &As...,|,&Import[&Clipboard],"
                 "&Export[&Filter Results...,&Selected Lines...],|,&Recent Files[(Empty)],|,E&xit",
-            "&Edit:&Copy,&Paste,|,Select &All,Select &Inverse,|,&Deselect",
-            "&Search:&Find...,|,&Auto Suggest,Clear &History,|,Nai&ve Query,S&mart Query,"
-            "&Regex Query,|,Match &Case,Match &Whole Word Only,|,&Search As You Type",
-            "&View:&Toolbar,&Status Bar,|,&Word Wrap,|,Hide &Unmatched Lines,"
-            "Hide &Matched Lines,Show &All Lines,|,&Follow File,|,T&heme[&System,&Light,&Dark]",
-            "&Tools:&Regex Tester,|,&Options...",
+            "&Edit:&Copy,&Paste,|,Select &All,Select &Inverse,|,&Deselect,|,&Go to Line...",
+            "&Search:&Find...,Find &Next,Find &Previous,|,&Auto Suggest,Clear &History,|,"
+            "Nai&ve Query,S&mart Query,&Regex Query,|,Match &Case,Match &Whole Word Only,|,"
+            "&Search As You Type,|,Conte&xt Lines[&None,&1 Line,&2 Lines,&3 Lines,&5 Lines,"
+            "1&0 Lines]",
+            "&View:&Toolbar,&Status Bar,|,&Word Wrap,&Line Numbers,|,Hide &Unmatched Lines,"
+            "Hide &Matched Lines,Show &All Lines,|,Show in &Full File,|,&Follow File,|,"
+            "T&heme[&System,&Light,&Dark]",
+            "&Tools:&Regex Tester,&Highlighters...,|,&Options...",
             "&Help:&Contents...,&Search...,|,Linesift &Website,Check for &Updates,"
             "&Feedback and Support,|,&About Linesift",
         };
@@ -389,7 +392,7 @@ class MainFrameTest : public QObject {
             }
             return text;
         };
-        QCOMPARE(states(), QStringLiteral("00|00|0"));  // empty document, empty clipboard
+        QCOMPARE(states(), QStringLiteral("00|00|0|0"));  // empty document, empty clipboard
         QMenu menu;
         frame_->FillListContextMenu(menu);
         QCOMPARE(menu.actions().at(0)->text(), QStringLiteral("&Copy\tCtrl+C"));
@@ -399,15 +402,15 @@ class MainFrameTest : public QObject {
         dir_.Write("menu.log", "a\nb");
         QVERIFY(frame_->OpenFile(FromNativePath(Path("menu.log")), true));
         clipboard_ = u"text";
-        QCOMPARE(states(), QStringLiteral("01|11|0"));
+        QCOMPARE(states(), QStringLiteral("01|11|0|1"));
         List().SelectAll();
-        QCOMPARE(states(), QStringLiteral("11|11|1"));
+        QCOMPARE(states(), QStringLiteral("11|11|1|1"));
         // Filtered down to no rows: the list's menu has nothing to select,
         // while the Edit menu still selects in the document.
         List().Deselect();
         TypeQuery(QStringLiteral("nothing like it"));
         QCOMPARE(List().ShownRowCount(), int64_t{0});
-        QCOMPARE(states(), QStringLiteral("01|00|0"));
+        QCOMPARE(states(), QStringLiteral("01|00|0|1"));
         frame_->UpdateCommandUi();
         QVERIFY(frame_->Action(cmd::kSelectAll)->isEnabled());
     }

@@ -59,6 +59,8 @@ QString Describe(const RowTextLayout& layout) {
                         .arg(op.x);
         if (op.kind == RowTextOp::kFill) {
             s += QStringLiteral(" w%1 %2").arg(op.width).arg(op.color.name());
+        } else if (op.color != kListText) {
+            s += QStringLiteral(" pen %1").arg(op.color.name());
         }
         out << s;
     }
@@ -320,6 +322,58 @@ class RowPainterTest : public QObject {
         LayoutRowText(input, QRectF(8, 0, rowWidth - 10, 20), layout);
         QCOMPARE(Describe(layout), ops);
         QCOMPARE(layout.clip.has_value(), !runs.empty());
+    }
+
+    void textColours_data() {
+        QTest::addColumn<std::vector<HighlightRun>>("runs");
+        QTest::addColumn<bool>("dimmed");
+        QTest::addColumn<QString>("ops");
+        auto row = [](const char* name, std::vector<HighlightRun> runs, bool dimmed,
+                      const char* ops) { QTest::newRow(name) << runs << dimmed << QString(ops); };
+        row("a context line is dimmed", {}, true, "text 0-4 @8 pen #808080");
+        row("a run with a text colour and no fill", {{1, 3, QColor(), kBlue}}, false,
+            "text 0-1 @8 | text 1-3 @18 pen #4080ff | text 3-4 @38");
+        row("a run with both colours", {{0, 2, kYellow, kBlue}}, false,
+            "fill 0-2 @8 w20 #fee300 | text 0-2 @8 pen #4080ff | text 2-4 @28");
+        row("a run's text colour stays on a dimmed line", {{2, 4, kYellow, kBlue}}, true,
+            "text 0-2 @8 pen #808080 | fill 2-4 @28 w20 #fee300 | text 2-4 @28 pen #4080ff");
+        row("a fill without a text colour takes the pen that reads on it", {{2, 4, kYellow}}, true,
+            "text 0-2 @8 pen #808080 | fill 2-4 @28 w20 #fee300 | text 2-4 @28");
+    }
+    void textColours() {
+        QFETCH(std::vector<HighlightRun>, runs);
+        QFETCH(bool, dimmed);
+        QFETCH(QString, ops);
+        const std::u16string text = u"abcd";
+        RowPaintInput input{.text = text,
+                            .runs = runs,
+                            .rect = QRect(0, 0, 400, 20),
+                            .visible_left = 0,
+                            .visible_width = 400,
+                            .dimmed = dimmed,
+                            .advances = &Fixed()};
+        RowTextLayout layout;
+        LayoutRowText(input, QRectF(8, 0, 390, 20), layout);
+        QCOMPARE(Describe(layout), ops);
+    }
+
+    void aGroupStartDrawsALineOnTop() {
+        QImage image(200, 20, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        painter.setFont(ListFont());
+        RowPaintInput input{.rect = QRect(0, 0, 200, 20),
+                            .visible_width = 200,
+                            .group_start = true,
+                            .advances = &ListFontAdvances()};
+        PaintRow(painter, input);
+        painter.end();
+        int marked = 0;
+        for (int x = kRowBackgroundInset; x < 200; ++x) {
+            marked += image.pixelColor(x, 0) == RowColors{}.group_separator;
+        }
+        QVERIFY(marked > 50);  // dashed
+        QCOMPARE(image.pixelColor(2, 0), QColor(Qt::white));
     }
 
     void highlightLiesUnderTheMatch() {

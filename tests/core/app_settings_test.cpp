@@ -74,6 +74,17 @@ AppSettings EverythingChanged() {
     s.tester_text_mru = {u"crlf\r\nend", u"\u00e9t\u00e9"};
     s.tester_regex_mru = {u"^\\d+$", u"[\"']"};
     s.ansi_code_page = u"windows-1251";
+    s.context_lines = 3;
+    s.line_numbers = true;
+    s.highlight_rules = {
+        {.text = u"a \"b\" & <c>\x01", .foreground = Color32{.blue = 1, .green = 2, .red = 3}},
+        {.text = u"^x+$",
+         .query_mode = 2,
+         .match_case = true,
+         .whole_word = true,
+         .background = Color32{.blue = 0xAB, .green = 0xCD, .red = 0xEF},
+         .enabled = false},
+    };
     return s;
 }
 
@@ -104,12 +115,17 @@ TEST_F(AppSettingsTest, WritesElementsAndAttributesInOrder) {
     s.all_queries = {u"a"};
     s.tester_text_mru = {u"t"};
     s.tester_regex_mru = {u"x&y"};
+    s.highlight_rules = {{.text = u"y",
+                          .query_mode = 1,
+                          .foreground = Color32{.blue = 3, .green = 2, .red = 1},
+                          .background = Color32{.blue = 6, .green = 5, .red = 4}}};
     const std::string expected =
         std::string(kHeader) +
         "    <States>\n"
         "        <Application debut=\"0\" auto_suggest=\"1\" "
         "query_mode=\"2\" match_case=\"1\" match_whole_word_only=\"1\" "
-        "search_as_you_type=\"0\" word_wrap=\"1\" filter_mode=\"1\"/>\n"
+        "search_as_you_type=\"0\" word_wrap=\"1\" filter_mode=\"1\" context_lines=\"3\" "
+        "line_numbers=\"1\"/>\n"
         "        <MainFrame x=\"-20\" y=\"5\" width=\"3020\" "
         "height=\"1995\" maximized=\"1\" show_toolbar=\"0\" "
         "show_statusbar=\"0\" follow_file=\"1\"/>\n"
@@ -135,9 +151,71 @@ TEST_F(AppSettingsTest, WritesElementsAndAttributesInOrder) {
         "        <General save_file_history=\"1\" save_query_history=\"1\" "
         "save_tester_history=\"1\" hilite_color=\"#102030\" "
         "ansi_code_page=\"windows-1251\"/>\n"
+        "        <Highlighters>\n"
+        "            <Rule text=\"y\" query_mode=\"1\" match_case=\"0\" whole_word=\"0\" "
+        "foreground=\"#010203\" background=\"#040506\" enabled=\"1\"/>\n"
+        "        </Highlighters>\n"
         "    </Options>\n"
         "</LinesiftSettings>\n";
     EXPECT_EQ(Saved(s), expected);
+}
+
+TEST_F(AppSettingsTest, HighlightersContextAndLineNumbersLoadRows) {
+    const std::string older = Wrap(
+        "<States><Application query_mode=\"1\"/></States>"
+        "<Options><General hilite_color=\"#102030\"/></Options>");
+    struct Row {
+        const char* name;
+        std::string file;
+        std::function<void(AppSettings&)> expect;  // changes the defaults to what loads
+    };
+    const std::vector<Row> rows = {
+        {"a file written before these settings loads their defaults", older,
+         [](AppSettings& s) {
+             s.query_mode = 1;
+             s.hilite_color = {.blue = 0x30, .green = 0x20, .red = 0x10};
+         }},
+        {"an empty Highlighters element keeps no rule", Wrap("<Options><Highlighters/></Options>"),
+         [](AppSettings& s) { s.highlight_rules.clear(); }},
+        {"a rule without text is skipped, colours and switches read, mode clamped",
+         Wrap("<Options><Highlighters><Rule/><Rule text=\"\"/>"
+              "<Rule text=\"t\" query_mode=\"9\" match_case=\"5\" background=\"fee300\" "
+              "enabled=\"0\"/></Highlighters></Options>"),
+         [](AppSettings& s) {
+             s.highlight_rules = {{.text = u"t",
+                                   .query_mode = 2,
+                                   .match_case = true,
+                                   .background = Color32{.blue = 0, .green = 0xE3, .red = 0xFE},
+                                   .enabled = false}};
+         }},
+        {"context lines are clamped, line numbers read",
+         Wrap("<States><Application context_lines=\"-4\" line_numbers=\"1\"/>"
+              "<Application context_lines=\"99999\"/></States>"),
+         [](AppSettings& s) {
+             s.context_lines = AppSettings::kMaxContextLines;
+             s.line_numbers = true;
+         }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        bool accepted = false;
+        AppSettings loaded = Loaded(row.file, accepted);
+        EXPECT_TRUE(accepted);
+        AppSettings expected;
+        row.expect(expected);
+        EXPECT_EQ(loaded, expected);
+    }
+}
+
+TEST_F(AppSettingsTest, NewElementsLeaveTheEarlierOnesAsAnEarlierReaderWantsThem) {
+    // An earlier reader takes the first General of Options and skips
+    // elements and attributes it does not know.
+    std::string text = Saved(EverythingChanged());
+    const size_t options = text.find("<Options>");
+    ASSERT_NE(options, std::string::npos);
+    EXPECT_EQ(text.find("<General ", options), text.find('<', options + 1));
+    EXPECT_NE(text.find("hilite_color=\"#102030\""), std::string::npos);
+    EXPECT_LT(text.find("<General "), text.find("<Highlighters>"));
 }
 
 TEST_F(AppSettingsTest, WritesHistoryListsOnlyWhenKept) {

@@ -261,13 +261,25 @@ TEST(FilteredLinesTest, ChunksShowTheirLinesAndEndEqualToTheWholeResult) {
     }
 }
 
-// Growing a filtered list step by step (a followed file) gives the rows of
-// filtering all its lines at once, across many directory entries.
-TEST(FilteredLinesTest, AppendEqualsOneApplyOverAllLines) {
-    const FilterMode modes[] = {FilterMode::HideUnmatched, FilterMode::HideMatched,
-                                FilterMode::ShowAll};
-    for (FilterMode mode : modes) {
-        SCOPED_TRACE(static_cast<int>(mode));
+// Growing a filtered list step by step (a followed file) gives the lines of
+// filtering all of them at once, across many directory entries, with and
+// without context lines.
+TEST(FilteredLinesTest, AppendEqualsOneApplyOverAllLinesRows) {
+    const struct {
+        const char* name;
+        FilterMode mode;
+        size_t before;
+        size_t after;
+    } rows[] = {
+        {"matching lines", FilterMode::HideUnmatched, 0, 0},
+        {"other lines", FilterMode::HideMatched, 0, 0},
+        {"every line", FilterMode::ShowAll, 0, 0},
+        {"2 lines of context", FilterMode::HideUnmatched, 2, 2},
+        {"10 before, 1 after", FilterMode::HideUnmatched, 10, 1},
+        {"context ignored when matches hide", FilterMode::HideMatched, 3, 3},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
         std::mt19937 random(7);
         std::vector<bool> verdicts;
         FilteredLines grown;
@@ -280,31 +292,33 @@ TEST(FilteredLinesTest, AppendEqualsOneApplyOverAllLines) {
             LineBits tail;
             tail.Reset(count);
             for (size_t i = 0; i < count; ++i) {
-                verdicts[from + i] = random() % 3 == 0;
+                verdicts[from + i] = random() % 23 == 0;
                 if (verdicts[from + i]) {
                     tail.Set(i);
                 }
             }
-            grown.Append(static_cast<LineNo>(from), tail, mode);
+            const LineNo changed =
+                grown.Append(static_cast<LineNo>(from), tail, row.mode, row.before, row.after);
+            EXPECT_LE(changed, static_cast<LineNo>(from));
         }
         FilterResult result;
         result.matched.Reset(verdicts.size());
-        LineBits shown;
-        shown.Reset(verdicts.size());
         for (size_t i = 0; i < verdicts.size(); ++i) {
             if (verdicts[i]) {
                 result.matched.Set(i);
             }
-            if (mode == FilterMode::ShowAll || verdicts[i] == (mode == FilterMode::HideUnmatched)) {
-                shown.Set(i);
-            }
         }
-        result.shown.ShowSet(shown);
+        CollectShownLines(FilterRequest{.text = u"x",
+                                        .filter_mode = row.mode,
+                                        .context_before = row.before,
+                                        .context_after = row.after},
+                          result);
         FilteredLines once;
         once.Reset(static_cast<LineNo>(verdicts.size()));
         once.Apply(std::move(result));
         ASSERT_EQ(grown.LineCount(), once.LineCount());
         ASSERT_EQ(grown.ShownCount(), once.ShownCount());
+        EXPECT_EQ(grown.HasContext(), once.HasContext());
         for (ShownNo place = 0; place < once.ShownCount(); ++place) {
             ASSERT_EQ(grown.LineAt(place), once.LineAt(place)) << place;
         }

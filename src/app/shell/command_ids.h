@@ -57,6 +57,19 @@ enum : int {
     kThemeSystem = 33210,
     kThemeLight = 33211,
     kThemeDark = 33212,
+    // The reading tools.
+    kFindNext = 33250,
+    kFindPrevious = 33251,
+    kGoToLine = 33252,
+    kShowInFullFile = 33253,
+    kLineNumbers = 33254,
+    kHighlighters = 33255,
+    kContextLines0 = 33260,  // then 1, 2, 3, 5 and 10 lines
+    kContextLines1 = 33261,
+    kContextLines2 = 33262,
+    kContextLines3 = 33263,
+    kContextLines5 = 33264,
+    kContextLines10 = 33265,
 };
 
 }  // namespace linesift::cmd

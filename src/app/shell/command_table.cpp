@@ -13,6 +13,17 @@
 
 namespace linesift {
 
+template <int lines>
+Command MainFrame::ContextLinesCommand(int id, const char* text, bool separator) {
+    return {.id = id,
+            .text = text,
+            .menu = "&Search/Conte&xt Lines",
+            .separator = separator,
+            .run = &MainFrame::SetContextLines<lines>,
+            .checked = [](const CommandState& s) { return s.settings.context_lines == lines; },
+            .radio_group = 5};
+}
+
 // Every command of the window, in menu order. To add one, give it an id in
 // command_ids.h and a row here; the menus, the tool bar, the shortcuts, the
 // list's context menu and the state refresh are built from these rows.
@@ -181,6 +192,14 @@ std::span<const Command> MainFrame::Commands() {
          .enabled = [](S s) { return s.selection; },
          .list_menu = true,
          .list_menu_separator = true},
+        {.id = kGoToLine,
+         .text = "&Go to Line...",
+         .prompt = "Go to a line by its number\nGo to Line",
+         .keys = "Ctrl+G",
+         .menu = "&Edit",
+         .separator = true,
+         .run = [](MainFrame& f) { f.GoToLine(); },
+         .enabled = [](S s) { return s.has_lines; }},
 
         {.id = kFind,
          .text = "&Find...",
@@ -188,6 +207,20 @@ std::span<const Command> MainFrame::Commands() {
          .keys = "Ctrl+F",
          .menu = "&Search",
          .run = [](MainFrame& f) { f.search_box_->Activate(true); }},
+        {.id = kFindNext,
+         .text = "Find &Next",
+         .prompt = "Go to the next line that matches the query\nFind Next",
+         .keys = "F3",
+         .menu = "&Search",
+         .run = [](MainFrame& f) { f.FindMatch(true); },
+         .enabled = [](S s) { return s.has_lines; }},
+        {.id = kFindPrevious,
+         .text = "Find &Previous",
+         .prompt = "Go to the previous line that matches the query\nFind Previous",
+         .keys = "Shift+F3",
+         .menu = "&Search",
+         .run = [](MainFrame& f) { f.FindMatch(false); },
+         .enabled = [](S s) { return s.has_lines; }},
         {.id = kAutoSuggest,
          .text = "&Auto Suggest",
          .prompt = "Toggle auto-suggest search feature\nAuto Suggest",
@@ -249,6 +282,13 @@ std::span<const Command> MainFrame::Commands() {
          .separator = true,
          .run = [](MainFrame&) { Toggle(AppSettings::Instance().search_as_you_type); },
          .checked = [](S s) { return s.settings.search_as_you_type; }},
+        // Lines shown around each match while unmatched lines are hidden.
+        ContextLinesCommand<0>(kContextLines0, "&None", true),
+        ContextLinesCommand<1>(kContextLines1, "&1 Line"),
+        ContextLinesCommand<2>(kContextLines2, "&2 Lines"),
+        ContextLinesCommand<3>(kContextLines3, "&3 Lines"),
+        ContextLinesCommand<5>(kContextLines5, "&5 Lines"),
+        ContextLinesCommand<10>(kContextLines10, "1&0 Lines"),
 
         {.id = kToolbar,
          .text = "&Toolbar",
@@ -284,6 +324,12 @@ std::span<const Command> MainFrame::Commands() {
                  f.pane_->List().SetWordWrap(settings.word_wrap, true, true);
              },
          .checked = [](S s) { return s.settings.word_wrap; }},
+        {.id = kLineNumbers,
+         .text = "&Line Numbers",
+         .prompt = "Show or hide the line numbers\nLine Numbers",
+         .menu = "&View",
+         .run = [](MainFrame& f) { f.ToggleLineNumbers(); },
+         .checked = [](S s) { return s.settings.line_numbers; }},
         {.id = kHideUnmatched,
          .text = "Hide &Unmatched Lines",
          .prompt = "Hide unmatched lines of the active document\nHide Unmatched Lines",
@@ -306,6 +352,18 @@ std::span<const Command> MainFrame::Commands() {
          .run = [](MainFrame& f) { f.SetFilterMode(2); },
          .checked = [](S s) { return s.settings.filter_mode == 2; },
          .radio_group = 2},
+        // Ctrl+Return: Enter alone commits the query in the search box.
+        {.id = kShowInFullFile,
+         .text = "Show in &Full File",
+         .prompt = "Show all lines around the caret line, the query kept; again to go "
+                   "back\nShow in Full File",
+         .keys = "Ctrl+Return",
+         .menu = "&View",
+         .separator = true,
+         .run = [](MainFrame& f) { f.ToggleFullFile(); },
+         .enabled = [](S s) { return s.has_lines; },
+         .list_menu = true,
+         .list_menu_separator = true},
         // Ctrl+T: no query editing key, and a Ctrl chord never types text.
         {.id = kFollowFile,
          .text = "&Follow File",
@@ -348,6 +406,11 @@ std::span<const Command> MainFrame::Commands() {
          .keys = "F4",
          .menu = "&Tools",
          .run = [](MainFrame&) { RegexTesterDialog::Open(); }},
+        {.id = kHighlighters,
+         .text = "&Highlighters...",
+         .prompt = "Colour the lines' text that matches queries of your own\nHighlighters",
+         .menu = "&Tools",
+         .run = [](MainFrame& f) { f.EditHighlighters(); }},
         {.id = kOptions,
          .text = "&Options...",
          .prompt = "Set options for the application\nOptions",

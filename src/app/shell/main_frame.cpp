@@ -71,10 +71,14 @@ MainFrame::MainFrame(std::unique_ptr<FrameDialogs> dialogs, QWidget* parent)
     BuildMainBar();
     pane_->List().SetWordWrap(AppSettings::Instance().word_wrap, false, false);
     ApplyTheme();
+    pane_->List().SetHighlighters(AppSettings::Instance().highlight_rules);
+    pane_->List().SetLineNumbers(AppSettings::Instance().line_numbers);
     LineListView* list = &pane_->List();
     connect(list, &LineListView::contextMenuRequested, this, &MainFrame::ShowListContextMenu);
     connect(list, &LineListView::statusMessage, status_, &StatusPanes::ShowTimed);
     connect(list, &LineListView::busy, this, &MainFrame::ShowBusy);
+    connect(list, &LineListView::fullFileRequested, this,
+            [this] { RunCommand(cmd::kShowInFullFile); });
     connect(search_box_, &SearchBox::searchEvent, pane_, &QueryListPane::OnSearchBoxEvent);
     connect(pane_, &QueryListPane::filterStatus, status_, [this](const QString& text) {
         status_->SetIdleText(text);
@@ -281,6 +285,7 @@ void MainFrame::SetQueryMode(int mode) {
 
 void MainFrame::SetFilterMode(int mode) {
     AppSettings::Instance().filter_mode = mode;
+    full_file_from_ = -1;
     ReapplyQuery();
 }
 

@@ -180,6 +180,25 @@ class MainFrame : public QMainWindow {
     void SetQueryMode(int mode);
     void SetFilterMode(int mode);
     void ShowOptions();
+    // The reading tools (reading_commands.cpp).
+    template <int lines>
+    static void SetContextLines(MainFrame& frame) {
+        frame.ApplyContextLines(lines);
+    }
+    // The command of Search > Context Lines that sets lines.
+    template <int lines>
+    static Command ContextLinesCommand(int id, const char* text, bool separator = false);
+    void ApplyContextLines(int lines);
+    // Shows the last pass's result in mode with the context lines set, or
+    // filters again when no complete result is there.
+    void ReshowOrReapply(FilterMode mode);
+    // Into Show All with the query kept (on), or back to the mode it left.
+    void SwitchFullFile(bool on);
+    void FindMatch(bool forward);
+    void GoToLine();
+    void ToggleFullFile();
+    void ToggleLineNumbers();
+    void EditHighlighters();
     void ShowAbout();
     // Opens the user manual's contents page at anchor (none: its top); says
     // where it looked when there is no manual.
@@ -229,6 +248,8 @@ class MainFrame : public QMainWindow {
     QFileSystemWatcher* follow_watcher_ = nullptr;
     QTimer* follow_timer_ = nullptr;  // the poll, for changes the watcher misses
     std::u16string followed_path_;    // empty while nothing is followed
+    // The filter mode Show in Full File left, to go back to; -1 when not in it.
+    int32_t full_file_from_ = -1;
 };
 
 }  // namespace linesift

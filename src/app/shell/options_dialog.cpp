@@ -5,7 +5,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "qt_color.h"
 #include "shell/about_dialog.h"
+#include "views/color_button.h"
 
 namespace linesift {
 
@@ -20,6 +22,10 @@ OptionsDialog::OptionsDialog(const OptionValues& values, QWidget* owner)
     boxes->addWidget(files_);
     boxes->addWidget(queries_);
     boxes->addWidget(tester_);
+    auto* colors = new QGroupBox(tr("Colours"), this);
+    hilite_ = new ColorButton(tr("&Highlighted matches..."), colors);
+    hilite_->setObjectName(QStringLiteral("HiliteColor"));
+    (new QVBoxLayout(colors))->addWidget(hilite_);
     auto* buttons = new QDialogButtonBox(this);
     QPushButton* reset = buttons->addButton(tr("Reset"), QDialogButtonBox::ResetRole);
     buttons->addButton(QDialogButtonBox::Cancel);
@@ -30,6 +36,7 @@ OptionsDialog::OptionsDialog(const OptionValues& values, QWidget* owner)
     connect(buttons, &QDialogButtonBox::rejected, this, &OptionsDialog::reject);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(group);
+    layout->addWidget(colors);
     layout->addWidget(buttons);
     SetFixedDialogFrame(*this);
     ShowValues();
@@ -39,6 +46,7 @@ void OptionsDialog::ShowValues() {
     files_->setChecked(values_.save_file_history);
     queries_->setChecked(values_.save_query_history);
     tester_->setChecked(values_.save_tester_history);
+    hilite_->SetColor(ToQColor(values_.hilite_color));
 }
 
 void OptionsDialog::Reset() {
@@ -50,6 +58,7 @@ void OptionsDialog::accept() {
     values_.save_file_history = files_->isChecked();
     values_.save_query_history = queries_->isChecked();
     values_.save_tester_history = tester_->isChecked();
+    values_.hilite_color = ToColor32(hilite_->Color());
     QDialog::accept();
 }
 

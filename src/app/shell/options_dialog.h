@@ -17,8 +17,11 @@ struct OptionValues {
     Color32 hilite_color{.blue = 0x00, .green = 0xE3, .red = 0xFE, .alpha = 0xFF};
 };
 
-// "Options": three history check boxes, Reset (the defaults, including the
-// values without controls), Cancel and OK.
+// "Options": three history check boxes, the colour of highlighted matches,
+// Reset (the defaults, including the recent-file limit, which has no
+// control), Cancel and OK.
+class ColorButton;
+
 class OptionsDialog : public QDialog {
     Q_OBJECT
   public:
@@ -37,6 +40,7 @@ class OptionsDialog : public QDialog {
     QCheckBox* files_;
     QCheckBox* queries_;
     QCheckBox* tester_;
+    ColorButton* hilite_;
 };
 
 }  // namespace linesift

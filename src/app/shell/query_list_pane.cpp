@@ -67,7 +67,9 @@ void QueryListPane::ApplyQuery(const std::u16string& text) {
                           .match_case = settings.match_case,
                           .whole_word = settings.match_whole_word_only,
                           .query_mode = static_cast<QueryMode>(settings.query_mode),
-                          .filter_mode = static_cast<FilterMode>(settings.filter_mode)};
+                          .filter_mode = static_cast<FilterMode>(settings.filter_mode),
+                          .context_before = static_cast<size_t>(settings.context_lines),
+                          .context_after = static_cast<size_t>(settings.context_lines)};
     const bool background = !text.empty() && (document_.LineCount() >= background_lines_ ||
                                               request.query_mode == QueryMode::Regex);
     if (!text.empty() && !ValidateFilterRequest(request)) {

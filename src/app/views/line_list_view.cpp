@@ -8,9 +8,11 @@
 #include <algorithm>
 
 #include "document/clipboard_text.h"
+#include "filter/line_navigation.h"
 #include "qt_text.h"
 #include "shell/clipboard_backend.h"
 #include "views/char_advances.h"
+#include "views/line_number_gutter.h"
 #include "views/line_viewer.h"
 #include "views/list_font.h"
 #include "views/palette_colors.h"
@@ -42,7 +44,14 @@ LineListView::LineListView(TextDocument& document, QWidget* parent)
       layout_timer_(new QTimer(this)),
       copy_timer_(new QTimer(this)),
       single_viewer_(new LineViewer(false, viewport())),
-      multi_viewer_(new LineViewer(true, viewport())) {
+      multi_viewer_(new LineViewer(true, viewport())),
+      gutter_(new LineNumberGutter(
+          [this](int64_t row) -> int64_t {
+              const std::optional<TextRow> r = ShownRow(row);
+              return r && r->subRow == 0 ? r->line : -1;
+          },
+          kRowHeight, this)),
+      drag_scroll_(new QTimer(this)) {
     setObjectName(QStringLiteral("LineListView"));
     setFocusPolicy(Qt::StrongFocus);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -70,6 +79,16 @@ LineListView::LineListView(TextDocument& document, QWidget* parent)
         }
         FinishCopy(copy_ != nullptr && PutTextOnClipboard(copy_->text));
     });
+    gutter_->hide();
+    connect(gutter_, &LineNumberGutter::rowPressed, this,
+            [this](int64_t row, Qt::KeyboardModifiers modifiers) {
+                setFocus(Qt::MouseFocusReason);
+                if (row >= 0 && row < ShownRowCount()) {
+                    PressRow(row, modifiers & Qt::ControlModifier, modifiers & Qt::ShiftModifier);
+                }
+            });
+    drag_scroll_->setInterval(50);
+    connect(drag_scroll_, &QTimer::timeout, this, &LineListView::DragScrollStep);
     UpdateScrollRanges(true);
 }
 
@@ -89,6 +108,8 @@ void LineListView::DropRows() {
     buffered_line_ = -1;
     highlights_.clear();
     highlights_size_ = 0;
+    rule_runs_.clear();
+    rule_runs_size_ = 0;
     ShownLinesChanged();
 }
 
@@ -102,6 +123,7 @@ void LineListView::ShownLinesChanged() {
 
 void LineListView::Rebuild(bool redraw, bool resetScroll) {
     DropRows();
+    LayOutGutter();
     UpdateScrollRanges(resetScroll);
     RestartLayout();
     if (redraw) {
@@ -335,33 +357,38 @@ void LineListView::AppendLines(LineNo from, const LineBits& matched, FilterMode 
         return;
     }
     const bool stick = ShowsLastRow() && !HasSelection();
-    // New lines are not selected: the count changes only when a line read
-    // again was selected, or some were.
-    bool recount = selected_count_ != 0;
-    for (LineNo line = from; line < lines_.LineCount() && !recount; ++line) {
-        recount = lines_.IsSelected(line);
-    }
-    // The shown lines before `from` keep their places and rows; the layout
-    // forgets the rest, as the last line's text may have changed.
+    const LineNo oldCount = lines_.LineCount();
+    // The shown lines before the first changed one keep their places and
+    // rows; the layout forgets the rest, as the last line's text may have changed.
+    const LineNo changed =
+        lines_.Append(from, matched, mode, filter_.context_before, filter_.context_after);
     ShownNo kept = 0;
     for (ShownNo end = lines_.ShownCount(); kept < end;) {
         const ShownNo mid = kept + (end - kept) / 2;
-        if (lines_.LineAt(mid) < from) {
+        if (lines_.LineAt(mid) < changed) {
             kept = mid + 1;
         } else {
             end = mid;
         }
     }
+    // New lines are not selected: the count changes only when a line read
+    // again or shown as context now was selected, or some were.
+    bool recount = selected_count_ != 0;
+    for (LineNo line = changed; line < oldCount && !recount; ++line) {
+        recount = lines_.IsSelected(line);
+    }
     layout_.Truncate(kept);
     if (stick || layout_anchor_ >= kept) {
         layout_anchor_ = -1;
     }
-    lines_.Append(from, matched, mode);
     std::erase_if(highlights_, [from](const auto& entry) { return entry.first >= from; });
     geometry_.Clear();
     buffered_line_ = -1;
     if (recount) {
         SelectionChanged();
+    }
+    if (line_numbers_) {
+        LayOutGutter();  // the numbers may have gained a digit
     }
     UpdateScrollRanges(false);
     ScheduleLayout();
@@ -525,6 +552,7 @@ void LineListView::UpdateScrollRanges(bool resetPosition) {
 }
 
 void LineListView::scrollContentsBy(int, int) {
+    gutter_->SetTop(verticalScrollBar()->value());
     viewport()->update();
 }
 
@@ -542,32 +570,17 @@ void LineListView::resizeEvent(QResizeEvent* event) {
         QMetaObject::invokeMethod(this, &LineListView::Reformat, Qt::QueuedConnection);
     }
     last_size_ = size;
+    LayOutGutter();
     UpdateScrollRanges(false);
 }
 
 void LineListView::keyPressEvent(QKeyEvent* event) {
-    QScrollBar* v = verticalScrollBar();
+    if (HandleCaretKey(*event)) {
+        event->accept();
+        return;
+    }
     QScrollBar* h = horizontalScrollBar();
     switch (event->key()) {
-        case Qt::Key_Down:
-            ScrollRows(1);
-            break;
-        case Qt::Key_Up:
-            ScrollRows(-1);
-            break;
-        case Qt::Key_PageDown:
-        case Qt::Key_Space:
-            v->setValue(v->value() + VerticalPage());
-            break;
-        case Qt::Key_PageUp:
-            v->setValue(v->value() - VerticalPage());
-            break;
-        case Qt::Key_Home:
-            v->setValue(0);
-            break;
-        case Qt::Key_End:
-            v->setValue(v->maximum());
-            break;
         case Qt::Key_Right:
             h->setValue(h->value() + kHorizontalStep);
             break;
@@ -614,6 +627,9 @@ void LineListView::wheelEvent(QWheelEvent* event) {
 bool LineListView::viewportEvent(QEvent* event) {
     if (event->type() == QEvent::Paint) {
         EnsureHorizontalExtent();
+        if (line_numbers_) {
+            gutter_->update();  // its numbers follow the rows
+        }
     }
     return QAbstractScrollArea::viewportEvent(event);
 }
@@ -666,7 +682,7 @@ void LineListView::paintEvent(QPaintEvent* event) {
         }
     }
     if (dragging_ && press_point_ != current_point_) {
-        PaintMarquee(painter, QRect(press_point_, current_point_).normalized().translated(scroll));
+        PaintMarquee(painter, QRect(press_document_, ToDocument(current_point_)).normalized());
     }
 }
 
@@ -684,6 +700,8 @@ RowPaintInput LineListView::RowPaintInputOf(RowNo rowIndex, const QRect& rowRect
         .visible_left = static_cast<double>(scrollX),
         .visible_width = static_cast<double>(viewport()->width()),
         .selected = lines_.IsSelected(row.line),
+        .dimmed = lines_.IsContext(row.line),
+        .group_start = row.subRow == 0 && StartsShownGroup(lines_, row.shown),
         .caret_frame = hasFocus() && caret_line_ == row.line,
         .sub_row = word_wrap_ ? row.subRow : 0,
         .row_count = word_wrap_ ? row.rowCount : 1,
@@ -695,22 +713,60 @@ RowPaintInput LineListView::RowPaintInputOf(RowNo rowIndex, const QRect& rowRect
         input.anchor = {offset, x};
     }
     runs.clear();
-    const std::vector<HighlightRange>* ranges = text.empty() ? nullptr : HighlightsFor(row);
-    if (ranges != nullptr) {
-        std::vector<HighlightRange> lit;
-        for (const HighlightRange& r : *ranges) {
-            if (std::max(r.start, start) < std::min(r.end, end)) {
-                lit.push_back({std::max(r.start, start) - start, std::min(r.end, end) - start});
-            }
-        }
-        MergeHighlightRanges(lit);
-        const QColor color = QColor::fromRgb(highlight_color_);
-        for (const HighlightRange& r : lit) {
-            runs.push_back({r.start, r.end, color});
-        }
+    if (!text.empty()) {
+        CollectRuns(row, start, end, runs);
     }
     input.runs = runs;
     return input;
+}
+
+void LineListView::CollectRuns(const TextRow& row, int64_t start, int64_t end,
+                               std::vector<HighlightRun>& runs) {
+    // Both kinds of runs clipped to the row's piece of its line.
+    auto inside = [start, end](int64_t b, int64_t e) {
+        return std::max(b, start) < std::min(e, end);
+    };
+    std::vector<ColoredRange> colored;
+    if (!highlighter_.empty()) {
+        for (const ColoredRange& r : RuleRunsFor(row.line)) {
+            if (inside(r.start, r.end)) {
+                colored.push_back(r);
+            }
+        }
+    }
+    std::vector<HighlightRange> query;
+    if (const std::vector<HighlightRange>* ranges = HighlightsFor(row)) {
+        for (const HighlightRange& r : *ranges) {
+            if (inside(r.start, r.end)) {
+                query.push_back(r);
+            }
+        }
+    }
+    OverlayQueryHighlight(colored, std::move(query), highlight_color_);
+    auto color = [](const std::optional<MarkupColor>& c) {
+        return c ? QColor::fromRgb(*c) : QColor();
+    };
+    for (const ColoredRange& r : colored) {
+        if (inside(r.start, r.end)) {
+            runs.push_back({std::max(r.start, start) - start, std::min(r.end, end) - start,
+                            color(r.background), color(r.foreground)});
+        }
+    }
+}
+
+const std::vector<ColoredRange>& LineListView::RuleRunsFor(LineNo line) {
+    auto it = rule_runs_.find(line);
+    if (it == rule_runs_.end()) {
+        if (rule_runs_size_ > (size_t{4} << 20)) {
+            rule_runs_.clear();
+            rule_runs_size_ = 0;
+        }
+        std::vector<ColoredRange> runs;
+        highlighter_.RunsOf(LineText(line), runs);
+        rule_runs_size_ += runs.size() + 1;
+        it = rule_runs_.emplace(line, std::move(runs)).first;
+    }
+    return it->second;
 }
 
 QPoint LineListView::ToDocument(QPoint viewportPoint) const {
@@ -923,24 +979,34 @@ void LineListView::mousePressEvent(QMouseEvent* event) {
         return;
     }
     press_point_ = current_point_ = p;
+    press_document_ = ToDocument(p);
     dragging_ = true;
     if (row) {
-        caret_line_ = row->line;
-        if (ctrl) {
-            lines_.SetSelected(row->line, !lines_.IsSelected(row->line));
-        } else if (shift) {
-            // From the anchor's line, when it is shown; the first row without one.
-            const ShownNo anchor = anchor_line_ < 0 ? 0 : lines_.ShownOf(anchor_line_);
-            if (anchor >= 0) {
-                lines_.SelectShown(anchor, row->shown);
-            }
-        } else {
-            anchor_line_ = row->line;
-            ClearShownSelection();
-            lines_.SetSelected(row->line, true);
-        }
-    } else if (ShownRowCount() > 0 && !ctrl && !shift) {
+        PressRow(hit, ctrl, shift);
+        return;
+    }
+    if (ShownRowCount() > 0 && !ctrl && !shift) {
         ClearShownSelection();
+    }
+    SelectionChanged();
+    viewport()->update();
+}
+
+void LineListView::PressRow(RowNo hit, bool ctrl, bool shift) {
+    const TextRow row = RowAt(hit);
+    caret_line_ = row.line;
+    if (ctrl) {
+        lines_.SetSelected(row.line, !lines_.IsSelected(row.line));
+    } else if (shift) {
+        // From the anchor's line, when it is shown; the first row without one.
+        const ShownNo anchor = anchor_line_ < 0 ? 0 : lines_.ShownOf(anchor_line_);
+        if (anchor >= 0) {
+            lines_.SelectShown(anchor, row.shown);
+        }
+    } else {
+        anchor_line_ = row.line;
+        ClearShownSelection();
+        lines_.SetSelected(row.line, true);
     }
     SelectionChanged();
     viewport()->update();
@@ -955,17 +1021,39 @@ void LineListView::mouseMoveEvent(QMouseEvent* event) {
         return;
     }
     current_point_ = p;
-    QRect r = QRect(press_point_, current_point_).normalized();
-    const RowNo start = r.top() < 0 ? 0 : RowFromPoint(ToDocument(r.topLeft()));
+    const bool outside = p.y() < 0 || p.y() >= viewport()->height();
+    if (outside != drag_scroll_->isActive()) {
+        outside ? drag_scroll_->start() : drag_scroll_->stop();
+    }
+    SelectDragRange();
+    viewport()->repaint();
+}
+
+void LineListView::SelectDragRange() {
+    const QRect r = QRect(press_document_, ToDocument(current_point_)).normalized();
+    const RowNo start = r.top() < 0 ? 0 : RowFromPoint(r.topLeft());
     if (start >= 0 && ShownRowCount() > 0) {
-        const RowNo end = RowFromPoint(ToDocument(r.bottomRight()));
+        const RowNo end = RowFromPoint(r.bottomRight());
         SelectRange(start, end >= 0 ? end : ShownRowCount() - 1);
     }
+}
+
+void LineListView::DragScrollStep() {
+    if (!dragging_) {
+        drag_scroll_->stop();
+        return;
+    }
+    // Farther from the edge, faster: a row per step, one more per row's height away.
+    const int y = current_point_.y();
+    const int away = y < 0 ? y : y - viewport()->height() + 1;
+    ScrollRows((away < 0 ? -1 : 1) * (1 + std::abs(away) / kRowHeight));
+    SelectDragRange();
     viewport()->repaint();
 }
 
 void LineListView::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && dragging_) {
+        drag_scroll_->stop();
         dragging_ = false;
         press_point_ = current_point_ = QPoint();
         viewport()->update();
@@ -977,7 +1065,10 @@ void LineListView::mouseDoubleClickEvent(QMouseEvent* event) {
         return;
     }
     const RowNo hit = RowFromPoint(ToDocument(event->position().toPoint()));
-    if (hit >= 0) {
+    if (hit >= 0 && (event->modifiers() & Qt::ControlModifier)) {
+        caret_line_ = RowAt(hit).line;
+        emit fullFileRequested();
+    } else if (hit >= 0) {
         OpenLineViewer(hit);
     }
 }
@@ -1023,6 +1114,179 @@ void LineListView::OpenLineViewer(RowNo rowIndex) {
 void LineListView::HideLineViewers() {
     single_viewer_->hide();
     multi_viewer_->hide();
+}
+
+}  // namespace linesift
+
+namespace linesift {
+
+// Reading tools
+
+RowNo LineListView::FirstRowOfLine(LineNo line) const {
+    const ShownNo shown = lines_.ShownOf(line);
+    return shown < 0 ? -1 : FirstRowOf(shown);
+}
+
+ShownNo LineListView::CaretShown() const {
+    return caret_line_ < 0 || lines_.ChunksEnd() >= 0 ? -1 : lines_.ShownOf(caret_line_);
+}
+
+void LineListView::ScrollToY(int64_t y) {
+    QScrollBar* bar = verticalScrollBar();
+    bar->setValue(static_cast<int>(std::clamp<int64_t>(y, 0, bar->maximum())));
+    if (layout_timer_->isActive()) {
+        const RowNo top = bar->value() / kRowHeight;
+        layout_anchor_ = top < ShownRowCount() ? RowAt(top).shown : -1;
+        layout_anchor_scroll_ = bar->value();
+    }
+}
+
+void LineListView::EnsureRowVisible(RowNo row) {
+    const TextRow r = RowAt(row);
+    const int64_t top = (row - r.subRow) * kRowHeight;
+    const int64_t bottom = top + int64_t{r.rowCount} * kRowHeight;
+    const int value = verticalScrollBar()->value();
+    if (top < value) {
+        ScrollToY(top);
+    } else if (bottom > value + viewport()->height()) {
+        ScrollToY(std::min<int64_t>(bottom - viewport()->height(), top));
+    }
+}
+
+void LineListView::GoToLine(LineNo line, bool middle) {
+    const RowNo row = FirstRowOfLine(line);
+    if (row < 0) {
+        return;
+    }
+    caret_line_ = line;
+    anchor_line_ = line;
+    ClearShownSelection();
+    lines_.SetSelected(line, true);
+    SelectionChanged();
+    if (middle) {
+        ScrollToY(row * kRowHeight - (viewport()->height() - kRowHeight) / 2);
+    } else {
+        EnsureRowVisible(row);
+    }
+    viewport()->update();
+}
+
+bool LineListView::ReshowFilter(FilterMode mode, size_t context) {
+    if (filter_.text.empty() || lines_.ChunksEnd() >= 0 || pending_filter_ ||
+        lines_.LineCount() == 0) {
+        return false;
+    }
+    // The caret line's height on screen, to keep it there.
+    const RowNo caretRow = caret_line_ < 0 ? -1 : FirstRowOfLine(caret_line_);
+    const int64_t caretY = caretRow < 0 ? 0 : caretRow * kRowHeight - verticalScrollBar()->value();
+    FilterRequest request = filter_;
+    request.filter_mode = mode;
+    request.context_before = request.context_after = context;
+    try {
+        lines_.Apply(ReshownResult(lines_, request));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    filter_ = request;
+    ShownLinesChanged();
+    UpdateScrollRanges(false);
+    // A caret line the new mode hides gives way to the next shown line.
+    const ShownNo shownCount = lines_.ShownCount();
+    const LineNo caret = std::max<LineNo>(caret_line_, 0);
+    ShownNo next = 0;
+    for (ShownNo step = ShownNo{1} << 62; step > 0; step >>= 1) {
+        if (next + step <= shownCount && lines_.LineAt(next + step - 1) < caret) {
+            next += step;
+        }
+    }
+    RestartLayout();
+    if (next < shownCount && caretRow >= 0) {
+        caret_line_ = lines_.LineAt(next);
+        ScrollToY(FirstRowOf(next) * kRowHeight - caretY);
+    }
+    viewport()->update();
+    return true;
+}
+
+void LineListView::SetHighlighters(const std::vector<HighlightRule>& rules) {
+    highlighter_ = LineHighlighter(rules);
+    rule_runs_.clear();
+    rule_runs_size_ = 0;
+    viewport()->update();
+}
+
+void LineListView::SetLineNumbers(bool on) {
+    line_numbers_ = on;
+    gutter_->setVisible(on);
+    LayOutGutter();
+    if (word_wrap_) {
+        // The rows are narrower or wider now.
+        QMetaObject::invokeMethod(this, &LineListView::Reformat, Qt::QueuedConnection);
+    }
+}
+
+void LineListView::LayOutGutter() {
+    const int width = line_numbers_ ? gutter_->WidthFor(document_.LineCount()) : 0;
+    setViewportMargins(width, 0, 0, 0);
+    const QRect area = viewport()->geometry();
+    gutter_->setGeometry(area.left() - width, area.top(), width, area.height());
+    gutter_->SetTop(verticalScrollBar()->value());
+}
+
+bool LineListView::HandleCaretKey(const QKeyEvent& event) {
+    const bool shift = event.modifiers() & Qt::ShiftModifier;
+    const RowNo n = ShownRowCount();
+    const RowNo caret = caret_line_ < 0 ? -1 : FirstRowOfLine(caret_line_);
+    if (event.key() == Qt::Key_Space && !shift) {
+        if (caret >= 0) {
+            lines_.SetSelected(caret_line_, !lines_.IsSelected(caret_line_));
+            SelectionChanged();
+            viewport()->update();
+        }
+        return true;
+    }
+    const RowNo page = std::max(viewport()->height() / kRowHeight - 1, 1);
+    const RowNo from = std::max<RowNo>(caret, 0);
+    RowNo to = 0;
+    switch (event.key()) {
+        case Qt::Key_Up:
+            to = caret < 0 ? 0 : from - 1;
+            break;
+        case Qt::Key_Down:
+            to = caret < 0 ? 0 : from + RowAt(from).rowCount;
+            break;
+        case Qt::Key_PageUp:
+            to = from - page;
+            break;
+        case Qt::Key_PageDown:
+            to = from + page;
+            break;
+        case Qt::Key_Home:
+            to = 0;
+            break;
+        case Qt::Key_End:
+            to = n - 1;
+            break;
+        default:
+            return false;
+    }
+    if (n == 0) {
+        return true;
+    }
+    to = std::clamp<RowNo>(to, 0, n - 1);
+    to -= RowAt(to).subRow;  // a line's first row
+    const TextRow row = RowAt(to);
+    caret_line_ = row.line;
+    if (shift) {
+        const ShownNo anchor = anchor_line_ < 0 ? 0 : lines_.ShownOf(anchor_line_);
+        lines_.SelectShown(std::max<ShownNo>(anchor, 0), row.shown);
+        SelectionChanged();
+    } else {
+        anchor_line_ = row.line;
+    }
+    EnsureRowVisible(to);
+    viewport()->update();
+    return true;
 }
 
 }  // namespace linesift

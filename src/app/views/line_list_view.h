@@ -15,6 +15,7 @@
 #include "filter/filter_pass.h"
 #include "filter/filtered_lines.h"
 #include "filter/row_layout.h"
+#include "highlight/line_highlighter.h"
 #include "markup/color_markup.h"
 #include "views/line_geometry.h"
 
@@ -23,6 +24,7 @@ namespace linesift {
 class CharAdvances;
 struct HighlightRun;
 struct RowPaintInput;
+class LineNumberGutter;
 class LineViewer;
 
 // What one visual row shows: a shown line, or one piece of a wrapped one.
@@ -80,8 +82,6 @@ class LineListView : public QAbstractScrollArea {
     // The lines whose verdict the rows shown reflect, while a pass begun with
     // BeginFilter is shown only in part; -1 otherwise.
     LineNo PartialFilterLines() const { return lines_.ChunksEnd(); }
-    // The query the list applies (its text is empty for none).
-    const FilterRequest& Filter() const { return filter_; }
     // The document grew (a followed file): lines from `from` on are new or
     // have a new text, with the verdicts in matched (bit i for line from + i)
     // shown as mode says. With word wrap the new lines take one row each
@@ -137,6 +137,23 @@ class LineListView : public QAbstractScrollArea {
     // The text and the character range of the line that a shown row shows.
     std::u16string_view RowDisplayText(const TextRow& row, int64_t& start, int64_t& end) const;
 
+    // The reading tools.
+    // The request of the filter shown.
+    const FilterRequest& Filter() const { return filter_; }
+    // The place among Lines()' shown lines of the caret line, or -1.
+    ShownNo CaretShown() const;
+    // Makes a shown line the caret line, selected alone, and scrolls it into
+    // view: to the middle with middle. A hidden line changes nothing.
+    void GoToLine(LineNo line, bool middle);
+    // Shows the last complete pass's lines in mode with context lines
+    // around matches, without a new pass; the caret line stays at its
+    // height on screen. False (nothing changed) while a pass runs.
+    bool ReshowFilter(FilterMode mode, size_t context);
+    // The highlighters painted under the query's highlight.
+    void SetHighlighters(const std::vector<HighlightRule>& rules);
+    // The gutter with each row's line number.
+    void SetLineNumbers(bool on);
+
   signals:
     // The user asked for the context menu at a point of the screen; the
     // window around the list offers its commands there.
@@ -146,6 +163,8 @@ class LineListView : public QAbstractScrollArea {
     // A long step starts (text says which, to be shown at once) or ends
     // (text is empty: the earlier message comes back).
     void busy(const QString& text);
+    // A double-click with Ctrl: show the caret line in the full file.
+    void fullFileRequested();
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -217,6 +236,32 @@ class LineListView : public QAbstractScrollArea {
     const std::vector<HighlightRange>* HighlightsFor(const TextRow& row);
     // What a row is painted from; runs receives its highlight runs.
     RowPaintInput RowPaintInputOf(RowNo row, const QRect& rowRect, std::vector<HighlightRun>& runs);
+    // The highlighters' runs and the query's highlight of a row showing
+    // line[start, end), in the row's offsets.
+    void CollectRuns(const TextRow& row, int64_t start, int64_t end,
+                     std::vector<HighlightRun>& runs);
+    // The highlighters' runs of a line, cached like HighlightsFor.
+    const std::vector<ColoredRange>& RuleRunsFor(LineNo line);
+    // The first row of the shown line at place shown.
+    RowNo FirstRowOf(ShownNo shown) const { return word_wrap_ ? layout_.FirstRow(shown) : shown; }
+    // The first row of a line, or -1 when it is hidden.
+    RowNo FirstRowOfLine(LineNo line) const;
+    // Keyboard selection: Up, Down, Page Up, Page Down, Home and End move the
+    // caret line (with Shift, the selection runs from the anchor to it);
+    // Space and Ctrl+Space select or deselect the caret line. False for
+    // other keys.
+    bool HandleCaretKey(const QKeyEvent& event);
+    // The selection as a left press on a shown row with these keys sets it.
+    void PressRow(RowNo hit, bool ctrl, bool shift);
+    void EnsureRowVisible(RowNo row);
+    // Scrolls to pixel y; while word wrap is measured, the line then at the
+    // top stays there.
+    void ScrollToY(int64_t y);
+    // While a drag is held above or below the rows, scrolls toward it and
+    // extends the selection.
+    void DragScrollStep();
+    void SelectDragRange();
+    void LayOutGutter();
 
     TextDocument& document_;
     FilterRequest filter_;
@@ -243,6 +288,7 @@ class LineListView : public QAbstractScrollArea {
     LineNo anchor_line_ = -1;  // the line Shift+click extends from
     bool word_wrap_ = false;
     QPoint press_point_;
+    QPoint press_document_;  // the press in document coordinates: the list may scroll
     QPoint current_point_;
     bool dragging_ = false;
     bool had_focus_ = false;
@@ -257,6 +303,12 @@ class LineListView : public QAbstractScrollArea {
     size_t highlights_size_ = 0;
     LineViewer* single_viewer_;
     LineViewer* multi_viewer_;
+    LineHighlighter highlighter_;
+    std::unordered_map<LineNo, std::vector<ColoredRange>> rule_runs_;
+    size_t rule_runs_size_ = 0;
+    LineNumberGutter* gutter_;
+    bool line_numbers_ = false;
+    QTimer* drag_scroll_;
 };
 
 }  // namespace linesift

@@ -34,7 +34,9 @@ RowColors RowColorsOf(const QPalette& palette) {
                      .text = text,
                      .selected = Blend(base, text, IsDarkPalette(palette) ? 0.18 : 0.1),
                      .separator = Blend(base, text, IsDarkPalette(palette) ? 0.1 : 0.06),
-                     .focus_frame = text};
+                     .focus_frame = text,
+                     .context_text = Blend(text, base, 0.5),
+                     .group_separator = Blend(text, base, 0.63)};
 }
 
 BoxColors BoxColorsOf(const QPalette& palette) {

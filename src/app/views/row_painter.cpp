@@ -61,6 +61,11 @@ double AddTextOps(std::u16string_view text, size_t begin, size_t end, double x, 
     return x;
 }
 
+// The pen of a row's text outside highlight runs.
+const QColor& TextPen(const RowPaintInput& input) {
+    return input.dimmed ? ColorsOf(input).context_text : ColorsOf(input).text;
+}
+
 // The highlighted and plain stretches of text[first, last) from x, each
 // run's fill before its characters, up to the right edge.
 void AddHighlightedOps(const RowPaintInput& input, const VisibleText& visible,
@@ -83,13 +88,19 @@ void AddHighlightedOps(const RowPaintInput& input, const VisibleText& visible,
             end = std::min(end, static_cast<size_t>(lit ? run->end : run->begin));
         }
         double width = advances.Advance(text.substr(at, end - at), x - left) - (x - left);
+        QColor pen = TextPen(input);
         if (lit) {
-            layout.ops.push_back(
-                {RowTextOp::kFill, at, end, x, std::min(width, right - x), run->color});
+            if (run->color.isValid()) {
+                layout.ops.push_back(
+                    {RowTextOp::kFill, at, end, x, std::min(width, right - x), run->color});
+                pen = TextOn(run->color);
+            }
+            if (run->text_color.isValid()) {
+                pen = run->text_color;
+            }
             ++run;
         }
-        AddTextOps(text, at, end, x, left, clipLeft, right, advances,
-                   lit ? TextOn(std::prev(run)->color) : ColorsOf(input).text, layout.ops);
+        AddTextOps(text, at, end, x, left, clipLeft, right, advances, pen, layout.ops);
         x += width;
         at = end;
     }
@@ -172,7 +183,7 @@ void LayoutRowText(const RowPaintInput& input, const QRectF& textRect, RowTextLa
         FindVisibleText(input.text, input.anchor, clipLeft - left, clipRight - left, advances);
     if (input.runs.empty()) {
         AddTextOps(input.text, visible.first, visible.last, left + visible.x, left, clipLeft,
-                   clipRight, advances, ColorsOf(input).text, layout.ops);
+                   clipRight, advances, TextPen(input), layout.ops);
         return;
     }
     AddHighlightedOps(input, visible, textRect, layout);
@@ -190,6 +201,12 @@ void PaintRow(QPainter& painter, const RowPaintInput& input) {
     const QRectF text(r.left() + kRowTextInset, r.top(), r.width() - kRowTextInset - 2, r.height());
     if (!text.isEmpty()) {
         PaintRowText(painter, input, text);
+    }
+    if (input.group_start && input.sub_row == 0) {
+        painter.save();
+        painter.setPen(QPen(ColorsOf(input).group_separator, 1, Qt::DashLine));
+        painter.drawLine(background.left(), r.top(), background.right(), r.top());
+        painter.restore();
     }
     if (input.caret_frame) {
         QRect lineRect(background.left(), r.top() - input.sub_row * r.height(), background.width(),

@@ -28,6 +28,10 @@ struct RowColors {
     QColor selected = kSelectedLine;
     QColor separator = kLineSeparator;
     QColor focus_frame = QColor(0, 0, 0);
+    // Context lines around matches are drawn dimmer than the matching ones,
+    // and a dashed line marks where the shown lines skip some.
+    QColor context_text = QColor(128, 128, 128);
+    QColor group_separator = QColor(160, 160, 160);
 };
 
 // The text of a row starts this far right of the row's left edge, and the
@@ -42,7 +46,8 @@ QColor TextOn(const QColor& fill);
 struct HighlightRun {
     int64_t begin;
     int64_t end;
-    QColor color;
+    QColor color;                  // invalid: no fill, the row's background shows
+    QColor text_color = QColor();  // invalid: the row's text colour
 };
 
 // A character whose x is known, relative to the row text's left edge: where
@@ -64,6 +69,8 @@ struct RowPaintInput {
     double visible_width = 0;
     TextAnchor anchor = {};  // at or before the first character that can be seen
     bool selected = false;
+    bool dimmed = false;       // a context line: its text is drawn in context_text
+    bool group_start = false;  // the shown lines skip some above this row: a line goes on top
     // The line has the caret and the list has the focus: a dotted frame goes
     // around all rows of the line instead of the separator.
     bool caret_frame = false;

@@ -184,13 +184,22 @@ FilterStatus EvaluateInChunks(CompiledQuery& query, const TextDocument& document
     return Cancelled(options) ? FilterStatus::Cancelled : FilterStatus::Done;
 }
 
-void CollectShown(FilterMode mode, FilterResult& result) {
+}  // namespace
+
+void CollectShownLines(const FilterRequest& request, FilterResult& result) {
+    const FilterMode mode = request.text.empty() ? FilterMode::ShowAll : request.filter_mode;
     const LineBits& matched = result.matched;
+    result.has_context = false;
     if (mode == FilterMode::ShowAll) {
         result.shown.ShowAll(matched.size());
         return;
     }
     LineBits shown = matched;
+    if (mode == FilterMode::HideUnmatched &&
+        (request.context_before > 0 || request.context_after > 0)) {
+        shown.Widen(request.context_before, request.context_after);
+        result.has_context = true;
+    }
     if (mode == FilterMode::HideMatched) {
         std::vector<uint64_t>& words = shown.Words();
         for (uint64_t& word : words) {
@@ -202,6 +211,8 @@ void CollectShown(FilterMode mode, FilterResult& result) {
     }
     result.shown.ShowSet(std::move(shown));
 }
+
+namespace {
 
 bool IsQueryMode(QueryMode mode) {
     return mode == QueryMode::Naive || mode == QueryMode::Smart || mode == QueryMode::Regex;
@@ -237,6 +248,91 @@ void LineBits::Resize(size_t count) {
     if (!words_.empty()) {
         words_.back() &= LastWordMask();
     }
+}
+
+namespace {
+
+// dst |= src moved by shift bits toward higher bit numbers (up) or lower ones.
+void OrShifted(std::vector<uint64_t>& dst, const std::vector<uint64_t>& src, size_t shift,
+               bool up) {
+    const size_t n = src.size();
+    const size_t words = shift / 64;
+    const unsigned bits = static_cast<unsigned>(shift % 64);
+    if (words >= n) {
+        return;
+    }
+    // Word w of src shifted: whole words first, then the bits across a word edge.
+    auto at = [&](size_t w) { return w < n ? src[w] : uint64_t{0}; };
+    for (size_t w = 0; w < n; ++w) {
+        uint64_t moved = 0;
+        if (up) {
+            if (w >= words) {
+                moved = at(w - words) << bits;
+                if (bits != 0 && w > words) {
+                    moved |= at(w - words - 1) >> (64 - bits);
+                }
+            }
+        } else {
+            moved = at(w + words) >> bits;
+            if (bits != 0) {
+                moved |= at(w + words + 1) << (64 - bits);
+            }
+        }
+        dst[w] |= moved;
+    }
+}
+
+// Bits with every shift of 0..count toward one side ORed in, by doubling.
+std::vector<uint64_t> Spread(const std::vector<uint64_t>& words, size_t count, bool up) {
+    std::vector<uint64_t> spread = words;
+    for (size_t covered = 1; covered <= count;) {
+        const size_t step = std::min(covered, count + 1 - covered);
+        const std::vector<uint64_t> before = spread;
+        OrShifted(spread, before, step, up);
+        covered += step;
+    }
+    return spread;
+}
+
+}  // namespace
+
+void LineBits::Widen(size_t before, size_t after) {
+    if (words_.empty() || (before == 0 && after == 0)) {
+        return;
+    }
+    std::vector<uint64_t> down = Spread(words_, std::min(before, size_), false);
+    words_ = Spread(words_, std::min(after, size_), true);
+    for (size_t w = 0; w < words_.size(); ++w) {
+        words_[w] |= down[w];
+    }
+    words_.back() &= LastWordMask();
+}
+
+size_t LineBits::NextSet(size_t from) const {
+    for (size_t w = from >> 6; w < words_.size(); ++w) {
+        uint64_t word = words_[w];
+        if (w == from >> 6) {
+            word &= ~uint64_t{0} << (from & 63);
+        }
+        if (word != 0) {
+            return w * 64 + static_cast<size_t>(std::countr_zero(word));
+        }
+    }
+    return size_;
+}
+
+size_t LineBits::PreviousSet(size_t end) const {
+    end = std::min(end, size_);
+    for (size_t w = (end + 63) >> 6; w-- > 0;) {
+        uint64_t word = words_[w];
+        if (w == end >> 6) {
+            word &= (uint64_t{1} << (end & 63)) - 1;
+        }
+        if (word != 0) {
+            return w * 64 + 63 - static_cast<size_t>(std::countl_zero(word));
+        }
+    }
+    return size_;
 }
 
 size_t LineBits::Count() const {
@@ -400,7 +496,7 @@ FilterStatus RunFilterPass(const FilterRequest& request, const TextDocument& doc
             }
         }
         if (read == ReadStatus::Ok) {
-            CollectShown(request.text.empty() ? FilterMode::ShowAll : request.filter_mode, result);
+            CollectShownLines(request, result);
             return FilterStatus::Done;
         }
     } catch (const std::bad_alloc&) {
@@ -437,7 +533,7 @@ FilterStatus RunFilterPass(const FilterRequest& request, const TextDocument& doc
             }
         }
         if (status == FilterStatus::Done) {
-            CollectShown(request.text.empty() ? FilterMode::ShowAll : request.filter_mode, pass);
+            CollectShownLines(request, pass);
             if (Cancelled(options)) {
                 return FilterStatus::Cancelled;
             }

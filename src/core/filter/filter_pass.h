@@ -29,6 +29,10 @@ struct FilterRequest {
     bool whole_word = false;
     QueryMode query_mode = QueryMode::Naive;
     FilterMode filter_mode = FilterMode::HideUnmatched;
+    // Lines shown before and after each matching line, as context, when the
+    // filter mode is HideUnmatched; ignored in the other modes.
+    size_t context_before = 0;
+    size_t context_after = 0;
 };
 
 // Whether a request may be applied: its text is not empty, both modes are in
@@ -48,6 +52,13 @@ class LineBits {
     void SetRange(size_t begin, size_t end);
     // count lines: the bits of the first ones stay, those of new lines are clear.
     void Resize(size_t count);
+    // Also sets, for each set bit i, the bits of [i - before, i + after]
+    // that lie inside; a few passes over the words whatever the counts.
+    void Widen(size_t before, size_t after);
+    // The first set bit at or after from, or size() when none.
+    size_t NextSet(size_t from) const;
+    // The last set bit before end, or size() when none.
+    size_t PreviousSet(size_t end) const;
     size_t Count() const;
     const std::vector<uint64_t>& Words() const { return words_; }
     std::vector<uint64_t>& Words() { return words_; }
@@ -154,6 +165,9 @@ struct FilterResult {
     // every line when the pass stopped (gave_up). A pass with any is
     // incomplete, and its user must be told.
     size_t undecided_lines = 0;
+    // Some shown lines did not match: they are shown as context around the
+    // matching ones (FilterRequest::context_before and context_after).
+    bool has_context = false;
 };
 
 // How a filter pass ended.
@@ -204,6 +218,11 @@ struct FilterPassOptions {
 // untouched: a cancelled pass leaves nothing that looks final.
 FilterStatus RunFilterPass(const FilterRequest& request, const TextDocument& document,
                            FilterResult& result, const FilterPassOptions& options);
+
+// Sets result.shown (and has_context) from result.matched as request's
+// filter mode and context ask: every line for an empty text. Throws
+// std::bad_alloc.
+void CollectShownLines(const FilterRequest& request, FilterResult& result);
 
 // Appends the lines of [begin, end) that mode shows, given the matched bits,
 // in document order.

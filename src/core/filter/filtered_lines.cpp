@@ -13,6 +13,7 @@ void FilteredLines::Reset(LineNo lineCount) {
     matched_.Reset(count);
     shown_.ShowAll(count);
     selected_.Reset(count);
+    has_context_ = false;
     chunks_end_ = -1;
 }
 
@@ -23,33 +24,57 @@ void FilteredLines::Apply(FilterResult result) {
     }
     matched_ = std::move(result.matched);
     shown_ = std::move(result.shown);
+    has_context_ = result.has_context;
     chunks_end_ = -1;
 }
 
-void FilteredLines::Append(LineNo from, const LineBits& tail, FilterMode mode) {
+LineNo FilteredLines::Append(LineNo from, const LineBits& tail, FilterMode mode, size_t before,
+                             size_t after) {
     const LineNo count = from + static_cast<LineNo>(tail.size());
     if (from < 0 || from > LineCount() || count < LineCount()) {
-        return;
+        return LineCount();
     }
     if (chunks_end_ >= from) {
         chunks_end_ = -1;  // a stopped pass had decided the lines before these
     }
+    // With context, the lines up to `before` ahead of the changed ones may
+    // come into view or go; they are decided again from the verdicts of the
+    // lines up to `after` ahead of them.
+    const bool context = mode == FilterMode::HideUnmatched && (before > 0 || after > 0);
     const auto first = static_cast<size_t>(from);
+    const size_t start = context ? first - std::min(first, before) : first;
+    const size_t lo = context ? start - std::min(start, after) : start;
     selected_.Resize(static_cast<size_t>(count));
     matched_.Resize(first);
     matched_.Resize(static_cast<size_t>(count));
-    LineBits shown;
-    shown.Reset(tail.size());
     for (size_t i = 0; i < tail.size(); ++i) {
-        bool matched = tail.Test(i);
-        if (matched) {
+        if (tail.Test(i)) {
             matched_.Set(first + i);
         }
-        if (mode == FilterMode::ShowAll || matched == (mode == FilterMode::HideUnmatched)) {
-            shown.Set(i);
+    }
+    LineBits window;
+    window.Reset(static_cast<size_t>(count) - lo);
+    const bool wantMatched = mode == FilterMode::HideUnmatched;
+    for (size_t i = 0; i < window.size(); ++i) {
+        if (mode == FilterMode::ShowAll || matched_.Test(lo + i) == wantMatched) {
+            window.Set(i);
         }
     }
-    shown_.ReplaceTail(first, shown, mode == FilterMode::ShowAll);
+    LineBits shown;
+    if (context) {
+        window.Widen(before, after);
+        shown.Reset(window.size() - (start - lo));
+        for (size_t i = 0; i < shown.size(); ++i) {
+            if (window.Test(start - lo + i)) {
+                shown.Set(i);
+            }
+        }
+        has_context_ = true;
+    } else {
+        shown = std::move(window);
+    }
+    shown_.ReplaceTail(start, shown, mode == FilterMode::ShowAll);
+    return static_cast<LineNo>(start);
 }
 
 void FilteredLines::BeginChunks(FilterMode mode) {
@@ -57,6 +82,7 @@ void FilteredLines::BeginChunks(FilterMode mode) {
     matched_.Reset(count);
     chunks_mode_ = mode;
     chunks_end_ = 0;
+    has_context_ = false;
     if (mode == FilterMode::ShowAll) {
         shown_.ShowAll(count);
     } else {

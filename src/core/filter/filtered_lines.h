@@ -38,11 +38,14 @@ class FilteredLines {
     // The document grew (a followed file): lines from `from` on (at most
     // LineCount()) are tail.size() lines now, at least as many as before,
     // with the verdicts in tail (bit i for line from + i), shown as mode
-    // says. Earlier lines and the selection of the lines that stay are kept;
-    // new lines are not selected. A pass stopped after deciding the lines
-    // before `from` counts as complete (ChunksEnd() is -1). Costs what the
-    // new lines cost.
-    void Append(LineNo from, const LineBits& tail, FilterMode mode);
+    // says, with before and after lines of context around matches when mode
+    // hides unmatched lines. Earlier lines and the selection of the lines
+    // that stay are kept; new lines are not selected. A pass stopped after
+    // deciding the lines before `from` counts as complete (ChunksEnd() is
+    // -1). Returns the first line that may have changed: `from`, or up to
+    // `before` lines earlier with context. Costs what the new lines cost.
+    LineNo Append(LineNo from, const LineBits& tail, FilterMode mode, size_t before = 0,
+                  size_t after = 0);
 
     LineNo LineCount() const { return static_cast<LineNo>(shown_.LineCount()); }
     const ShownLines& Shown() const { return shown_; }
@@ -56,6 +59,15 @@ class FilteredLines {
     bool IsMatched(LineNo line) const {
         return line >= 0 && line < static_cast<LineNo>(matched_.size()) &&
                matched_.Test(static_cast<size_t>(line));
+    }
+    const LineBits& Matched() const { return matched_; }
+    // The shown lines include context lines around the matching ones.
+    bool HasContext() const { return has_context_; }
+    // A line shown only as context around a matching one: drawn dimmer.
+    bool IsContext(LineNo line) const {
+        return has_context_ && line >= 0 && line < LineCount() &&
+               shown_.Contains(static_cast<size_t>(line)) &&
+               !matched_.Test(static_cast<size_t>(line));
     }
 
     bool IsSelected(LineNo line) const {
@@ -97,6 +109,7 @@ class FilteredLines {
 
     LineBits matched_;
     ShownLines shown_;
+    bool has_context_ = false;
     LineBits selected_;
     // While chunks come: the mode of their pass, and the lines they cover.
     FilterMode chunks_mode_ = FilterMode::ShowAll;

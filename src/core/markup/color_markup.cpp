@@ -142,6 +142,40 @@ void MergeHighlightRanges(std::vector<HighlightRange>& ranges) {
     ranges.resize(out);
 }
 
+void OverlayRanges(std::vector<ColoredRange>& runs, const std::vector<ColoredRange>& over) {
+    if (over.empty()) {
+        return;
+    }
+    std::vector<ColoredRange> out;
+    out.reserve(runs.size() + over.size());
+    size_t next = 0;  // the first run of runs not yet passed
+    // Adds the parts of runs within [from, to).
+    auto under = [&](int64_t from, int64_t to) {
+        for (; next < runs.size() && runs[next].start < to; ++next) {
+            ColoredRange r = runs[next];
+            r.start = std::max(r.start, from);
+            r.end = std::min(r.end, to);
+            if (r.start < r.end) {
+                out.push_back(r);
+            }
+            if (runs[next].end > to) {
+                break;  // it goes on past the next over run
+            }
+        }
+    };
+    int64_t at = INT64_MIN;
+    for (const ColoredRange& top : over) {
+        under(at, top.start);
+        out.push_back(top);
+        at = top.end;
+        while (next < runs.size() && runs[next].end <= at) {
+            ++next;
+        }
+    }
+    under(at, INT64_MAX);
+    runs = std::move(out);
+}
+
 std::u16string BuildHighlightMarkup(std::u16string_view line, int64_t start, int64_t end,
                                     const std::vector<HighlightRange>& ranges,
                                     MarkupColor highlight) {

@@ -43,6 +43,21 @@ struct HighlightRange {
 // ranges, overlapping or touching ones merged into one.
 void MergeHighlightRanges(std::vector<HighlightRange>& ranges);
 
+// A run of a line drawn in colours of its own; a colour left out keeps the
+// one beneath (the list's text colour, the row's background).
+struct ColoredRange {
+    int64_t start;
+    int64_t end;
+    std::optional<MarkupColor> foreground = std::nullopt;
+    std::optional<MarkupColor> background = std::nullopt;
+
+    bool operator==(const ColoredRange&) const = default;
+};
+
+// Lays over on top of runs: both ordered, disjoint and non-empty, and so is
+// the result, where over's runs replace what lies beneath them.
+void OverlayRanges(std::vector<ColoredRange>& runs, const std::vector<ColoredRange>& over);
+
 // Marks up line[start, end): runs covered by any range are wrapped in
 // <color bg=#RRGGBB>; everything is escaped. Empty when the range does not lie
 // inside the line or is empty. Ranges may overlap and come in any order.

@@ -81,6 +81,27 @@ std::u16string FormatColor(Color32 color, bool with_hash) {
     return Utf8ToUtf16(text);
 }
 
+std::vector<HighlightRule> DefaultHighlightRules() {
+    const Color32 white{.blue = 0xFF, .green = 0xFF, .red = 0xFF};
+    return {
+        {.text = u"ERROR",
+         .match_case = true,
+         .whole_word = true,
+         .foreground = white,
+         .background = Color32{.blue = 0x2F, .green = 0x2F, .red = 0xD3},
+         .enabled = false},
+        {.text = u"WARN",
+         .match_case = true,
+         .whole_word = true,
+         .background = Color32{.blue = 0x07, .green = 0xC1, .red = 0xFF},
+         .enabled = false},
+        {.text = u"\"[^\"]*\"",
+         .query_mode = 2,
+         .foreground = Color32{.blue = 0xB4, .green = 0x5F, .red = 0x1A},
+         .enabled = false},
+    };
+}
+
 namespace {
 
 // Reading. An attribute that is missing or not a 32-bit decimal integer
@@ -134,6 +155,10 @@ void ReadApplication(const XMLElement& element, AppSettings& s) {
     ReadBool(element, "search_as_you_type", s.search_as_you_type);
     ReadBool(element, "word_wrap", s.word_wrap);
     ReadMode(element, "filter_mode", s.filter_mode);
+    if (auto lines = IntAttribute(element, "context_lines")) {
+        s.context_lines = std::clamp<int32_t>(*lines, 0, AppSettings::kMaxContextLines);
+    }
+    ReadBool(element, "line_numbers", s.line_numbers);
     ReadMode(element, "theme", s.theme);
 }
 
@@ -287,10 +312,41 @@ void ReadGeneral(const XMLElement& general, AppSettings& s) {
     }
 }
 
+std::optional<Color32> ColorAttribute(const XMLElement& element, const char* name) {
+    if (const char* color = element.Attribute(name)) {
+        return ParseColor(Utf8ToUtf16(color));
+    }
+    return std::nullopt;
+}
+
+// The rules of a Highlighters element replace the defaults, so a user who
+// removed them all keeps none; a rule without text is skipped.
+void ReadHighlighters(const XMLElement& element, AppSettings& s) {
+    s.highlight_rules.clear();
+    for (const XMLElement* e = element.FirstChildElement("Rule"); e != nullptr;
+         e = e->NextSiblingElement("Rule")) {
+        HighlightRule rule;
+        rule.text = TextAttribute(*e, "text").value_or(u"");
+        if (rule.text.empty()) {
+            continue;
+        }
+        ReadMode(*e, "query_mode", rule.query_mode);
+        ReadBool(*e, "match_case", rule.match_case);
+        ReadBool(*e, "whole_word", rule.whole_word);
+        rule.foreground = ColorAttribute(*e, "foreground");
+        rule.background = ColorAttribute(*e, "background");
+        ReadBool(*e, "enabled", rule.enabled);
+        s.highlight_rules.push_back(std::move(rule));
+    }
+}
+
 void ReadOptions(const XMLElement& options, AppSettings& s) {
     for (const XMLElement* e = options.FirstChildElement("General"); e != nullptr;
          e = e->NextSiblingElement("General")) {
         ReadGeneral(*e, s);
+    }
+    if (const XMLElement* e = options.FirstChildElement("Highlighters")) {
+        ReadHighlighters(*e, s);
     }
 }
 
@@ -405,6 +461,8 @@ void WriteApplication(XMLElement* states, const AppSettings& s) {
     SetBool(e, "search_as_you_type", s.search_as_you_type);
     SetBool(e, "word_wrap", s.word_wrap);
     e->SetAttribute("filter_mode", s.filter_mode);
+    e->SetAttribute("context_lines", s.context_lines);
+    SetBool(e, "line_numbers", s.line_numbers);
     if (s.theme != 0) {
         e->SetAttribute("theme", s.theme);
     }
@@ -468,13 +526,29 @@ void WriteStates(XMLElement* root, const AppSettings& s) {
 }
 
 void WriteOptions(XMLElement* root, const AppSettings& s) {
-    XMLElement* general = root->InsertNewChildElement("Options")->InsertNewChildElement("General");
+    XMLElement* options = root->InsertNewChildElement("Options");
+    XMLElement* general = options->InsertNewChildElement("General");
     SetBool(general, "save_file_history", s.save_file_history);
     SetBool(general, "save_query_history", s.save_query_history);
     SetBool(general, "save_tester_history", s.save_tester_history);
     SetText(general, "hilite_color", FormatColor(s.hilite_color, true));
     if (!s.ansi_code_page.empty()) {
         SetText(general, "ansi_code_page", s.ansi_code_page);
+    }
+    XMLElement* rules = options->InsertNewChildElement("Highlighters");
+    for (const HighlightRule& rule : s.highlight_rules) {
+        XMLElement* e = rules->InsertNewChildElement("Rule");
+        SetText(e, "text", rule.text);
+        e->SetAttribute("query_mode", rule.query_mode);
+        SetBool(e, "match_case", rule.match_case);
+        SetBool(e, "whole_word", rule.whole_word);
+        if (rule.foreground) {
+            SetText(e, "foreground", FormatColor(*rule.foreground, true));
+        }
+        if (rule.background) {
+            SetText(e, "background", FormatColor(*rule.background, true));
+        }
+        SetBool(e, "enabled", rule.enabled);
     }
 }
 

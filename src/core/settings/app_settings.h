@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,6 +37,24 @@ struct Rect32 {
 
     bool operator==(const Rect32&) const = default;
 };
+
+// A highlighter: wherever a line's text matches the query text (read as the
+// filter's query is), it is drawn in these colours on every shown row.
+struct HighlightRule {
+    std::u16string text;
+    int32_t query_mode = 0;  // naive 0, smart 1, regex 2; loads clamped into 0..2
+    bool match_case = false;
+    bool whole_word = false;                           // naive mode only
+    std::optional<Color32> foreground = std::nullopt;  // none: the list's text colour
+    std::optional<Color32> background = std::nullopt;  // none: the row's background
+    bool enabled = true;
+
+    bool operator==(const HighlightRule&) const = default;
+};
+
+// The highlighters a new user starts with, all off: ERROR in red, WARN in
+// amber, quoted strings in blue.
+std::vector<HighlightRule> DefaultHighlightRules();
 
 // Everything that outlives a run: options, query switches, window placement
 // and histories. Used from the user-interface thread only; every part of the
@@ -99,6 +118,12 @@ struct AppSettings {
     // ICU converter name for files read in the legacy code page; empty for
     // the default. Stored only when not empty.
     std::u16string ansi_code_page;
+    // Lines shown around each matching line when unmatched lines are hidden.
+    int32_t context_lines = 0;  // loads clamped into 0..kMaxContextLines
+    static constexpr int32_t kMaxContextLines = 1000;
+    bool line_numbers = false;  // the list shows each row's line number
+    // Highlighters in order: an earlier one is drawn over a later one.
+    std::vector<HighlightRule> highlight_rules = DefaultHighlightRules();
 
     bool operator==(const AppSettings&) const = default;
 };
