@@ -125,6 +125,23 @@ class FollowTest : public QObject {
         QTRY_COMPARE(List().ShownRowCount(), int64_t{2});
     }
 
+    // Context lines: a new match brings the lines before it into view, older
+    // ones too, and the lines after it as they arrive.
+    void appendedMatchesShowTheirContextLines() {
+        Open("info 0\nerror 1\ninfo 2\ninfo 3\ninfo 4\ninfo 5");
+        QVERIFY(frame_->RunCommand(cmd::kContextLines2));
+        TypeQuery(QStringLiteral("error"));
+        QTRY_COMPARE(List().ShownRowCount(), int64_t{4});
+        AppendTo(path_, "\nerror 6\ninfo 7");
+        QTRY_COMPARE(List().ShownRowCount(), int64_t{8});
+        QCOMPARE(List().RowLineText(4), std::u16string(u"info 4"));
+        QCOMPARE(List().RowLineText(7), std::u16string(u"info 7"));
+        AppendTo(path_, "\ninfo 8\ninfo 9\n");
+        QTRY_COMPARE(List().Lines().LineCount(), LineNo{11});
+        QCOMPARE(List().ShownRowCount(), int64_t{9});
+        QCOMPARE(List().RowLineText(8), std::u16string(u"info 8"));
+    }
+
     void theListSticksToTheBottomOnlyWhenItShowedTheLastRow_data() {
         QTest::addColumn<QString>("before");
         QTest::addColumn<bool>("sticks");
