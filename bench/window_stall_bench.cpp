@@ -2,7 +2,7 @@
 // large file and filters it as the user types. A 5 ms repeating timer records
 // how late the loop runs it; keys are typed with real key events at 30 ms
 // intervals into the search box (search-as-you-type).
-//   QT_QPA_PLATFORM=offscreen LINESIFT_DATA_DIR=DIR [LINESIFT_EXPORT_PATH=OUT] \
+//   QT_QPA_PLATFORM=offscreen LINESIFT_DATA_DIR=DIR [LINESIFT_EXPORT_PATH=OUT]
 //       window_stall_bench FILE [QUERY [RARE]]
 // Export is measured only with LINESIFT_EXPORT_PATH (the file is removed after).
 // Prints: the open time; the timer's lateness while typing (max, p99) and the

@@ -93,8 +93,8 @@ void HighlightersDialog::BuildEditor(QWidget* box) {
     form->addRow(problem_);
     connect(text_, &QLineEdit::textEdited, this, &HighlightersDialog::ReadFields);
     connect(mode_, &QComboBox::currentIndexChanged, this, &HighlightersDialog::ReadFields);
-    for (QCheckBox* box : {match_case_, whole_word_, has_foreground_, has_background_}) {
-        connect(box, &QCheckBox::toggled, this, &HighlightersDialog::ReadFields);
+    for (QCheckBox* check : {match_case_, whole_word_, has_foreground_, has_background_}) {
+        connect(check, &QCheckBox::toggled, this, &HighlightersDialog::ReadFields);
     }
     for (ColorButton* button : {foreground_, background_}) {
         connect(button, &ColorButton::colorChanged, this, [this, button] {
@@ -191,7 +191,9 @@ void HighlightersDialog::ReadFields() {
 }
 
 void HighlightersDialog::Add() {
-    rules_.push_back(HighlightRule{.background = kNewBackground});
+    HighlightRule rule;
+    rule.background = kNewBackground;
+    rules_.push_back(rule);
     Refill(static_cast<int>(rules_.size()) - 1);
     text_->setFocus();
 }
