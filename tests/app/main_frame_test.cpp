@@ -368,8 +368,8 @@ class MainFrameTest : public QObject {
             "&Search As You Type,|,Conte&xt Lines[&None,&1 Line,&2 Lines,&3 Lines,&5 Lines,"
             "1&0 Lines]",
             "&View:&Toolbar,&Status Bar,|,&Word Wrap,&Line Numbers,|,Hide &Unmatched Lines,"
-            "Hide &Matched Lines,Show &All Lines,|,Show in &Full File,|,T&heme[&System,&Light,"
-            "&Dark]",
+            "Hide &Matched Lines,Show &All Lines,|,Show in &Full File,|,&Follow File,|,"
+            "T&heme[&System,&Light,&Dark]",
             "&Tools:&Regex Tester,&Highlighters...,|,&Options...",
             "&Help:&Contents...,&Search...,|,Linesift &Website,Check for &Updates,"
             "&Feedback and Support,|,&About Linesift",

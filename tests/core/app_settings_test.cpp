@@ -66,6 +66,7 @@ AppSettings EverythingChanged() {
     s.match_case = s.match_whole_word_only = s.word_wrap = s.maximized = true;
     s.search_as_you_type = s.show_toolbar = s.show_statusbar = false;
     s.filter_mode = 1;
+    s.follow_file = true;
     s.frame_rect = {.left = -20, .top = 5, .right = 3000, .bottom = 2000};
     s.recent_files = {u"/tmp/a b.log", u"/tmp/A B.log", u"/tmp/line\rbreak\n.txt"};
     s.mru_queries = {u"a & b", u"<tag attr=\"v\">", u"it's"};
@@ -127,7 +128,7 @@ TEST_F(AppSettingsTest, WritesElementsAndAttributesInOrder) {
         "line_numbers=\"1\"/>\n"
         "        <MainFrame x=\"-20\" y=\"5\" width=\"3020\" "
         "height=\"1995\" maximized=\"1\" show_toolbar=\"0\" "
-        "show_statusbar=\"0\"/>\n"
+        "show_statusbar=\"0\" follow_file=\"1\"/>\n"
         "        <RecentFiles>\n"
         "            <File path=\"/r\"/>\n"
         "        </RecentFiles>\n"

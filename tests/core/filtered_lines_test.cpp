@@ -261,5 +261,73 @@ TEST(FilteredLinesTest, ChunksShowTheirLinesAndEndEqualToTheWholeResult) {
     }
 }
 
+// Growing a filtered list step by step (a followed file) gives the lines of
+// filtering all of them at once, across many directory entries, with and
+// without context lines.
+TEST(FilteredLinesTest, AppendEqualsOneApplyOverAllLinesRows) {
+    const struct {
+        const char* name;
+        FilterMode mode;
+        size_t before;
+        size_t after;
+    } rows[] = {
+        {"matching lines", FilterMode::HideUnmatched, 0, 0},
+        {"other lines", FilterMode::HideMatched, 0, 0},
+        {"every line", FilterMode::ShowAll, 0, 0},
+        {"2 lines of context", FilterMode::HideUnmatched, 2, 2},
+        {"10 before, 1 after", FilterMode::HideUnmatched, 10, 1},
+        {"context ignored when matches hide", FilterMode::HideMatched, 3, 3},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::mt19937 random(7);
+        std::vector<bool> verdicts;
+        FilteredLines grown;
+        grown.Reset(0);
+        while (verdicts.size() < 5000) {
+            // The last line may be read again: its verdict can change.
+            size_t from = verdicts.empty() ? 0 : verdicts.size() - random() % 2;
+            size_t count = verdicts.size() - from + random() % 700;
+            verdicts.resize(from + count);
+            LineBits tail;
+            tail.Reset(count);
+            for (size_t i = 0; i < count; ++i) {
+                verdicts[from + i] = random() % 23 == 0;
+                if (verdicts[from + i]) {
+                    tail.Set(i);
+                }
+            }
+            const LineNo changed =
+                grown.Append(static_cast<LineNo>(from), tail, row.mode, row.before, row.after);
+            EXPECT_LE(changed, static_cast<LineNo>(from));
+        }
+        FilterResult result;
+        result.matched.Reset(verdicts.size());
+        for (size_t i = 0; i < verdicts.size(); ++i) {
+            if (verdicts[i]) {
+                result.matched.Set(i);
+            }
+        }
+        CollectShownLines(FilterRequest{.text = u"x",
+                                        .filter_mode = row.mode,
+                                        .context_before = row.before,
+                                        .context_after = row.after},
+                          result);
+        FilteredLines once;
+        once.Reset(static_cast<LineNo>(verdicts.size()));
+        once.Apply(std::move(result));
+        ASSERT_EQ(grown.LineCount(), once.LineCount());
+        ASSERT_EQ(grown.ShownCount(), once.ShownCount());
+        EXPECT_EQ(grown.HasContext(), once.HasContext());
+        for (ShownNo place = 0; place < once.ShownCount(); ++place) {
+            ASSERT_EQ(grown.LineAt(place), once.LineAt(place)) << place;
+        }
+        for (LineNo line = 0; line < once.LineCount(); ++line) {
+            ASSERT_EQ(grown.ShownOf(line), once.ShownOf(line)) << line;
+            ASSERT_EQ(grown.IsMatched(line), once.IsMatched(line)) << line;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace linesift

@@ -72,5 +72,23 @@ TEST(RowLayoutTest, LinesAddedAfterTheMeasuredOnesKeepTheLayout) {
     EXPECT_EQ(layout.ShownAt(6), 3);
 }
 
+// A followed file's last line may be read again: its measurement and the
+// later ones go, and those lines take one row each until measured again.
+TEST(RowLayoutTest, TruncateForgetsTheLaterLines) {
+    RowLayout layout;
+    layout.Append(3);
+    layout.Append(2);
+    layout.Append(4);
+    layout.Truncate(1);
+    EXPECT_EQ(layout.Measured(), 1);
+    EXPECT_EQ(layout.RowCount(5), 7);
+    EXPECT_EQ(layout.ShownAt(3), 1);
+    layout.Append(5);
+    EXPECT_EQ(layout.FirstRow(2), 8);
+    layout.Truncate(4);  // more than measured: nothing changes
+    layout.Truncate(-1);
+    EXPECT_EQ(layout.Measured(), 2);
+}
+
 }  // namespace
 }  // namespace linesift

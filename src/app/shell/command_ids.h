@@ -37,6 +37,7 @@ enum : int {
     kHideUnmatched = 33103,
     kHideMatched = 33104,
     kShowAll = 33102,
+    kFollowFile = 33140,
     kRegexTester = 33126,
     kOptions = 32787,
     kHelpContents = 32796,

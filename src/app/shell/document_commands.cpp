@@ -265,7 +265,8 @@ MainFrame::LoadOutcome MainFrame::LoadSource(const std::u16string& path,
 }
 
 bool MainFrame::IsFollowable() const {
-    return !document_.IsEmpty() && !document_.IsImported() && !document_.GetPath().empty() &&
+    // An empty file counts: it may start to grow.
+    return !document_.IsImported() && !document_.GetPath().empty() &&
            source_compression_ == Compression::None;
 }
 
@@ -564,7 +565,8 @@ void MainFrame::CheckOutsideChange() {
     }
     // One question at a time: coming back to the window while it is up
     // must not ask again.
-    if (asking_reload_ || !document_.HasChangedOnDisk()) {
+    // A followed file changes all the time: its lines arrive without asking.
+    if (asking_reload_ || !followed_path_.empty() || !document_.HasChangedOnDisk()) {
         return;
     }
     QString text = DisplayPath(document_.GetPath()) +

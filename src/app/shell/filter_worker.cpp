@@ -1,6 +1,7 @@
 #include "shell/filter_worker.h"
 
 #include "document/text_document.h"
+#include "filter/filter_range.h"
 
 namespace linesift {
 
@@ -23,6 +24,23 @@ void FilterWorker::Start(const FilterRequest& request, const TextDocument& docum
     {
         std::lock_guard<std::mutex> lock(mutex_);
         pending_ = Job{.generation = generation_, .request = request, .document = &document};
+        cancel_ = true;
+    }
+    wake_.notify_all();
+}
+
+void FilterWorker::StartRange(const FilterRequest& request, const TextDocument& document,
+                              size_t begin, size_t end) {
+    ++generation_;
+    running_ = true;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        pending_ = Job{.generation = generation_,
+                       .request = request,
+                       .document = &document,
+                       .range = true,
+                       .begin = begin,
+                       .end = end};
         cancel_ = true;
     }
     wake_.notify_all();
@@ -64,7 +82,29 @@ void FilterWorker::Loop() {
     }
 }
 
+void FilterWorker::RunRange(const Job& job) {
+    auto matched = std::make_shared<LineBits>();
+    FilterStatus status =
+        FilterRange(job.request, *job.document, job.begin, job.end, *matched, &cancel_);
+    if (status == FilterStatus::Cancelled) {
+        return;
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this, generation = job.generation, begin = job.begin, status, matched] {
+            if (generation == generation_) {
+                running_ = false;
+                emit rangeReady(begin, status, *matched);
+            }
+        },
+        Qt::QueuedConnection);
+}
+
 void FilterWorker::Run(const Job& job) {
+    if (job.range) {
+        RunRange(job);
+        return;
+    }
     const uint64_t generation = job.generation;
     auto onChunk = [this, generation](const FilterChunk& chunk) {
         const auto& all = chunk.matched.Words();

@@ -31,6 +31,11 @@ class FilterWorker : public QObject {
     // The document belongs to the caller and is neither loaded nor reset
     // until finished arrives or Stop returns; it may be read meanwhile.
     void Start(const FilterRequest& request, const TextDocument& document);
+    // Decides only lines [begin, end) of document, lines a followed file
+    // appended, cancelling the pass that is running; rangeReady brings the
+    // verdicts. The document is neither changed nor reset until then.
+    void StartRange(const FilterRequest& request, const TextDocument& document, size_t begin,
+                    size_t end);
     // Cancels the running pass, if any, without waiting for it.
     void Cancel();
     // Cancels the running pass, if any, and returns once the worker no longer
@@ -45,16 +50,23 @@ class FilterWorker : public QObject {
     void chunkReady(size_t begin, size_t end, size_t total, const std::vector<uint64_t>& words);
     // The pass ended; result is the pass's whole result when status is Done.
     void finished(FilterStatus status, const FilterResult& result);
+    // The range of StartRange is decided: bit i of matched stands for line
+    // begin + i (see FilterRange for status).
+    void rangeReady(size_t begin, FilterStatus status, const LineBits& matched);
 
   private:
     struct Job {
         uint64_t generation;
         FilterRequest request;
         const TextDocument* document;
+        bool range = false;  // only lines [begin, end)
+        size_t begin = 0;
+        size_t end = 0;
     };
 
     void Loop();
     void Run(const Job& job);
+    void RunRange(const Job& job);
 
     std::mutex mutex_;
     std::condition_variable wake_;  // a job or the end is waiting

@@ -95,6 +95,11 @@ MainFrame::MainFrame(std::unique_ptr<FrameDialogs> dialogs, QWidget* parent)
                 }
             });
     qApp->installEventFilter(this);
+    follow_watcher_ = new QFileSystemWatcher(this);
+    follow_timer_ = new QTimer(this);
+    follow_timer_->setSingleShot(true);
+    connect(follow_watcher_, &QFileSystemWatcher::fileChanged, this, &MainFrame::FollowSoon);
+    connect(follow_timer_, &QTimer::timeout, this, &MainFrame::FollowStep);
     UpdateCommandUi();
 }
 
@@ -335,6 +340,7 @@ void MainFrame::UpdateCommandUi() {
         }
     }
     UpdateTitle();
+    UpdateFollowing();
     const LineListView& list = pane_->List();
     status_->SetCounts(state.has_lines, static_cast<int64_t>(document_.LineCount()),
                        list.FilteredLineCount(), list.SelectedLineCount());

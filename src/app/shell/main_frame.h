@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QAction>
+#include <QFileSystemWatcher>
 #include <QMainWindow>
 #include <QMenu>
+#include <QTimer>
 #include <QToolBar>
 #include <atomic>
 #include <functional>
@@ -86,6 +88,10 @@ class MainFrame : public QMainWindow {
     void CloseWithoutQuestions();
     void AddRecentFile(const std::u16string& path);
     void CheckOutsideChange();
+    // Looks at the followed file now, as the watcher and the poll do.
+    void FollowStep();
+    // Looks at the followed file soon: it was written to.
+    void FollowSoon();
 
     TextDocument& Document() { return document_; }
     QueryListPane& Pane() { return *pane_; }
@@ -202,6 +208,12 @@ class MainFrame : public QMainWindow {
     void ShowError(const QString& text);
     // error: why the query does not compile; empty once it does.
     void ShowQueryError(const QString& error);
+    void ToggleFollow();
+    // Starts or stops watching the document's file as Follow File and the
+    // document say.
+    void UpdateFollowing();
+    // Loads the followed file again from its start, keeping the query.
+    void ReloadFollowed(const QString& message);
     void DragEnter(QDragEnterEvent* event);
     void Drop(QDropEvent* event);
 
@@ -233,6 +245,9 @@ class MainFrame : public QMainWindow {
     bool source_incomplete_ = false;
     std::string encoding_name_ = "auto";  // the encoding the document was asked to be read in
     bool asking_reload_ = false;          // the reload question is up
+    QFileSystemWatcher* follow_watcher_ = nullptr;
+    QTimer* follow_timer_ = nullptr;  // the poll, for changes the watcher misses
+    std::u16string followed_path_;    // empty while nothing is followed
     // The filter mode Show in Full File left, to go back to; -1 when not in it.
     int32_t full_file_from_ = -1;
 };

@@ -2,6 +2,7 @@
 
 #include <QPainter>
 
+#include "filter/filter_range.h"
 #include "filter/regex_pattern.h"
 #include "qt_text.h"
 #include "settings/app_settings.h"
@@ -45,6 +46,7 @@ QueryListPane::QueryListPane(TextDocument& document, QWidget* parent)
                 OnChunk(begin, end, total);
             });
     connect(worker_, &FilterWorker::finished, this, &QueryListPane::OnFinished);
+    connect(worker_, &FilterWorker::rangeReady, this, &QueryListPane::OnRangeReady);
 }
 
 void QueryListPane::ApplyQuery(const std::u16string& text) {
@@ -57,6 +59,7 @@ void QueryListPane::ApplyQuery(const std::u16string& text) {
         }
     }
     emit queryChecked(error);
+    FinishAppended();
     if (document_.IsEmpty()) {
         return;
     }
@@ -101,6 +104,10 @@ bool QueryListPane::IsFiltering() const {
 }
 
 bool QueryListPane::CancelFilter() {
+    if (range_pending_) {
+        FinishAppended();
+        return false;
+    }
     if (!worker_->IsRunning()) {
         return false;
     }
@@ -114,6 +121,53 @@ bool QueryListPane::CancelFilter() {
 
 void QueryListPane::StopFilter() {
     worker_->Stop();
+    range_pending_ = false;
+}
+
+void QueryListPane::FilterAppended(size_t from) {
+    FinishAppended();
+    const FilterRequest& request = list_->Filter();
+    const size_t count = document_.LineCount() - std::min(from, document_.LineCount());
+    if (!request.text.empty() &&
+        (count >= background_lines_ || request.query_mode == QueryMode::Regex)) {
+        range_pending_ = true;
+        range_from_ = from;
+        worker_->StartRange(request, document_, from, document_.LineCount());
+        return;
+    }
+    LineBits matched;
+    FilterStatus status = FilterRange(request, document_, from, document_.LineCount(), matched);
+    OnRangeReady(from, status, matched);
+}
+
+void QueryListPane::FinishAppended() {
+    if (!range_pending_) {
+        return;
+    }
+    worker_->Stop();
+    range_pending_ = false;
+    LineBits matched;
+    FilterStatus status =
+        FilterRange(list_->Filter(), document_, range_from_, document_.LineCount(), matched);
+    OnRangeReady(range_from_, status, matched);
+}
+
+void QueryListPane::OnRangeReady(size_t begin, FilterStatus status, const LineBits& matched) {
+    range_pending_ = false;
+    const FilterRequest& request = list_->Filter();
+    const FilterMode mode = request.text.empty() ? FilterMode::ShowAll : request.filter_mode;
+    if (status == FilterStatus::Done) {
+        list_->AppendLines(static_cast<LineNo>(begin), matched, mode);
+        return;
+    }
+    // The lines still join the list, as not matching: the list keeps every
+    // line of the document.
+    LineBits none;
+    none.Reset(document_.LineCount() - std::min(begin, document_.LineCount()));
+    list_->AppendLines(static_cast<LineNo>(begin), none, mode);
+    if (status == FilterStatus::FileChanged) {
+        ShowFilterStatus(QStringLiteral("The file changed on disk: reload it to filter it"));
+    }
 }
 
 void QueryListPane::SetBackgroundFilterLinesForTesting(size_t lines) {

@@ -38,6 +38,11 @@ class QueryListPane : public QWidget {
     // Stops the running pass and waits until it no longer reads the
     // document: call before the document changes.
     void StopFilter();
+    // Lines from `from` on are new or have a new text (a followed file grew):
+    // filters them with the list's query, on the worker thread when they are
+    // many, and adds them to the list. The document must not change until
+    // IsFiltering() is false.
+    void FilterAppended(size_t from);
     // Documents of at least this many lines, and every regular expression,
     // are filtered on the worker thread; smaller ones at once. 0 restores the
     // default. For tests.
@@ -60,6 +65,10 @@ class QueryListPane : public QWidget {
   private:
     void OnChunk(size_t begin, size_t end, size_t total);
     void OnFinished(FilterStatus status, const FilterResult& result);
+    // Filters the appended lines still waiting for the worker here and now,
+    // so that the list holds every line of the document again.
+    void FinishAppended();
+    void OnRangeReady(size_t begin, FilterStatus status, const LineBits& matched);
     // Emits filterStatus when text is not empty or a status is shown.
     void ShowFilterStatus(const QString& text);
 
@@ -69,6 +78,8 @@ class QueryListPane : public QWidget {
     QElapsedTimer pass_clock_;
     size_t background_lines_;
     bool status_shown_ = false;
+    bool range_pending_ = false;  // appended lines from range_from_ on are on the worker
+    size_t range_from_ = 0;
 };
 
 }  // namespace linesift

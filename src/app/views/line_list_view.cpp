@@ -348,6 +348,76 @@ RowNo LineListView::LineRowCount(LineNo line) const {
     return text.size() >= 2 ? CountWrappedRows(text, WrapWidth(), ListFontAdvances()) : 1;
 }
 
+// Following a growing file
+
+void LineListView::AppendLines(LineNo from, const LineBits& matched, FilterMode mode) {
+    const LineNo count = from + static_cast<LineNo>(matched.size());
+    if (from < 0 || from > lines_.LineCount() ||
+        count != static_cast<LineNo>(document_.LineCount())) {
+        return;
+    }
+    const bool stick = ShowsLastRow() && !HasSelection();
+    const LineNo oldCount = lines_.LineCount();
+    // The shown lines before the first changed one keep their places and
+    // rows; the layout forgets the rest, as the last line's text may have changed.
+    const LineNo changed =
+        lines_.Append(from, matched, mode, filter_.context_before, filter_.context_after);
+    ShownNo kept = 0;
+    for (ShownNo end = lines_.ShownCount(); kept < end;) {
+        const ShownNo mid = kept + (end - kept) / 2;
+        if (lines_.LineAt(mid) < changed) {
+            kept = mid + 1;
+        } else {
+            end = mid;
+        }
+    }
+    // New lines are not selected: the count changes only when a line read
+    // again or shown as context now was selected, or some were.
+    bool recount = selected_count_ != 0;
+    for (LineNo line = changed; line < oldCount && !recount; ++line) {
+        recount = lines_.IsSelected(line);
+    }
+    layout_.Truncate(kept);
+    if (stick || layout_anchor_ >= kept) {
+        layout_anchor_ = -1;
+    }
+    std::erase_if(highlights_, [from](const auto& entry) { return entry.first >= from; });
+    geometry_.Clear();
+    buffered_line_ = -1;
+    if (recount) {
+        SelectionChanged();
+    }
+    if (line_numbers_) {
+        LayOutGutter();  // the numbers may have gained a digit
+    }
+    UpdateScrollRanges(false);
+    ScheduleLayout();
+    QScrollBar* bar = verticalScrollBar();
+    last_row_scroll_ = -1;
+    if (stick) {
+        bar->setValue(bar->maximum());
+        last_row_scroll_ = word_wrap_ ? bar->value() : -1;
+    }
+    viewport()->update();
+}
+
+bool LineListView::ShowsLastRow() const {
+    const RowNo rows = ShownRowCount();
+    return rows == 0 ||
+           (rows - 1) * kRowHeight < verticalScrollBar()->value() + viewport()->height();
+}
+
+void LineListView::KeepLastRowShown() {
+    QScrollBar* bar = verticalScrollBar();
+    if (last_row_scroll_ < 0 || bar->value() != last_row_scroll_) {
+        last_row_scroll_ = -1;
+        return;
+    }
+    bar->setValue(bar->maximum());
+    const bool measured = layout_failed_ || layout_.Measured() >= lines_.ShownCount();
+    last_row_scroll_ = measured ? -1 : bar->value();
+}
+
 // Word wrap layout
 
 void LineListView::RestartLayout(bool report) {
@@ -396,6 +466,7 @@ void LineListView::LayoutStep() {
             std::min<RowNo>(layout_.FirstRow(layout_anchor_) * kRowHeight, INT32_MAX)));
         layout_anchor_scroll_ = bar->value();
     }
+    KeepLastRowShown();
     // The screen changes when the rows above it moved, or when it shows
     // lines measured in this step or still to be measured.
     const RowNo bottom = (bar->value() + viewport()->height()) / kRowHeight;

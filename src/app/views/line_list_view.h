@@ -82,6 +82,12 @@ class LineListView : public QAbstractScrollArea {
     // The lines whose verdict the rows shown reflect, while a pass begun with
     // BeginFilter is shown only in part; -1 otherwise.
     LineNo PartialFilterLines() const { return lines_.ChunksEnd(); }
+    // The document grew (a followed file): lines from `from` on are new or
+    // have a new text, with the verdicts in matched (bit i for line from + i)
+    // shown as mode says. With word wrap the new lines take one row each
+    // until measured. A list that showed its last row with nothing selected
+    // keeps showing the last row; otherwise nothing moves.
+    void AppendLines(LineNo from, const LineBits& matched, FilterMode mode);
     // Word wrap on or off; rebuilds when asked (the caller applies the query again).
     void SetWordWrap(bool on, bool rebuild, bool redraw);
     // The background of highlighted matches, as 0xRRGGBB.
@@ -203,6 +209,12 @@ class LineListView : public QAbstractScrollArea {
     // Measures shown lines until budgetMs pass; false when a read failed.
     bool MeasureLines(int budgetMs);
     void ScheduleLayout();
+    // Whether any of the last row is on the screen (a horizontal scroll bar
+    // may cover part of it), or there is no row.
+    bool ShowsLastRow() const;
+    // After a layout step: a list that AppendLines left at its last row, not
+    // scrolled since, stays there while the new lines are measured.
+    void KeepLastRowShown();
     void Reformat();
 
     void EnsureHorizontalExtent();
@@ -264,6 +276,7 @@ class LineListView : public QAbstractScrollArea {
     bool layout_busy_ = false;    // the status bar shows the layout's progress
     ShownNo layout_anchor_ = -1;  // the shown line kept at the top while measuring
     int layout_anchor_scroll_ = -1;
+    int last_row_scroll_ = -1;  // the position AppendLines kept at the last row, or -1
     QTimer* layout_timer_;
     int step_ms_ = kDefaultStepMs;
     std::unique_ptr<CopyJob> copy_;

@@ -66,6 +66,31 @@ void LineIndex::Clear() {
     size_.store(0, std::memory_order_release);
 }
 
+void LineIndex::Truncate(size_t count) {
+    const size_t n = size();
+    if (count >= n) {
+        return;
+    }
+    // The blocks past the one that keeps the last start are emptied, so
+    // appending makes them anew.
+    const size_t keptBlocks = (count + kBlockLines - 1) >> kBlockShift;
+    for (size_t line = keptBlocks << kBlockShift; line < n; line += kBlockLines) {
+        Block& block = BlockOf(line);
+        block.narrow.reset();
+        block.wide.reset();
+        block.narrow_end.store(0, std::memory_order_relaxed);
+    }
+    if (const size_t k = count & (kBlockLines - 1); k != 0) {
+        // The next starts of the kept block go where a later wide start would.
+        Block& block = BlockOf(count);
+        if (block.wide && block.narrow_end.load(std::memory_order_relaxed) > k) {
+            block.narrow_end.store(static_cast<uint32_t>(k), std::memory_order_relaxed);
+        }
+    }
+    last_ = count == 0 ? nullptr : &BlockOf(count - 1);
+    size_.store(count, std::memory_order_release);
+}
+
 size_t LineIndex::MemoryBytes() const {
     size_t bytes = 0;
     for (size_t s = 0; s < kMaxSegments && segments_[s]; ++s) {

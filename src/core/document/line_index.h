@@ -61,6 +61,9 @@ class LineIndex {
     void AppendAll(LineIndex&& other);
     // No thread may read meanwhile.
     void Clear();
+    // Keeps the first count starts; nothing when count is not below size().
+    // No thread may read meanwhile.
+    void Truncate(size_t count);
     // The memory the index holds, in bytes.
     size_t MemoryBytes() const;
 

@@ -20,6 +20,7 @@
 
 #include "document/clipboard_text.h"
 #include "document/line_scan.h"
+#include "document/text_document_parts.h"
 #include "document/text_file_stream.h"
 #include "platform/char_class.h"
 #include "platform/code_page.h"
@@ -27,23 +28,6 @@
 #include "platform/mapped_read_guard.h"
 
 namespace linesift {
-
-// The read-only mapping of a loaded file and its descriptor, kept open so
-// the document can ask whether the file shrank.
-struct TextDocument::Mapping {
-    int fd = -1;
-    void* base = nullptr;
-    uint64_t length = 0;
-
-    ~Mapping() {
-        if (base != nullptr) {
-            ::munmap(base, length);
-        }
-        if (fd >= 0) {
-            ::close(fd);
-        }
-    }
-};
 
 namespace {
 
@@ -231,9 +215,8 @@ uint64_t DataStart(int32_t encoding) {
     return IsUtf16(encoding) ? 2 : encoding == Utf8Bom ? 3 : 0;
 }
 
-// The encoding chosen for data [0, size) as the text is read: UTF-8 with its
-// byte order mark when the data has one. start receives the offset of the
-// text, past a byte order mark of the chosen encoding.
+}  // namespace
+
 int32_t ApplyChoice(int32_t chosen, const uint8_t* data, uint64_t size, uint64_t& start) {
     auto begins = [&](std::initializer_list<uint8_t> mark) {
         return size >= mark.size() && std::equal(mark.begin(), mark.end(), data);
@@ -246,6 +229,8 @@ int32_t ApplyChoice(int32_t chosen, const uint8_t* data, uint64_t size, uint64_t
     start = mark ? DataStart(chosen) : 0;
     return chosen;
 }
+
+namespace {
 
 bool IsLegacy(int32_t encoding) {
     return !IsUtf16(encoding) && !IsUtf8Encoding(encoding);
@@ -333,6 +318,7 @@ TextDocument& TextDocument::operator=(TextDocument&& other) noexcept {
     file_changed_.store(other.file_changed_.exchange(false, std::memory_order_relaxed),
                         std::memory_order_relaxed);
     indexed_all_.store(other.indexed_all_.exchange(false));
+    follow_ = std::move(other.follow_);
     return *this;
 }
 
@@ -364,6 +350,7 @@ bool TextDocument::LoadFromFile(const std::u16string& path, LoadOptions options)
     last_write_time_ = haveTime ? time : FileTimeStamp();
     modified_ = false;
     path_ = path;
+    RememberFileEnds();
     return true;
 }
 
@@ -412,6 +399,9 @@ bool TextDocument::LoadLines(const std::string& path, LoadOptions options) {
         if (!ReadToEnd(fd, owned_)) {
             return Fail(std::strerror(errno));
         }
+        if (S_ISREG(st.st_mode) && owned_.empty()) {
+            mapping_ = std::move(mapping);  // an empty file: kept open, it may grow
+        }
         mapping.reset();
         data_ = owned_.data();
         size_ = owned_.size();
@@ -421,11 +411,20 @@ bool TextDocument::LoadLines(const std::string& path, LoadOptions options) {
     if (!RunGuarded(detect)) {
         return Fail(ReadStatusText(ReadStatus::FileChanged));
     }
-    if (encoding == -1) {
-        indexed_all_.store(true);
-        return true;  // no bytes: no lines
-    }
     const EncodingChoice& choice = options.encoding;
+    if (encoding == -1) {
+        // No bytes: no lines. A chosen encoding stays, for the bytes a
+        // followed file gains.
+        if (!choice.IsAuto()) {
+            encoding_ = choice.encoding;
+            encoding_chosen_ = true;
+            code_page_ = !IsLegacy(encoding_)       ? std::string()
+                         : choice.code_page.empty() ? LegacyCodePageName()
+                                                    : choice.code_page;
+        }
+        indexed_all_.store(true);
+        return true;
+    }
     data_start_ = DataStart(encoding);
     if (!choice.IsAuto()) {
         auto apply = [&] { encoding = ApplyChoice(choice.encoding, data_, size_, data_start_); };
@@ -949,6 +948,7 @@ bool TextDocument::SaveToFile(const std::u16string& path) {
     modified_ = false;
     imported_ = false;
     path_ = used;
+    follow_.reset();  // the lines are still those of the mapped file, which may be another
     FileTimeStamp time;
     last_write_time_ = GetLastWriteTime(written, time) ? time : FileTimeStamp();
     return true;
@@ -983,6 +983,7 @@ void TextDocument::ClearLines() {
     line_endings_ = true;
     ascii_bytes_ = false;
     file_changed_.store(false, std::memory_order_relaxed);
+    follow_.reset();
 }
 
 std::u16string TextDocument::GetTitle() const {

@@ -96,6 +96,24 @@ class ByteBatch {
     std::u16string text_;
 };
 
+// What looking again at a followed document's file found.
+enum class FileChange {
+    None,       // nothing was appended
+    Appended,   // lines were added or the last line was completed (see FileUpdate)
+    Truncated,  // the file got shorter or its first or last bytes changed: load it again
+    Replaced,   // another file is at the path (renamed away and created anew): load it again
+    Failed,     // the new bytes could not be mapped; the document is unchanged
+};
+
+// The outcome of TextDocument::ReadAppended.
+struct FileUpdate {
+    FileChange change = FileChange::None;
+    // On Appended, lines [first_changed, LineCount()) are new or have a new
+    // text (a half-written last line completed in place); the lines before
+    // are as they were. LineCount() otherwise.
+    size_t first_changed = 0;
+};
+
 // What LoadFromFile accepts besides regular files.
 struct LoadOptions {
     // Read a pipe, terminal or device until its end instead of refusing it.
@@ -215,6 +233,15 @@ class TextDocument {
     // returns FileChanged().
     bool CheckFile() const;
 
+    // Looks at the file again and indexes the bytes appended since the last
+    // look (or the load), in the document's encoding: the lines read the same
+    // as those of loading the grown file at once, however its writes were
+    // cut. A file that shrank, whose first or last bytes changed, or that is
+    // no longer the one at the path is not read: the caller loads it again.
+    // Documents without a file of their own (the clipboard, lines, streams)
+    // report None. Like loading, no read may run meanwhile: the mapping may move.
+    FileUpdate ReadAppended();
+
     // Called now and then during a load on the loading thread with the bytes
     // read so far and the total, so a caller can show progress; null for none.
     using ProgressHandler = std::function<void(uint64_t done, uint64_t total)>;
@@ -228,6 +255,7 @@ class TextDocument {
 
   private:
     struct Mapping;
+    struct FollowState;
 
     bool LoadLines(const std::string& path, LoadOptions options);
     // Indexes the lines of data_ [0, size_) in the detected encoding.
@@ -246,6 +274,16 @@ class TextDocument {
     // Whether the encoding's bytes can be searched as ASCII (HasAsciiBytes).
     bool AsciiBytesOf(int32_t encoding) const;
     void NoteChanged() const { file_changed_.store(true, std::memory_order_relaxed); }
+    // Keeps copies of the file's first and last bytes, to tell an append from
+    // a rewrite at the next ReadAppended.
+    void RememberFileEnds();
+    // Whether the file of fd still holds the remembered first and last bytes.
+    bool SameFileEnds(int fd) const;
+    // Maps the file's first size bytes and indexes the lines from the last
+    // complete one on; false when the mapping or a read failed.
+    bool IndexAppended(uint64_t size, FileUpdate& update);
+    // Appends the starts of the lines from offset pos to the end of the data.
+    bool IndexLinesFrom(uint64_t pos);
 
     bool modified_ = false;
     bool imported_ = false;
@@ -279,6 +317,7 @@ class TextDocument {
     std::atomic<bool> indexed_all_{false};
     // Held shared by IndexedLineText, exclusively while the lines are let go.
     mutable std::shared_mutex release_mutex_;
+    std::unique_ptr<FollowState> follow_;  // null until a file is loaded
 };
 
 // Writes a new text file at path (the locale's encoding, CR LF breaks)

@@ -396,6 +396,14 @@ void LineBits::SetRange(size_t begin, size_t end) {
     }
 }
 
+void LineBits::Resize(size_t count) {
+    words_.resize((count + 63) / 64);
+    size_ = count;
+    if (!words_.empty()) {
+        words_.back() &= LastWordMask();
+    }
+}
+
 namespace {
 
 // dst |= src moved by shift bits toward higher bit numbers (up) or lower ones.
@@ -512,6 +520,42 @@ void ShownLines::ShowSet(LineBits bits) {
     shown_ = before;
     bits_ = std::move(bits);
     directory_ = std::move(directory);
+}
+
+void ShownLines::ReplaceTail(size_t from, const LineBits& tail, bool allShown) {
+    const size_t count = from + tail.size();
+    if (all_ && allShown) {
+        count_ = count;
+        shown_ = count;
+        return;
+    }
+    size_t rebuild = from / 64 / kWordsPerEntry;
+    uint64_t before = rebuild < directory_.size() ? directory_[rebuild] : shown_;
+    if (all_) {
+        bits_.Reset(count_);
+        bits_.SetRange(0, count_);
+        directory_.clear();
+        rebuild = 0;
+        before = 0;
+        all_ = false;
+    }
+    bits_.Resize(from);
+    bits_.Resize(count);
+    for (size_t i = 0; i < tail.size(); ++i) {
+        if (allShown || tail.Test(i)) {
+            bits_.Set(from + i);
+        }
+    }
+    const std::vector<uint64_t>& words = bits_.Words();
+    directory_.resize((words.size() + kWordsPerEntry - 1) / kWordsPerEntry);
+    for (size_t w = rebuild * kWordsPerEntry; w < words.size(); ++w) {
+        if (w % kWordsPerEntry == 0) {
+            directory_[w / kWordsPerEntry] = before;
+        }
+        before += static_cast<uint64_t>(std::popcount(words[w]));
+    }
+    count_ = count;
+    shown_ = before;
 }
 
 LineNo ShownLines::LineAt(ShownNo shown) const {

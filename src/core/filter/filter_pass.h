@@ -50,6 +50,8 @@ class LineBits {
     void Clear(size_t i) { words_[i >> 6] &= ~(uint64_t{1} << (i & 63)); }
     // Sets the bits of [begin, end).
     void SetRange(size_t begin, size_t end);
+    // count lines: the bits of the first ones stay, those of new lines are clear.
+    void Resize(size_t count);
     // Also sets, for each set bit i, the bits of [i - before, i + after]
     // that lie inside; a few passes over the words whatever the counts.
     void Widen(size_t before, size_t after);
@@ -80,6 +82,11 @@ class ShownLines {
     void ShowAll(size_t count);
     // The lines whose bits are set are shown. Throws std::bad_alloc.
     void ShowSet(LineBits bits);
+    // Lines from `from` on become tail.size() lines (more than before, or as
+    // many), shown where tail's bits are set, bit i standing for line from + i;
+    // all shown when every line was and allShown is set. The cost is that of
+    // the new lines. Throws std::bad_alloc.
+    void ReplaceTail(size_t from, const LineBits& tail, bool allShown);
 
     bool ShowsAll() const { return all_; }
     // The lines of the document, shown or not.

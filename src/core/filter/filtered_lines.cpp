@@ -28,6 +28,55 @@ void FilteredLines::Apply(FilterResult result) {
     chunks_end_ = -1;
 }
 
+LineNo FilteredLines::Append(LineNo from, const LineBits& tail, FilterMode mode, size_t before,
+                             size_t after) {
+    const LineNo count = from + static_cast<LineNo>(tail.size());
+    if (from < 0 || from > LineCount() || count < LineCount()) {
+        return LineCount();
+    }
+    if (chunks_end_ >= from) {
+        chunks_end_ = -1;  // a stopped pass had decided the lines before these
+    }
+    // With context, the lines up to `before` ahead of the changed ones may
+    // come into view or go; they are decided again from the verdicts of the
+    // lines up to `after` ahead of them.
+    const bool context = mode == FilterMode::HideUnmatched && (before > 0 || after > 0);
+    const auto first = static_cast<size_t>(from);
+    const size_t start = context ? first - std::min(first, before) : first;
+    const size_t lo = context ? start - std::min(start, after) : start;
+    selected_.Resize(static_cast<size_t>(count));
+    matched_.Resize(first);
+    matched_.Resize(static_cast<size_t>(count));
+    for (size_t i = 0; i < tail.size(); ++i) {
+        if (tail.Test(i)) {
+            matched_.Set(first + i);
+        }
+    }
+    LineBits window;
+    window.Reset(static_cast<size_t>(count) - lo);
+    const bool wantMatched = mode == FilterMode::HideUnmatched;
+    for (size_t i = 0; i < window.size(); ++i) {
+        if (mode == FilterMode::ShowAll || matched_.Test(lo + i) == wantMatched) {
+            window.Set(i);
+        }
+    }
+    LineBits shown;
+    if (context) {
+        window.Widen(before, after);
+        shown.Reset(window.size() - (start - lo));
+        for (size_t i = 0; i < shown.size(); ++i) {
+            if (window.Test(start - lo + i)) {
+                shown.Set(i);
+            }
+        }
+        has_context_ = true;
+    } else {
+        shown = std::move(window);
+    }
+    shown_.ReplaceTail(start, shown, mode == FilterMode::ShowAll);
+    return static_cast<LineNo>(start);
+}
+
 void FilteredLines::BeginChunks(FilterMode mode) {
     const size_t count = shown_.LineCount();
     matched_.Reset(count);

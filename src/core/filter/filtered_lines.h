@@ -35,6 +35,17 @@ class FilteredLines {
     // How far the chunks have come while they are handed over, -1 otherwise
     // (after Reset or Apply).
     LineNo ChunksEnd() const { return chunks_end_; }
+    // The document grew (a followed file): lines from `from` on (at most
+    // LineCount()) are tail.size() lines now, at least as many as before,
+    // with the verdicts in tail (bit i for line from + i), shown as mode
+    // says, with before and after lines of context around matches when mode
+    // hides unmatched lines. Earlier lines and the selection of the lines
+    // that stay are kept; new lines are not selected. A pass stopped after
+    // deciding the lines before `from` counts as complete (ChunksEnd() is
+    // -1). Returns the first line that may have changed: `from`, or up to
+    // `before` lines earlier with context. Costs what the new lines cost.
+    LineNo Append(LineNo from, const LineBits& tail, FilterMode mode, size_t before = 0,
+                  size_t after = 0);
 
     LineNo LineCount() const { return static_cast<LineNo>(shown_.LineCount()); }
     const ShownLines& Shown() const { return shown_; }

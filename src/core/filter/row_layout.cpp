@@ -19,6 +19,12 @@ void RowLayout::Append(RowNo rows) {
         static_cast<uint32_t>(std::min(MeasuredRows() + std::max<RowNo>(rows, 1), kMax)));
 }
 
+void RowLayout::Truncate(ShownNo keep) {
+    if (keep >= 0 && keep < Measured()) {
+        ends_.resize(static_cast<size_t>(keep));
+    }
+}
+
 RowNo RowLayout::RowCount(ShownNo shownCount) const {
     if (shownCount <= Measured()) {
         return FirstRow(shownCount);

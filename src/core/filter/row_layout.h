@@ -21,6 +21,9 @@ class RowLayout {
     ShownNo Measured() const { return static_cast<ShownNo>(ends_.size()); }
     // The next shown line, at place Measured(), takes rows rows (1 at least).
     void Append(RowNo rows);
+    // Only the first keep shown lines stay measured; the others take one row
+    // each again (lines that changed, or came after them).
+    void Truncate(ShownNo keep);
 
     // The rows of the first shownCount shown lines.
     RowNo RowCount(ShownNo shownCount) const;

@@ -187,6 +187,7 @@ void ReadMainFrame(const XMLElement& element, AppSettings& s) {
     ReadBool(element, "maximized", s.maximized);
     ReadBool(element, "show_toolbar", s.show_toolbar);
     ReadBool(element, "show_statusbar", s.show_statusbar);
+    ReadBool(element, "follow_file", s.follow_file);
 }
 
 // Undoes EscapeText: "\\" is a backslash and "\uXXXX" the UTF-16 unit
@@ -477,6 +478,7 @@ void WriteMainFrame(XMLElement* states, const AppSettings& s) {
     SetBool(e, "maximized", s.maximized);
     SetBool(e, "show_toolbar", s.show_toolbar);
     SetBool(e, "show_statusbar", s.show_statusbar);
+    SetBool(e, "follow_file", s.follow_file);
     if (s.save_file_history && !s.last_folder.empty()) {
         SetText(e, "last_folder", s.last_folder);
     }

@@ -101,6 +101,7 @@ struct AppSettings {
     bool maximized = false;
     bool show_toolbar = true;
     bool show_statusbar = true;
+    bool follow_file = false;                 // View > Follow File; files written before it lack it
     std::deque<std::u16string> recent_files;  // most recent first
     // The encoding name chosen for a recent file (as ParseEncodingName reads
     // it), by path; stored as the "encoding" attribute of its File element,

@@ -1,0 +1,263 @@
+// How soon the real main window shows lines that a writer appends to the
+// file it follows, and how late its event loop runs meanwhile. The window
+// opens FILE with View > Follow File on (and QUERY, if given, typed into the
+// search box), scrolls to the bottom, and a writer thread appends RATE lines
+// a second for SECONDS, each numbered. A 1 ms timer looks at the last row
+// shown: a line counts as shown once the list, at its bottom, shows it or a
+// later line. A 5 ms timer records the event loop's lateness.
+//   QT_QPA_PLATFORM=offscreen LINESIFT_DATA_DIR=DIR window_follow_bench FILE [SECONDS [RATE
+//   [QUERY]]]
+// FILE is appended to: use a copy.
+// Prints the latency from append to shown (median, p99, max), the loop's
+// lateness (max, p99), and the processor time of the whole program while
+// following, as a share of one core.
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QTest>
+#include <QTimer>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "settings/app_settings.h"
+#include "shell/main_frame.h"
+#include "shell/query_list_pane.h"
+#include "views/search_box.h"
+
+using namespace linesift;
+
+namespace {
+
+class BatchDialogs : public FrameDialogs {
+  public:
+    QString AskOpenPath(QWidget*) override { return {}; }
+    QString AskSavePath(QWidget*, const QString&) override { return {}; }
+    QMessageBox::StandardButton ShowMessage(QWidget*, const QString& text,
+                                            QMessageBox::StandardButtons,
+                                            QMessageBox::Icon) override {
+        std::fprintf(stderr, "message: %s\n", text.toUtf8().constData());
+        return QMessageBox::Ok;
+    }
+};
+
+int64_t NowNs() {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return t.tv_sec * 1000000000LL + t.tv_nsec;
+}
+
+double ThreadCpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
+
+double ProcessCpuMs() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3 +
+           (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
+}
+
+// Appends `count` numbered lines to path at rate lines a second, a
+// millisecond's worth at a time; appended[n] is when the write of line n began.
+class Writer {
+  public:
+    Writer(std::string path, size_t count, int rate)
+        : path_(std::move(path)), rate_(rate), appended_(count) {
+        for (auto& t : appended_) {
+            t.store(0);
+        }
+    }
+    void Start() {
+        thread_ = std::thread([this] { Run(); });
+    }
+    void Join() { thread_.join(); }
+    int64_t AppendedAt(size_t n) const { return appended_[n].load(); }
+    size_t Count() const { return appended_.size(); }
+
+  private:
+    void Run() {
+        int fd = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+        if (fd < 0) {
+            std::perror("open");
+            return;
+        }
+        const int64_t start = NowNs();
+        size_t next = 0;
+        std::string batch;
+        while (next < appended_.size()) {
+            const int64_t due = (NowNs() - start) * rate_ / 1000000000LL + 1;
+            const size_t until = std::min(appended_.size(), static_cast<size_t>(due));
+            batch.clear();
+            for (size_t n = next; n < until; ++n) {
+                batch += "2026-12-09 followbench seq=" + std::to_string(n) +
+                         " some payload text of an ordinary log line\n";
+            }
+            // Stamped before the write: a line may show before write returns.
+            const int64_t writing = NowNs();
+            for (size_t n = next; n < until; ++n) {
+                appended_[n].store(writing);
+            }
+            if (!batch.empty() && ::write(fd, batch.data(), batch.size()) < 0) {
+                std::perror("write");
+                break;
+            }
+            next = until;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        ::close(fd);
+    }
+
+    std::string path_;
+    int rate_;
+    std::vector<std::atomic<int64_t>> appended_;
+    std::thread thread_;
+};
+
+// The sequence number of the list's last row, or -1 when it is not a writer's line.
+int64_t LastShownSeq(MainFrame& frame) {
+    LineListView& list = frame.Pane().List();
+    const int64_t rows = list.ShownRowCount();
+    QScrollBar* bar = list.verticalScrollBar();
+    if (rows == 0 || bar->value() < bar->maximum()) {
+        return -1;
+    }
+    // A file that ends with a line break ends with an empty line.
+    std::u16string text = list.RowLineText(rows - 1);
+    if (text.empty() && rows >= 2) {
+        text = list.RowLineText(rows - 2);
+    }
+    const size_t at = text.find(u"seq=");
+    if (at == std::u16string::npos) {
+        return -1;
+    }
+    int64_t n = 0;
+    for (size_t i = at + 4; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
+        n = n * 10 + (text[i] - u'0');
+    }
+    return n;
+}
+
+double Percentile(std::vector<double>& values, double p) {
+    std::sort(values.begin(), values.end());
+    return values.empty()
+               ? -1
+               : values[std::min(values.size() - 1, static_cast<size_t>(values.size() * p))];
+}
+
+void RunFor(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: window_follow_bench FILE [SECONDS [RATE [QUERY]]]\n");
+        return 2;
+    }
+    const int seconds = argc > 2 ? std::atoi(argv[2]) : 20;
+    const int rate = argc > 3 ? std::atoi(argv[3]) : 10000;
+    QApplication app(argc, argv);
+    MainFrame frame(std::make_unique<BatchDialogs>());
+    AppSettings::Instance().follow_file = true;
+    frame.resize(1000, 700);
+    frame.show();
+    QApplication::processEvents();
+    QElapsedTimer open;
+    open.start();
+    if (!frame.OpenFile(FromNativePath(argv[1]), false)) {
+        return 1;
+    }
+    std::printf("open %.3f s, %zu lines\n", open.elapsed() / 1000.0, frame.Document().LineCount());
+    QueryListPane& pane = frame.Pane();
+    if (argc > 4) {
+        frame.SearchField().Edit().setText(QString::fromUtf8(argv[4]));
+        while (pane.IsFiltering()) {
+            RunFor(10);
+        }
+        std::printf("query \"%s\": %lld rows\n", argv[4],
+                    static_cast<long long>(pane.List().ShownRowCount()));
+    }
+    LineListView& list = pane.List();
+    list.setFocus();
+    QTest::keyClick(&list, Qt::Key_End, Qt::ControlModifier);
+    RunFor(300);
+
+    Writer writer(argv[1], static_cast<size_t>(seconds) * rate, rate);
+    std::vector<double> latency;
+    latency.reserve(writer.Count());
+    std::vector<double> lateness;
+    int64_t shownUpTo = -1;  // lines up to this one were seen
+    int64_t lastTick = -1;
+    QTimer look;
+    look.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&look, &QTimer::timeout, [&] {
+        const int64_t seq = LastShownSeq(frame);
+        const int64_t now = NowNs();
+        for (int64_t n = shownUpTo + 1; n <= seq; ++n) {
+            latency.push_back((now - writer.AppendedAt(static_cast<size_t>(n))) / 1e6);
+        }
+        shownUpTo = std::max(shownUpTo, seq);
+    });
+    QTimer probe;
+    probe.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        const int64_t now = NowNs();
+        if (lastTick >= 0) {
+            lateness.push_back((now - lastTick) / 1e6 - 5);
+        }
+        lastTick = now;
+    });
+    const double cpuBefore = ProcessCpuMs();
+    const double windowCpuBefore = ThreadCpuMs();
+    QElapsedTimer clock;
+    clock.start();
+    look.start(1);
+    probe.start(5);
+    writer.Start();
+    while (shownUpTo + 1 < static_cast<int64_t>(writer.Count()) &&
+           clock.elapsed() < (seconds + 10) * 1000) {
+        RunFor(50);
+    }
+    const double wall = clock.elapsed();
+    const double cpu = ProcessCpuMs() - cpuBefore;
+    const double windowCpu = ThreadCpuMs() - windowCpuBefore;
+    look.stop();
+    probe.stop();
+    writer.Join();
+
+    std::printf("%zu of %zu lines seen at the bottom of the list in %.1f s\n", latency.size(),
+                writer.Count(), wall / 1000);
+    const double median = Percentile(latency, 0.5);
+    const double p99 = Percentile(latency, 0.99);
+    std::printf("append to shown: median %.1f ms, p99 %.1f ms, max %.1f ms\n", median, p99,
+                latency.empty() ? -1 : latency.back());
+    const double lateP99 = Percentile(lateness, 0.99);
+    std::printf("event loop lateness (5 ms timer): max %.1f ms, p99 %.1f ms, %zu ticks\n",
+                lateness.empty() ? -1 : lateness.back(), lateP99, lateness.size());
+    std::printf(
+        "processor time while following, %.1f s: window thread %.0f ms (%.1f%% of one "
+        "core, the probes' timers included); whole program %.0f ms (%.1f%%, the "
+        "writer included)\n",
+        wall / 1000, windowCpu, 100 * windowCpu / wall, cpu, 100 * cpu / wall);
+    std::printf("rows %lld, lines %zu\n", static_cast<long long>(list.ShownRowCount()),
+                frame.Document().LineCount());
+    return 0;
+}
