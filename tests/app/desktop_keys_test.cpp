@@ -88,14 +88,7 @@ class DesktopKeysTest : public QObject {
 
   private slots:
     void init() {
-        AppSettings::Instance() = AppSettings{};
-        clipboard_.clear();
-        ClipboardText::Instance().SetBackend(std::make_unique<FakeClipboard>(&clipboard_));
-        auto dialogs = std::make_unique<ScriptedDialogs>();
-        dialogs_ = dialogs.get();
-        frame_ = std::make_unique<MainFrame>(std::move(dialogs));
-        frame_->resize(700, 500);
-        frame_->ShowFirstTime();
+        frame_ = test::StartFrame(clipboard_, dialogs_);
         QVERIFY(QTest::qWaitForWindowExposed(frame_.get()));
         frame_->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(frame_.get()));

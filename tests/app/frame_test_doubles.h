@@ -1,15 +1,19 @@
 #pragma once
 
 #include <QMessageBox>
+#include <QSize>
 #include <QString>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "settings/app_settings.h"
 #include "shell/clipboard_backend.h"
 #include "shell/frame_dialogs.h"
+#include "shell/main_frame.h"
 
 namespace linesift::test {
 
@@ -81,5 +85,21 @@ class FakeClipboard : public ClipboardBackend {
     std::u16string* text_;
     bool accepts_;
 };
+
+// A main window as a test starts it: default settings, the clipboard held in
+// clipboard (emptied), scripted dialogs (dialogs points at them), resized to
+// size and shown. The caller waits for it to be exposed.
+inline std::unique_ptr<MainFrame> StartFrame(std::u16string& clipboard, ScriptedDialogs*& dialogs,
+                                             QSize size = QSize(700, 500)) {
+    AppSettings::Instance() = AppSettings{};
+    clipboard.clear();
+    ClipboardText::Instance().SetBackend(std::make_unique<FakeClipboard>(&clipboard));
+    auto scripted = std::make_unique<ScriptedDialogs>();
+    dialogs = scripted.get();
+    auto frame = std::make_unique<MainFrame>(std::move(scripted));
+    frame->resize(size);
+    frame->ShowFirstTime();
+    return frame;
+}
 
 }  // namespace linesift::test

@@ -88,14 +88,8 @@ class OpenFormatsTest : public QObject {
 
   private slots:
     void init() {
-        AppSettings::Instance() = AppSettings{};
         cache_env_ = std::make_unique<test::ScopedEnv>("XDG_CACHE_HOME", cache_.Path());
-        ClipboardText::Instance().SetBackend(std::make_unique<FakeClipboard>(&clipboard_));
-        auto dialogs = std::make_unique<ScriptedDialogs>();
-        dialogs_ = dialogs.get();
-        frame_ = std::make_unique<MainFrame>(std::move(dialogs));
-        frame_->resize(700, 500);
-        frame_->ShowFirstTime();
+        frame_ = test::StartFrame(clipboard_, dialogs_);
         QVERIFY(QTest::qWaitForWindowExposed(frame_.get()));
     }
     void cleanup() {
