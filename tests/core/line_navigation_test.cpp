@@ -160,27 +160,25 @@ TEST(ContextLinesTest, SeparatorsGoWhereShownGroupsAreNotAdjacent) {
 TEST(ContextLinesTest, ReshownResultChangesModeAndContextWithoutAPass) {
     test::TestLines store(LinesMatchingAt(8, {2, 6}), test::TestLines::Source::Memory);
     FilteredLines lines = Filtered(store, {.text = u"m"});
+    // The mode and context of each request; the text stays "m".
     struct Row {
         const char* name;
-        FilterRequest request;
+        FilterMode mode;
+        size_t context_after;
         Indices shown;
         bool context;
     };
     const Row rows[] = {
-        {"show all",
-         {.text = u"m", .filter_mode = FilterMode::ShowAll},
-         {0, 1, 2, 3, 4, 5, 6, 7},
-         false},
-        {"context after", {.text = u"m", .context_after = 1}, {2, 3, 6, 7}, true},
-        {"matched hidden",
-         {.text = u"m", .filter_mode = FilterMode::HideMatched},
-         {0, 1, 3, 4, 5, 7},
-         false},
-        {"back to matches only", {.text = u"m"}, {2, 6}, false},
+        {"show all", FilterMode::ShowAll, 0, {0, 1, 2, 3, 4, 5, 6, 7}, false},
+        {"context after", FilterMode::HideUnmatched, 1, {2, 3, 6, 7}, true},
+        {"matched hidden", FilterMode::HideMatched, 0, {0, 1, 3, 4, 5, 7}, false},
+        {"back to matches only", FilterMode::HideUnmatched, 0, {2, 6}, false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        lines.Apply(ReshownResult(lines, row.request));
+        FilterRequest request{.text = u"m", .filter_mode = row.mode};
+        request.context_after = row.context_after;
+        lines.Apply(ReshownResult(lines, request));
         EXPECT_EQ(lines.Shown().ToVector(), row.shown);
         EXPECT_EQ(lines.HasContext(), row.context);
         EXPECT_TRUE(lines.IsMatched(2) && lines.IsMatched(6) && !lines.IsMatched(3));
