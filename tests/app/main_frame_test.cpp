@@ -4,8 +4,12 @@
 #include <QMimeData>
 #include <QScrollBar>
 #include <QtTest>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <deque>
 #include <memory>
+#include <thread>
 
 #include <QLineEdit>
 #include "../core/test_files.h"
@@ -71,6 +75,70 @@ class MainFrameTest : public QObject {
         QCOMPARE(frame_->Status().PaneText(1), QStringLiteral("All  4"));
         QTest::keyClick(&Edit(), Qt::Key_Escape);
         QCOMPARE(List().ShownRowCount(), int64_t{4});
+    }
+
+    // The load is held on its thread after its first progress report, with
+    // lines indexed: the list paints them while "Loading..." shows.
+    void firstLinesShowWhileTheFileLoads() {
+        std::string text;
+        for (int i = 0; text.size() < (40u << 20); ++i) {
+            text += "line " + std::to_string(i) + " of the log being loaded\n";
+        }
+        dir_.Write("big.log", text);
+        SetParallelLoadThresholdForTesting(UINT64_MAX);  // progress comes from one thread
+        std::atomic<bool> held{false};
+        std::atomic<bool> release{false};
+        MainFrame::SetLoadProgressHookForTesting([&] {
+            if (!held.exchange(true)) {
+                for (int ms = 0; !release && ms < 20000; ++ms) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                }
+            }
+        });
+        RowNo previewRows = 0;
+        QString status;
+        QImage shot;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, this, [&] {
+            if (held && List().LoadPreviewRows() > 0) {
+                previewRows = List().LoadPreviewRows();
+                status = frame_->Status().MessageText();
+                shot = List().viewport()->grab().toImage();
+                release = true;
+            }
+        });
+        watch.start(5);
+        const bool opened = frame_->OpenFile(FromNativePath(Path("big.log")), true);
+        release = true;
+        watch.stop();
+        MainFrame::SetLoadProgressHookForTesting(nullptr);
+        SetParallelLoadThresholdForTesting(0);
+        QVERIFY(opened);
+        // A full first screen of the 500-pixel-high window, nothing beyond it.
+        QVERIFY(previewRows > 5);
+        QVERIFY(previewRows <= List().viewport()->height() / LineListView::kRowHeight + 1);
+        QVERIFY2(status.startsWith(QStringLiteral("Loading...")), qPrintable(status));
+        // Text was painted in the first row and none below the preview.
+        auto inkedPixels = [&](int row) {
+            int inked = 0;
+            const QRgb background = shot.pixel(shot.width() - 1, row * LineListView::kRowHeight);
+            for (int y = row * LineListView::kRowHeight + 2;
+                 y < (row + 1) * LineListView::kRowHeight - 2 && y < shot.height(); ++y) {
+                for (int x = 0; x < shot.width() / 2; ++x) {
+                    inked += shot.pixel(x, y) != background ? 1 : 0;
+                }
+            }
+            return inked;
+        };
+        QVERIFY(!shot.isNull());
+        QVERIFY(inkedPixels(0) > 0);
+        const int fullRows =
+            std::min(static_cast<int>(previewRows), shot.height() / LineListView::kRowHeight);
+        QVERIFY(inkedPixels(fullRows - 1) > 0);
+        // Once loaded, the list shows the document as always.
+        QCOMPARE(List().LoadPreviewRows(), RowNo{0});
+        QCOMPARE(List().ShownRowCount(), static_cast<RowNo>(frame_->Document().LineCount()));
+        QCOMPARE(FirstLine(), std::u16string(u"line 0 of the log being loaded"));
     }
 
     void failedOpenShowsTheErrorAndKeepsTheStatus() {

@@ -81,16 +81,25 @@ class BackgroundJob {
 
 namespace {
 
+std::function<void()>& LoadProgressHook() {
+    static std::function<void()> hook;
+    return hook;
+}
+
 // A load into a document of its own; the window takes the document once the
 // load is done.
 class LoadJob : public BackgroundJob {
   public:
     LoadJob(std::u16string path, LoadOptions options, std::shared_ptr<OwnedFd> keep)
         : path_(std::move(path)), options_(std::move(options)), keep_(std::move(keep)) {
-        document.SetProgressHandler([this](uint64_t doneBytes, uint64_t totalBytes) {
-            done = doneBytes;
-            total = totalBytes;
-        });
+        document.SetProgressHandler(
+            [this, hook = LoadProgressHook()](uint64_t doneBytes, uint64_t totalBytes) {
+                done = doneBytes;
+                total = totalBytes;
+                if (hook) {
+                    hook();
+                }
+            });
     }
     void Run() override {
         loaded = document.LoadFromFile(path_, options_);
@@ -148,6 +157,10 @@ OwnedFd OpenIfCompressed(const std::string& path) {
 
 }  // namespace
 
+void MainFrame::SetLoadProgressHookForTesting(std::function<void()> hook) {
+    LoadProgressHook() = std::move(hook);
+}
+
 MainFrame::LoadOutcome MainFrame::RunInBackground(const std::shared_ptr<BackgroundJob>& job,
                                                   const QString& progressText) {
     ReapLoadThreads();
@@ -189,7 +202,15 @@ MainFrame::LoadOutcome MainFrame::LoadInBackground(const std::u16string& path, T
                                                    const LoadOptions& options,
                                                    std::shared_ptr<OwnedFd> keep) {
     auto job = std::make_shared<LoadJob>(path, options, std::move(keep));
+    // The first screen of lines shows as soon as they are indexed.
+    LineListView& list = pane_->List();
+    list.SetLoadPreview(&job->document);
+    QTimer preview;
+    connect(&preview, &QTimer::timeout, &list, [&list] { list.UpdateLoadPreview(); });
+    preview.start(kLoadPreviewMs);
     LoadOutcome outcome = RunInBackground(job, QStringLiteral("Loading... %1%"));
+    preview.stop();
+    list.SetLoadPreview(nullptr);
     if (outcome != LoadOutcome::Loaded) {
         return outcome;
     }

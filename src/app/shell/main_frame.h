@@ -97,6 +97,9 @@ class MainFrame : public QMainWindow {
     QueryListPane& Pane() { return *pane_; }
     SearchBox& SearchField() { return *search_box_; }
     StatusPanes& Status() { return *status_; }
+    // Runs hook on the load thread at each progress report of a file's load
+    // (a load begun afterwards); empty for none.
+    static void SetLoadProgressHookForTesting(std::function<void()> hook);
     QMenu& RecentFilesMenu() { return *recent_menu_; }
     QMenu& EncodingMenu() { return *encoding_menu_; }
     // The line list's context menu: its commands from the table, each enabled
@@ -109,6 +112,8 @@ class MainFrame : public QMainWindow {
     void changeEvent(QEvent* event) override;
 
   private:
+    // How often a load's first screen of lines is looked at while it runs.
+    static constexpr int kLoadPreviewMs = 25;
     enum class SaveResult { Saved, Failed, Cancelled };
     enum class LoadOutcome { Loaded, Failed, Cancelled };
 

@@ -671,6 +671,10 @@ void LineListView::paintEvent(QPaintEvent* event) {
     const int docWidth = DocumentWidth();
     painter.translate(-scroll);
     const QRect view = event->rect().translated(scroll);
+    if (preview_ != nullptr && ShownRowCount() == 0) {
+        PaintLoadPreview(painter, colors);
+        return;
+    }
     std::vector<HighlightRun> runs;
     for (RowNo i = view.top() / kRowHeight; i < ShownRowCount() && i * kRowHeight <= view.bottom();
          ++i) {
@@ -683,6 +687,43 @@ void LineListView::paintEvent(QPaintEvent* event) {
     }
     if (dragging_ && press_point_ != current_point_) {
         PaintMarquee(painter, QRect(press_document_, ToDocument(current_point_)).normalized());
+    }
+}
+
+void LineListView::SetLoadPreview(const TextDocument* loading) {
+    if (preview_ == loading) {
+        return;
+    }
+    preview_ = loading;
+    preview_rows_ = 0;
+    preview_buffer_ = std::u16string();
+    viewport()->update();
+}
+
+void LineListView::UpdateLoadPreview() {
+    if (preview_ == nullptr) {
+        return;
+    }
+    const RowNo screen = (viewport()->height() + kRowHeight - 1) / kRowHeight;
+    const RowNo rows = std::min<RowNo>(static_cast<RowNo>(preview_->IndexedLines()), screen);
+    if (rows != preview_rows_) {
+        preview_rows_ = rows;
+        viewport()->update();
+    }
+}
+
+void LineListView::PaintLoadPreview(QPainter& painter, const RowColors& colors) {
+    CharAdvances& advances = ListFontAdvances();
+    const int width = viewport()->width();
+    for (RowNo i = 0; i < preview_rows_; ++i) {
+        RowPaintInput input{
+            .text = preview_->IndexedLineText(static_cast<size_t>(i), preview_buffer_),
+            .rect = QRect(0, static_cast<int>(i * kRowHeight), width, kRowHeight),
+            .visible_width = static_cast<double>(width),
+            .advances = &advances,
+            .colors = &colors,
+        };
+        PaintRow(painter, input);
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QPainter>
 #include <QPoint>
 #include <QTimer>
 #include <cstdint>
@@ -26,6 +27,7 @@ struct HighlightRun;
 struct RowPaintInput;
 class LineNumberGutter;
 class LineViewer;
+struct RowColors;
 
 // What one visual row shows: a shown line, or one piece of a wrapped one.
 // Made when asked for; the list keeps no record per row or per line.
@@ -95,6 +97,17 @@ class LineListView : public QAbstractScrollArea {
         highlight_color_ = rgb;
         viewport()->update();
     }
+
+    // While a document loads into loading (which outlives the preview), the
+    // list, showing nothing else, paints the first screen of the lines
+    // loading has indexed so far, read-only: no scrolling, selection or
+    // filter. Null ends the preview.
+    void SetLoadPreview(const TextDocument* loading);
+    // Asks loading how many lines it has indexed; repaints when the first
+    // screen gains lines. Safe while the load runs on another thread.
+    void UpdateLoadPreview();
+    // The rows the preview paints; 0 without one.
+    RowNo LoadPreviewRows() const { return preview_rows_; }
 
     // The lines shown.
     ShownNo FilteredLineCount() const { return lines_.ShownCount(); }
@@ -262,6 +275,7 @@ class LineListView : public QAbstractScrollArea {
     void DragScrollStep();
     void SelectDragRange();
     void LayOutGutter();
+    void PaintLoadPreview(QPainter& painter, const RowColors& colors);
 
     TextDocument& document_;
     FilterRequest filter_;
@@ -309,6 +323,9 @@ class LineListView : public QAbstractScrollArea {
     LineNumberGutter* gutter_;
     bool line_numbers_ = false;
     QTimer* drag_scroll_;
+    const TextDocument* preview_ = nullptr;  // the document being loaded, or null
+    RowNo preview_rows_ = 0;
+    std::u16string preview_buffer_;
 };
 
 }  // namespace linesift
