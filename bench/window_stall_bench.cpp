@@ -320,6 +320,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: window_stall_bench FILE [QUERY [RARE]]\n");
         return 2;
     }
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);  // a run the kernel ends still shows how far it came
     QApplication app(argc, argv);
     QtClipboardBackend::Install();
     auto dialogs = std::make_unique<BatchDialogs>();
