@@ -9,6 +9,7 @@
 
 #include "document/clipboard_text.h"
 #include "filter/line_navigation.h"
+#include "platform/memory_room.h"
 #include "qt_text.h"
 #include "shell/clipboard_backend.h"
 #include "views/char_advances.h"
@@ -906,9 +907,26 @@ LineNo LineListView::CopySelection() {
         return 0;
     }
     CancelCopy();
+    // The clipboard holds the whole text at once: a text that cannot fit is
+    // refused here, since the kernel would kill the program part-way instead
+    // of an allocation failing.
+    uint64_t bytes = 0;
+    lines_.ForEachSelectedShownRun(
+        [&](size_t begin, size_t end) { bytes += document_.EncodedBytes(begin, end); });
+    const uint64_t needed = bytes * sizeof(char16_t);
+    if (std::optional<uint64_t> room = AvailableMemoryBytes(); room && needed > *room) {
+        emit statusMessage(QStringLiteral("Not enough memory to copy %1 lines (%2 MB needed, %3 MB "
+                                          "free): export them instead")
+                               .arg(SelectedLineCount())
+                               .arg(needed >> 20)
+                               .arg(*room >> 20),
+                           8000);
+        return 0;
+    }
     copy_ = std::make_unique<CopyJob>();
     copy_->lines = lines_.SelectedShownBits();
     copy_->total = SelectedLineCount();
+    copy_->text.reserve(static_cast<qsizetype>(bytes));
     if (CopyStep(step_ms_)) {
         // Done at once: the caller reports it.
         const LineNo count = copy_ != nullptr ? copy_->count : 0;

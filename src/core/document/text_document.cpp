@@ -582,6 +582,19 @@ void TextDocument::LoadFromLines(const std::vector<std::u16string>& lines) {
     UseOwnedText();
 }
 
+uint64_t TextDocument::EncodedBytes(size_t begin, size_t end) const {
+    end = std::min(end, LineCount());
+    if (begin >= end) {
+        return 0;
+    }
+    uint64_t first = 0;
+    uint64_t unused = 0;
+    uint64_t last = 0;
+    RawRange(begin, first, unused);
+    RawRange(end - 1, unused, last);
+    return last - first;
+}
+
 void TextDocument::RawRange(size_t line, uint64_t& begin, uint64_t& end) const {
     begin = starts_.Start(line);
     end = line + 1 < starts_.size() ? starts_.Start(line + 1) : text_end_;

@@ -252,6 +252,10 @@ class TextDocument {
     const std::string& LastError() const { return last_error_; }
     // The private memory the line index takes, in bytes.
     size_t IndexBytes() const { return starts_.MemoryBytes(); }
+    // The encoded bytes of lines [begin, end), their line endings included:
+    // no fewer than the UTF-16 units of their text, since no encoding decodes
+    // a byte into more than one unit.
+    uint64_t EncodedBytes(size_t begin, size_t end) const;
 
   private:
     struct Mapping;
