@@ -9,11 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "bench_util.h"
 #include "document/text_document.h"
 #include "filter/filter_pass.h"
 
 namespace {
 
+using linesift::bench::ShellQuote;
 using Clock = std::chrono::steady_clock;
 
 struct Case {
@@ -21,14 +23,6 @@ struct Case {
     linesift::FilterRequest request;
     std::string rgArgs;  // after "rg -c", before the file
 };
-
-std::string ShellQuote(const std::string& s) {
-    std::string out = "'";
-    for (char c : s) {
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return out + "'";
-}
 
 // Runs rg and returns its wall time in seconds; count receives its output.
 double TimeRipgrep(const std::string& args, const std::string& file, long& count) {

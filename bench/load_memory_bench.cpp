@@ -6,34 +6,17 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <thread>
 
+#include "bench_util.h"
 #include "document/text_document.h"
 
 namespace {
 
+using linesift::bench::ShellQuote;
+using linesift::bench::StatusKb;
 using Clock = std::chrono::steady_clock;
-
-// A field of /proc/self/status in KiB, or -1.
-long StatusKb(const char* field) {
-    FILE* f = std::fopen("/proc/self/status", "r");
-    if (f == nullptr) {
-        return -1;
-    }
-    char line[256];
-    long value = -1;
-    size_t n = std::strlen(field);
-    while (std::fgets(line, sizeof line, f) != nullptr) {
-        if (std::strncmp(line, field, n) == 0 && line[n] == ':') {
-            value = std::strtol(line + n + 1, nullptr, 10);
-            break;
-        }
-    }
-    std::fclose(f);
-    return value;
-}
 
 // Samples RssAnon on a thread while it lives; Peak() is the largest seen.
 class AnonSampler {
@@ -60,14 +43,6 @@ class AnonSampler {
     std::atomic<long> peak_{0};
     std::thread thread_;
 };
-
-std::string ShellQuote(const std::string& s) {
-    std::string out = "'";
-    for (char c : s) {
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return out + "'";
-}
 
 double Seconds(Clock::time_point since) {
     return std::chrono::duration<double>(Clock::now() - since).count();
