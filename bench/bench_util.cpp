@@ -69,4 +69,17 @@ std::string ShellQuote(const std::string& s) {
     return out + "'";
 }
 
+double TimeCountingCommand(const std::string& command, long& count) {
+    const int64_t t0 = NowNs();
+    FILE* pipe = popen(command.c_str(), "r");
+    count = -1;
+    if (pipe == nullptr || std::fscanf(pipe, "%ld", &count) != 1) {
+        count = -1;
+    }
+    if (pipe != nullptr) {
+        pclose(pipe);
+    }
+    return static_cast<double>(NowNs() - t0) / 1e9;
+}
+
 }  // namespace linesift::bench

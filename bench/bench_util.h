@@ -27,4 +27,8 @@ double Percentile(std::vector<double>& values, double p);
 // s quoted for /bin/sh.
 std::string ShellQuote(const std::string& s);
 
+// Runs command with /bin/sh and returns its wall time in seconds; count
+// receives the number it prints first, or -1.
+double TimeCountingCommand(const std::string& command, long& count);
+
 }  // namespace linesift::bench

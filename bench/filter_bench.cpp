@@ -16,6 +16,7 @@
 namespace {
 
 using linesift::bench::ShellQuote;
+using linesift::bench::TimeCountingCommand;
 using Clock = std::chrono::steady_clock;
 
 struct Case {
@@ -26,17 +27,7 @@ struct Case {
 
 // Runs rg and returns its wall time in seconds; count receives its output.
 double TimeRipgrep(const std::string& args, const std::string& file, long& count) {
-    std::string command = "rg -c " + args + " " + ShellQuote(file);
-    auto t0 = Clock::now();
-    FILE* pipe = popen(command.c_str(), "r");
-    count = -1;
-    if (pipe == nullptr || std::fscanf(pipe, "%ld", &count) != 1) {
-        count = -1;
-    }
-    if (pipe != nullptr) {
-        pclose(pipe);
-    }
-    return std::chrono::duration<double>(Clock::now() - t0).count();
+    return TimeCountingCommand("rg -c " + args + " " + ShellQuote(file), count);
 }
 
 double TimePass(const Case& c, const linesift::TextDocument& document, size_t& shown) {

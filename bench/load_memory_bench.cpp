@@ -16,6 +16,7 @@ namespace {
 
 using linesift::bench::ShellQuote;
 using linesift::bench::StatusKb;
+using linesift::bench::TimeCountingCommand;
 using Clock = std::chrono::steady_clock;
 
 // Samples RssAnon on a thread while it lives; Peak() is the largest seen.
@@ -50,17 +51,7 @@ double Seconds(Clock::time_point since) {
 
 // Runs wc -l on the file; returns its wall time, count receives its output.
 double TimeWc(const std::string& path, long& count) {
-    std::string command = "wc -l < " + ShellQuote(path);
-    auto t0 = Clock::now();
-    FILE* pipe = popen(command.c_str(), "r");
-    count = -1;
-    if (pipe == nullptr || std::fscanf(pipe, "%ld", &count) != 1) {
-        count = -1;
-    }
-    if (pipe != nullptr) {
-        pclose(pipe);
-    }
-    return Seconds(t0);
+    return TimeCountingCommand("wc -l < " + ShellQuote(path), count);
 }
 
 }  // namespace
