@@ -9,11 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "bench_util.h"
 #include "document/text_document.h"
 #include "filter/filter_pass.h"
 
 namespace {
 
+using linesift::bench::ShellQuote;
+using linesift::bench::TimeCountingCommand;
 using Clock = std::chrono::steady_clock;
 
 struct Case {
@@ -22,27 +25,9 @@ struct Case {
     std::string rgArgs;  // after "rg -c", before the file
 };
 
-std::string ShellQuote(const std::string& s) {
-    std::string out = "'";
-    for (char c : s) {
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return out + "'";
-}
-
 // Runs rg and returns its wall time in seconds; count receives its output.
 double TimeRipgrep(const std::string& args, const std::string& file, long& count) {
-    std::string command = "rg -c " + args + " " + ShellQuote(file);
-    auto t0 = Clock::now();
-    FILE* pipe = popen(command.c_str(), "r");
-    count = -1;
-    if (pipe == nullptr || std::fscanf(pipe, "%ld", &count) != 1) {
-        count = -1;
-    }
-    if (pipe != nullptr) {
-        pclose(pipe);
-    }
-    return std::chrono::duration<double>(Clock::now() - t0).count();
+    return TimeCountingCommand("rg -c " + args + " " + ShellQuote(file), count);
 }
 
 double TimePass(const Case& c, const linesift::TextDocument& document, size_t& shown) {

@@ -21,13 +21,11 @@
 #include <thread>
 #include <vector>
 
+#include "bench_util.h"
+
 namespace {
 
-int64_t NowNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
+using linesift::bench::NowNs;
 
 // Appends rate lines a second for seconds, in one write per millisecond or so.
 void Write(const std::string& path, double seconds, int64_t rate, std::atomic<int64_t>& written) {

@@ -7,24 +7,18 @@
 #include <QImage>
 #include <QMouseEvent>
 #include <QScrollBar>
-#include <chrono>
 #include <cstdio>
 #include <fstream>
-#include <functional>
 #include <string>
 
+#include "bench_util.h"
 #include "document/text_document.h"
 #include "views/line_list_view.h"
 
 using namespace linesift;
+using linesift::bench::Seconds;
 
 namespace {
-
-double Seconds(const std::function<void()>& work) {
-    auto t0 = std::chrono::steady_clock::now();
-    work();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
 
 // The slowest of several paints of the whole viewport.
 double WorstPaintMs(LineListView& list, int times) {

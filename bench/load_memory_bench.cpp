@@ -6,34 +6,18 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <thread>
 
+#include "bench_util.h"
 #include "document/text_document.h"
 
 namespace {
 
+using linesift::bench::ShellQuote;
+using linesift::bench::StatusKb;
+using linesift::bench::TimeCountingCommand;
 using Clock = std::chrono::steady_clock;
-
-// A field of /proc/self/status in KiB, or -1.
-long StatusKb(const char* field) {
-    FILE* f = std::fopen("/proc/self/status", "r");
-    if (f == nullptr) {
-        return -1;
-    }
-    char line[256];
-    long value = -1;
-    size_t n = std::strlen(field);
-    while (std::fgets(line, sizeof line, f) != nullptr) {
-        if (std::strncmp(line, field, n) == 0 && line[n] == ':') {
-            value = std::strtol(line + n + 1, nullptr, 10);
-            break;
-        }
-    }
-    std::fclose(f);
-    return value;
-}
 
 // Samples RssAnon on a thread while it lives; Peak() is the largest seen.
 class AnonSampler {
@@ -61,31 +45,13 @@ class AnonSampler {
     std::thread thread_;
 };
 
-std::string ShellQuote(const std::string& s) {
-    std::string out = "'";
-    for (char c : s) {
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return out + "'";
-}
-
 double Seconds(Clock::time_point since) {
     return std::chrono::duration<double>(Clock::now() - since).count();
 }
 
 // Runs wc -l on the file; returns its wall time, count receives its output.
 double TimeWc(const std::string& path, long& count) {
-    std::string command = "wc -l < " + ShellQuote(path);
-    auto t0 = Clock::now();
-    FILE* pipe = popen(command.c_str(), "r");
-    count = -1;
-    if (pipe == nullptr || std::fscanf(pipe, "%ld", &count) != 1) {
-        count = -1;
-    }
-    if (pipe != nullptr) {
-        pclose(pipe);
-    }
-    return Seconds(t0);
+    return TimeCountingCommand("wc -l < " + ShellQuote(path), count);
 }
 
 }  // namespace

@@ -8,38 +8,20 @@
 #include <QApplication>
 #include <QImage>
 #include <QLineEdit>
-#include <chrono>
 #include <cstdio>
-#include <functional>
 #include <memory>
 #include <string>
 
+#include "bench_util.h"
 #include "shell/command_ids.h"
 #include "shell/main_frame.h"
 #include "views/search_box.h"
+#include "window_bench_util.h"
 
 using namespace linesift;
+using namespace linesift::bench;
 
 namespace {
-
-double Seconds(const std::function<void()>& work) {
-    auto t0 = std::chrono::steady_clock::now();
-    work();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
-
-// Answers every question at once; messages go to stderr.
-class BatchDialogs : public FrameDialogs {
-  public:
-    QString AskOpenPath(QWidget*) override { return {}; }
-    QString AskSavePath(QWidget*, const QString&) override { return {}; }
-    QMessageBox::StandardButton ShowMessage(QWidget*, const QString& text,
-                                            QMessageBox::StandardButtons,
-                                            QMessageBox::Icon) override {
-        std::fprintf(stderr, "message: %s\n", text.toUtf8().constData());
-        return QMessageBox::Ok;
-    }
-};
 
 // Types query into the search box one character at a time and prints the
 // time each keystroke took (each filters the document again).
@@ -61,10 +43,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     QApplication app(argc, argv);
-    MainFrame frame(std::make_unique<BatchDialogs>());
-    frame.resize(1000, 700);
-    frame.show();
-    QApplication::processEvents();
+    std::unique_ptr<MainFrame> window = ShowMainFrame();
+    MainFrame& frame = *window;
     bool opened = false;
     double open = Seconds([&] { opened = frame.OpenFile(FromNativePath(argv[1]), false); });
     std::printf("open %.3f s, %s, %zu lines\n", open, opened ? "opened" : "failed",

@@ -12,8 +12,6 @@
 // lateness (max, p99), and the processor time of the whole program while
 // following, as a share of one core.
 #include <fcntl.h>
-#include <sys/resource.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -32,45 +30,17 @@
 #include <thread>
 #include <vector>
 
+#include "bench_util.h"
 #include "settings/app_settings.h"
 #include "shell/main_frame.h"
 #include "shell/query_list_pane.h"
 #include "views/search_box.h"
+#include "window_bench_util.h"
 
 using namespace linesift;
+using namespace linesift::bench;
 
 namespace {
-
-class BatchDialogs : public FrameDialogs {
-  public:
-    QString AskOpenPath(QWidget*) override { return {}; }
-    QString AskSavePath(QWidget*, const QString&) override { return {}; }
-    QMessageBox::StandardButton ShowMessage(QWidget*, const QString& text,
-                                            QMessageBox::StandardButtons,
-                                            QMessageBox::Icon) override {
-        std::fprintf(stderr, "message: %s\n", text.toUtf8().constData());
-        return QMessageBox::Ok;
-    }
-};
-
-int64_t NowNs() {
-    timespec t{};
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return t.tv_sec * 1000000000LL + t.tv_nsec;
-}
-
-double ThreadCpuMs() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
-}
-
-double ProcessCpuMs() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3 +
-           (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
-}
 
 // Appends `count` numbered lines to path at rate lines a second, a
 // millisecond's worth at a time; appended[n] is when the write of line n began.
@@ -152,19 +122,6 @@ int64_t LastShownSeq(MainFrame& frame) {
     return n;
 }
 
-double Percentile(std::vector<double>& values, double p) {
-    std::sort(values.begin(), values.end());
-    return values.empty()
-               ? -1
-               : values[std::min(values.size() - 1, static_cast<size_t>(values.size() * p))];
-}
-
-void RunFor(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -175,11 +132,9 @@ int main(int argc, char** argv) {
     const int seconds = argc > 2 ? std::atoi(argv[2]) : 20;
     const int rate = argc > 3 ? std::atoi(argv[3]) : 10000;
     QApplication app(argc, argv);
-    MainFrame frame(std::make_unique<BatchDialogs>());
     AppSettings::Instance().follow_file = true;
-    frame.resize(1000, 700);
-    frame.show();
-    QApplication::processEvents();
+    std::unique_ptr<MainFrame> window = ShowMainFrame();
+    MainFrame& frame = *window;
     QElapsedTimer open;
     open.start();
     if (!frame.OpenFile(FromNativePath(argv[1]), false)) {
@@ -203,9 +158,7 @@ int main(int argc, char** argv) {
     Writer writer(argv[1], static_cast<size_t>(seconds) * rate, rate);
     std::vector<double> latency;
     latency.reserve(writer.Count());
-    std::vector<double> lateness;
     int64_t shownUpTo = -1;  // lines up to this one were seen
-    int64_t lastTick = -1;
     QTimer look;
     look.setTimerType(Qt::PreciseTimer);
     QObject::connect(&look, &QTimer::timeout, [&] {
@@ -216,21 +169,13 @@ int main(int argc, char** argv) {
         }
         shownUpTo = std::max(shownUpTo, seq);
     });
-    QTimer probe;
-    probe.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&probe, &QTimer::timeout, [&] {
-        const int64_t now = NowNs();
-        if (lastTick >= 0) {
-            lateness.push_back((now - lastTick) / 1e6 - 5);
-        }
-        lastTick = now;
-    });
+    StallProbe probe;
     const double cpuBefore = ProcessCpuMs();
     const double windowCpuBefore = ThreadCpuMs();
     QElapsedTimer clock;
     clock.start();
     look.start(1);
-    probe.start(5);
+    probe.Start();
     writer.Start();
     while (shownUpTo + 1 < static_cast<int64_t>(writer.Count()) &&
            clock.elapsed() < (seconds + 10) * 1000) {
@@ -240,7 +185,7 @@ int main(int argc, char** argv) {
     const double cpu = ProcessCpuMs() - cpuBefore;
     const double windowCpu = ThreadCpuMs() - windowCpuBefore;
     look.stop();
-    probe.stop();
+    probe.Stop();
     writer.Join();
 
     std::printf("%zu of %zu lines seen at the bottom of the list in %.1f s\n", latency.size(),
@@ -249,6 +194,7 @@ int main(int argc, char** argv) {
     const double p99 = Percentile(latency, 0.99);
     std::printf("append to shown: median %.1f ms, p99 %.1f ms, max %.1f ms\n", median, p99,
                 latency.empty() ? -1 : latency.back());
+    std::vector<double> lateness = probe.Lateness();
     const double lateP99 = Percentile(lateness, 0.99);
     std::printf("event loop lateness (5 ms timer): max %.1f ms, p99 %.1f ms, %zu ticks\n",
                 lateness.empty() ? -1 : lateness.back(), lateP99, lateness.size());

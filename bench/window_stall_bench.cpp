@@ -13,7 +13,6 @@
 // filter that shows every line: private (RssAnon) and file-backed (RssFile)
 // memory with word wrap off and on, and the stalls of turning word wrap on,
 // a resize with it on, Select All + Copy and Export of all lines.
-#include <time.h>
 #include <QApplication>
 #include <QClipboard>
 #include <QElapsedTimer>
@@ -24,10 +23,10 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <vector>
 
+#include "bench_util.h"
 #include "settings/app_settings.h"
 #include "shell/clipboard_backend.h"
 #include "shell/command_ids.h"
@@ -35,82 +34,13 @@
 #include "shell/query_list_pane.h"
 #include "views/line_list_view.h"
 #include "views/search_box.h"
+#include "window_bench_util.h"
 
 using namespace linesift;
+using namespace linesift::bench;
 
 namespace {
 
-class BatchDialogs : public FrameDialogs {
-  public:
-    QString AskOpenPath(QWidget*) override { return {}; }
-    QString AskSavePath(QWidget*, const QString&) override { return export_path; }
-    QMessageBox::StandardButton ShowMessage(QWidget*, const QString& text,
-                                            QMessageBox::StandardButtons,
-                                            QMessageBox::Icon) override {
-        std::fprintf(stderr, "message: %s\n", text.toUtf8().constData());
-        return QMessageBox::Ok;
-    }
-    QString export_path;  // where Export writes; none when empty
-};
-
-// A repeating timer that records how late the event loop runs it.
-class StallProbe {
-  public:
-    static constexpr int kIntervalMs = 5;
-
-    StallProbe() {
-        timer_.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            const qint64 now = clock_.nsecsElapsed();
-            const double cpu = ThreadCpuMs();
-            if (last_ >= 0) {
-                lateness_.push_back((now - last_) / 1e6 - kIntervalMs);
-                busy_.push_back(cpu - last_cpu_);
-            }
-            last_ = now;
-            last_cpu_ = cpu;
-        });
-    }
-    void Start() {
-        lateness_.clear();
-        busy_.clear();
-        last_ = -1;
-        clock_.start();
-        timer_.start(kIntervalMs);
-    }
-    void Stop() { timer_.stop(); }
-    void Print(const char* what) {
-        std::vector<double> sorted = lateness_;
-        std::sort(sorted.begin(), sorted.end());
-        if (sorted.empty()) {
-            std::printf("%s: no ticks\n", what);
-            return;
-        }
-        std::printf(
-            "%s: %zu ticks, lateness max %.1f ms, p99 %.1f ms; the window thread's "
-            "own work between two ticks at most %.1f ms\n",
-            what, sorted.size(), sorted.back(), sorted[sorted.size() * 99 / 100],
-            *std::max_element(busy_.begin(), busy_.end()));
-    }
-
-  private:
-    QTimer timer_;
-    QElapsedTimer clock_;
-    qint64 last_ = -1;
-    std::vector<double> lateness_;
-    // The window thread's processor time between two ticks: apart from the
-    // lateness that comes from other processes taking the processor.
-    std::vector<double> busy_;
-    double last_cpu_ = 0;
-
-    static double ThreadCpuMs() {
-        timespec t{};
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-        return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
-    }
-};
-
-// Runs the event loop, sleeping in it, for ms milliseconds.
 // Notes when the list first paints lines while the file still loads.
 class FirstPaintProbe : public QObject {
   public:
@@ -133,33 +63,6 @@ class FirstPaintProbe : public QObject {
     const QElapsedTimer& clock_;
     double first_ms_ = -1;
 };
-
-void RunFor(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-// Runs the event loop until done() or timeout ms; returns the ms it took, -1
-// on timeout. Looks at done every millisecond, from a timer.
-template <typename Done>
-double WaitFor(const Done& done, int timeoutMs) {
-    QElapsedTimer clock;
-    clock.start();
-    QEventLoop loop;
-    QTimer poll;
-    poll.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done() || clock.elapsed() > timeoutMs) {
-            loop.quit();
-        }
-    });
-    poll.start(1);
-    if (!done()) {
-        loop.exec();
-    }
-    return done() ? clock.nsecsElapsed() / 1e6 : -1;
-}
 
 // The time of one pass of text over the document, on this thread, for comparison.
 void TimeOnePass(MainFrame& frame, const QString& text) {
@@ -218,25 +121,6 @@ void SetRare(MainFrame& frame, const QString& rare, StallProbe& probe) {
     std::printf("rare term \"%s\": first rows after %.1f ms, final after %.1f ms, %lld rows\n",
                 rare.toUtf8().constData(), first, clock.nsecsElapsed() / 1e6,
                 static_cast<long long>(pane.List().ShownRowCount()));
-}
-
-// A field of /proc/self/status in KiB, or -1.
-long StatusKb(const char* field) {
-    FILE* f = std::fopen("/proc/self/status", "r");
-    if (f == nullptr) {
-        return -1;
-    }
-    char line[256];
-    long value = -1;
-    const size_t n = std::strlen(field);
-    while (std::fgets(line, sizeof line, f) != nullptr) {
-        if (std::strncmp(line, field, n) == 0 && line[n] == ':') {
-            value = std::strtol(line + n + 1, nullptr, 10);
-            break;
-        }
-    }
-    std::fclose(f);
-    return value;
 }
 
 void PrintMemory(const char* what, size_t lines) {
@@ -326,10 +210,8 @@ int main(int argc, char** argv) {
     auto dialogs = std::make_unique<BatchDialogs>();
     BatchDialogs& dialogsRef = *dialogs;
     dialogsRef.export_path = QString::fromLocal8Bit(qgetenv("LINESIFT_EXPORT_PATH"));
-    MainFrame frame(std::move(dialogs));
-    frame.resize(1000, 700);
-    frame.show();
-    QApplication::processEvents();
+    std::unique_ptr<MainFrame> window = ShowMainFrame(std::move(dialogs));
+    MainFrame& frame = *window;
     StallProbe probe;
     QElapsedTimer clock;
     clock.start();

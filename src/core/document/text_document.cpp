@@ -746,21 +746,31 @@ std::u16string_view TextDocument::LineText(size_t line, std::u16string& buffer) 
 
 ReadStatus TextDocument::ReadLines(size_t begin, size_t end, LineBatch& batch,
                                    const std::function<bool(const LineBatch&)>& visit) const {
+    return ReadBatches(begin, end, [&](size_t line, size_t count, bool& more) {
+        const ReadStatus status = DecodeLines(line, count, batch);
+        more = status == ReadStatus::Ok && visit(batch);
+        return status;
+    });
+}
+
+ReadStatus TextDocument::ReadBatches(
+    size_t begin, size_t end, const std::function<ReadStatus(size_t, size_t, bool&)>& read) const {
     end = std::min(end, starts_.size());
     size_t batches = 0;
     for (size_t line = begin; line < end; ++batches) {
         if (batches % kBatchesPerCheck == 0 && CheckFile()) {
             return ReadStatus::FileChanged;
         }
-        size_t count = BatchLines(line, end);
-        ReadStatus status = DecodeLines(line, count, batch);
+        const size_t count = BatchLines(line, end);
+        bool more = true;
+        const ReadStatus status = read(line, count, more);
         if (status != ReadStatus::Ok) {
             if (status == ReadStatus::FileChanged) {
                 NoteChanged();
             }
             return status;
         }
-        if (!visit(batch)) {
+        if (!more) {
             break;
         }
         line += count;
@@ -854,12 +864,7 @@ ReadStatus TextDocument::ReadLineBytes(size_t begin, size_t end, ByteBatch& batc
         return ReadStatus::OutOfMemory;
     }
     batch.starts_ = &starts_;
-    size_t batches = 0;
-    for (size_t line = begin; line < end; ++batches) {
-        if (batches % kBatchesPerCheck == 0 && CheckFile()) {
-            return ReadStatus::FileChanged;
-        }
-        const size_t count = BatchLines(line, end);
+    return ReadBatches(begin, end, [&](size_t line, size_t count, bool& more) {
         uint64_t b = 0;
         uint64_t e = 0;
         RawRange(line + count - 1, b, e);
@@ -876,19 +881,10 @@ ReadStatus TextDocument::ReadLineBytes(size_t begin, size_t end, ByteBatch& batc
         } else {
             pick(batch);
         }
-        ReadStatus status = picked ? DecodePicked(batch) : ReadStatus::FileChanged;
-        if (status != ReadStatus::Ok) {
-            if (status == ReadStatus::FileChanged) {
-                NoteChanged();
-            }
-            return status;
-        }
-        if (!visit(batch)) {
-            break;
-        }
-        line += count;
-    }
-    return ReadStatus::Ok;
+        const ReadStatus status = picked ? DecodePicked(batch) : ReadStatus::FileChanged;
+        more = status == ReadStatus::Ok && visit(batch);
+        return status;
+    });
 }
 
 bool TextDocument::CheckFile() const {

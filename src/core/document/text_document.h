@@ -273,6 +273,11 @@ class TextDocument {
     ReadStatus DecodeLines(size_t first, size_t count, LineBatch& batch) const;
     // The lines of a batch of ReadLineBytes, at most kBatchBytes unless it is one line.
     size_t BatchLines(size_t line, size_t end) const;
+    // Walks lines [begin, end) in batches, looking at the file every few
+    // batches; read(line, count, more) reads one batch and clears more to
+    // stop. A failure ends the walk, and a changed file is noted.
+    ReadStatus ReadBatches(size_t begin, size_t end,
+                           const std::function<ReadStatus(size_t, size_t, bool&)>& read) const;
     // Decodes the picked lines of batch into its text.
     ReadStatus DecodePicked(ByteBatch& batch) const;
     // Whether the encoding's bytes can be searched as ASCII (HasAsciiBytes).
