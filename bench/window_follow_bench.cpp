@@ -9,10 +9,14 @@
 //   [SECONDS [RATE [QUERY]]]
 // Options: --wrap (word wrap on, and each appended line padded to 400
 // characters, so that it wraps), --context N (N context lines: 1, 2, 3, 5 or
-// 10), --regex (QUERY is a regular expression).
+// 10), --regex (QUERY is a regular expression), --requery (halfway, QUERY
+// is applied again: a pass over the whole file runs while lines arrive; the
+// list shows its top then, so once the pass ends the bench goes to the bottom
+// again with Ctrl+End).
 // FILE is appended to: use a copy.
 // Prints the latency from append to shown (median, p99, max), the loop's
-// lateness (max, p99), and the processor time of the whole program while
+// lateness (max, p99) and the window thread's longest own work between two
+// of its ticks, and the processor time of the whole program while
 // following, as a share of one core.
 #include <fcntl.h>
 #include <unistd.h>
@@ -62,6 +66,7 @@ class Writer {
     void Join() { thread_.join(); }
     int64_t AppendedAt(size_t n) const { return appended_[n].load(); }
     size_t Count() const { return appended_.size(); }
+    bool Done() const { return done_.load(); }
 
   private:
     void Run() {
@@ -96,12 +101,14 @@ class Writer {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         ::close(fd);
+        done_.store(true);
     }
 
     std::string path_;
     int rate_;
     size_t padding_;  // characters added to each line
     std::vector<std::atomic<int64_t>> appended_;
+    std::atomic<bool> done_{false};
     std::thread thread_;
 };
 
@@ -133,6 +140,7 @@ struct Modes {
     bool wrap = false;
     int context = 0;
     bool regex = false;
+    bool requery = false;
     std::vector<const char*> args;  // FILE [SECONDS [RATE [QUERY]]]
 };
 
@@ -143,6 +151,8 @@ bool ReadModes(int argc, char** argv, Modes& modes) {
             modes.wrap = true;
         } else if (arg == "--regex") {
             modes.regex = true;
+        } else if (arg == "--requery") {
+            modes.requery = true;
         } else if (arg == "--context" && i + 1 < argc) {
             modes.context = std::atoi(argv[++i]);
         } else if (arg.starts_with("--")) {
@@ -177,7 +187,7 @@ int main(int argc, char** argv) {
     Modes modes;
     if (!ReadModes(argc, argv, modes)) {
         std::fprintf(stderr,
-                     "usage: window_follow_bench [--wrap] [--context N] [--regex] FILE "
+                     "usage: window_follow_bench [--wrap] [--context N] [--regex] [--requery] FILE "
                      "[SECONDS [RATE [QUERY]]]\n");
         return 2;
     }
@@ -241,9 +251,33 @@ int main(int argc, char** argv) {
     look.start(1);
     probe.Start();
     writer.Start();
-    while (shownUpTo + 1 < static_cast<int64_t>(writer.Count()) &&
-           clock.elapsed() < (seconds + 10) * 1000) {
+    QElapsedTimer pass;
+    if (modes.requery && args.size() > 3) {
+        QTimer::singleShot(seconds * 500, [&] {
+            pass.start();
+            pane.ApplyQuery(QString::fromUtf8(args[3]).toStdU16String());
+        });
+        QObject::connect(&pane, &QueryListPane::filterEnded, [&] {
+            if (pass.isValid()) {
+                std::printf("the pass applied again took %.1f ms\n", pass.nsecsElapsed() / 1e6);
+                pass.invalidate();
+                QTimer::singleShot(
+                    0, [&] { QTest::keyClick(&pane.List(), Qt::Key_End, Qt::ControlModifier); });
+            }
+        });
+    }
+    // With context lines the last lines may never show (no match follows
+    // them): the wait ends a second after the last progress once all is written.
+    int64_t lastProgressMs = 0;
+    for (int64_t seen = shownUpTo; shownUpTo + 1 < static_cast<int64_t>(writer.Count()) &&
+                                   clock.elapsed() < (seconds + 10) * 1000;) {
         RunFor(50);
+        if (shownUpTo != seen) {
+            seen = shownUpTo;
+            lastProgressMs = clock.elapsed();
+        } else if (writer.Done() && clock.elapsed() - lastProgressMs > 1000) {
+            break;
+        }
     }
     const double wall = clock.elapsed();
     const double cpu = ProcessCpuMs() - cpuBefore;
@@ -260,8 +294,10 @@ int main(int argc, char** argv) {
                 latency.empty() ? -1 : latency.back());
     std::vector<double> lateness = probe.Lateness();
     const double lateP99 = Percentile(lateness, 0.99);
-    std::printf("event loop lateness (5 ms timer): max %.1f ms, p99 %.1f ms, %zu ticks\n",
-                lateness.empty() ? -1 : lateness.back(), lateP99, lateness.size());
+    std::printf(
+        "event loop lateness (5 ms timer): max %.1f ms, p99 %.1f ms, %zu ticks; the window "
+        "thread's own work between two ticks at most %.1f ms\n",
+        lateness.empty() ? -1 : lateness.back(), lateP99, lateness.size(), probe.MaxBusyMs());
     std::printf(
         "processor time while following, %.1f s: window thread %.0f ms (%.1f%% of one "
         "core, the probes' timers included); whole program %.0f ms (%.1f%%, the "
