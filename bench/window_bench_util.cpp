@@ -51,6 +51,10 @@ void StallProbe::Start() {
     timer_.start(kIntervalMs);
 }
 
+double StallProbe::MaxBusyMs() const {
+    return busy_.empty() ? -1 : *std::max_element(busy_.begin(), busy_.end());
+}
+
 void StallProbe::Print(const char* what) const {
     std::vector<double> sorted = lateness_;
     std::sort(sorted.begin(), sorted.end());
@@ -61,8 +65,7 @@ void StallProbe::Print(const char* what) const {
     std::printf(
         "%s: %zu ticks, lateness max %.1f ms, p99 %.1f ms; the window thread's "
         "own work between two ticks at most %.1f ms\n",
-        what, sorted.size(), sorted.back(), sorted[sorted.size() * 99 / 100],
-        *std::max_element(busy_.begin(), busy_.end()));
+        what, sorted.size(), sorted.back(), sorted[sorted.size() * 99 / 100], MaxBusyMs());
 }
 
 }  // namespace linesift::bench

@@ -65,6 +65,8 @@ class StallProbe {
     void Print(const char* what) const;
     // How late each tick came, in ms, in the order they came.
     const std::vector<double>& Lateness() const { return lateness_; }
+    // The window thread's longest own work between two ticks, in ms.
+    double MaxBusyMs() const;
 
   private:
     QTimer timer_;

@@ -66,7 +66,8 @@ Input:
                            knows, such as windows-1252, ISO-8859-15 or
                            Shift_JIS, whose line breaks are the bytes CR and
                            LF; auto detects (the default). An unknown name is
-                           an error (exit status 2). Not with --follow
+                           an error (exit status 2). With --follow, each new
+                           file is read in it too
 
 Following:
       --follow             print the shown lines, then keep printing those of
@@ -78,7 +79,8 @@ Following:
                            start, one that shrinks (copied and truncated) from
                            its start again, and the unfinished last line of
                            the old one is printed then. The encoding is taken
-                           from the first line. Not with --count, --stats,
+                           from the first line unless --encoding names it.
+                           Not with --count, --stats,
                            -A, -B, -C, standard input or a compressed file
 
 Filtering:

@@ -173,10 +173,6 @@ BatchParse ParseBatchArguments(const std::vector<std::string>& args, BatchOption
         error = "--follow cannot be combined with --count, --stats, -A, -B or -C";
         return BatchParse::Error;
     }
-    if (options.follow && !options.encoding.IsAuto()) {
-        error = "--follow cannot be combined with --encoding";
-        return BatchParse::Error;
-    }
     if (options.follow && files.front() == "-") {
         error = "--follow needs a file, not standard input";
         return BatchParse::Error;

@@ -93,6 +93,9 @@ class Follower {
     // Reads what was appended since the last look. Returns whether any bytes came.
     bool ReadAppended();
     void Feed(const uint8_t* bytes, size_t n);
+    // Makes the splitter once head_ tells the encoding (final: whatever
+    // head_ holds must tell) and gives it head_. False while it cannot tell.
+    bool StartSplitter(bool final);
     // The file was truncated or replaced: its unfinished last line is
     // printed and reading starts again from the start.
     void StartOver();
@@ -159,12 +162,22 @@ void Follower::Feed(const uint8_t* bytes, size_t n) {
         return;
     }
     head_.insert(head_.end(), bytes, bytes + n);
-    int32_t encoding = DetectFollowedEncoding(head_.data(), head_.size(), false);
-    if (encoding != Detect) {
-        splitter_ = std::make_unique<LineSplitter>(encoding);
-        splitter_->Append(head_.data(), head_.size(), visit_);
-        head_.clear();
+    StartSplitter(false);
+}
+
+bool Follower::StartSplitter(bool final) {
+    const EncodingChoice& choice = options_.encoding;
+    bool marked = true;
+    const int32_t encoding =
+        choice.IsAuto() ? DetectFollowedEncoding(head_.data(), head_.size(), final)
+                        : ChosenFollowedEncoding(choice, head_.data(), head_.size(), final, marked);
+    if (encoding == Detect) {
+        return false;
     }
+    splitter_ = std::make_unique<LineSplitter>(encoding, choice.code_page, marked);
+    splitter_->Append(head_.data(), head_.size(), visit_);
+    head_.clear();
+    return true;
 }
 
 bool Follower::ReadAppended() {
@@ -199,9 +212,7 @@ bool Follower::ReadAppended() {
 
 void Follower::StartOver() {
     if (!splitter_ && !head_.empty()) {
-        splitter_ = std::make_unique<LineSplitter>(
-            DetectFollowedEncoding(head_.data(), head_.size(), true));
-        splitter_->Append(head_.data(), head_.size(), visit_);
+        StartSplitter(true);
     }
     if (splitter_) {
         splitter_->Finish(visit_);

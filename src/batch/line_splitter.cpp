@@ -10,13 +10,14 @@
 
 namespace linesift {
 
-LineSplitter::LineSplitter(int32_t encoding)
+LineSplitter::LineSplitter(int32_t encoding, const std::string& codePage, bool marked)
     : encoding_(encoding),
-      bom_left_(IsUtf16(encoding)     ? 2
-                : encoding == Utf8Bom ? 3
-                                      : 0),
-      legacy_(IsUtf16(encoding) || IsUtf8Encoding(encoding) ? nullptr
-                                                            : std::make_unique<LegacyDecoder>()) {}
+      bom_left_(encoding == Utf8Bom           ? 3
+                : IsUtf16(encoding) && marked ? 2
+                                              : 0),
+      legacy_(IsUtf16(encoding) || IsUtf8Encoding(encoding)
+                  ? nullptr
+                  : std::make_unique<LegacyDecoder>(codePage)) {}
 
 LineSplitter::~LineSplitter() = default;
 
@@ -109,6 +110,20 @@ int32_t DetectFollowedEncoding(const uint8_t* head, size_t n, bool final) {
     }
     size_t sample = std::min<size_t>(n, 65536);
     return n >= 2 && IsLikelyUtf8(head, sample) > 0 ? Utf8 : Ansi;
+}
+
+int32_t ChosenFollowedEncoding(const EncodingChoice& choice, const uint8_t* head, size_t n,
+                               bool final, bool& marked) {
+    std::string_view mark = choice.encoding == Utf8      ? "\xEF\xBB\xBF"
+                            : choice.encoding == Utf16Le ? "\xFF\xFE"
+                            : choice.encoding == Utf16Be ? "\xFE\xFF"
+                                                         : "";
+    std::string_view got(reinterpret_cast<const char*>(head), std::min(n, mark.size()));
+    marked = !mark.empty() && got == mark;
+    if (!final && !mark.empty() && n < mark.size() && mark.substr(0, n) == got) {
+        return Detect;
+    }
+    return choice.encoding == Utf8 && marked ? Utf8Bom : choice.encoding;
 }
 
 }  // namespace linesift

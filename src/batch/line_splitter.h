@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "document/encoding_choice.h"
+
 namespace linesift {
 
 class LegacyDecoder;
@@ -22,9 +24,10 @@ class LineSplitter {
   public:
     using LineVisitor = std::function<void(std::u16string_view line)>;
 
-    // encoding: a TextEncoding; the byte order mark, if any, is expected at
-    // the start of the first piece and skipped.
-    explicit LineSplitter(int32_t encoding);
+    // encoding: a TextEncoding. codePage: with Ansi, the ICU converter's
+    // name (empty: the legacy code page). marked: the first piece starts with
+    // the encoding's byte order mark, which is skipped (always so for Utf8Bom).
+    explicit LineSplitter(int32_t encoding, const std::string& codePage = {}, bool marked = true);
     ~LineSplitter();
     LineSplitter(const LineSplitter&) = delete;
     LineSplitter& operator=(const LineSplitter&) = delete;
@@ -53,5 +56,13 @@ class LineSplitter {
 // or no line is complete yet (and fewer than 64 KiB are there). final: no more
 // bytes will come, so whatever is there decides.
 int32_t DetectFollowedEncoding(const uint8_t* head, size_t n, bool final);
+
+// The encoding to read a file in that starts with head [0, n) when the user
+// chose one, as a loaded file is read: UTF-8 that starts with its byte order
+// mark is Utf8Bom; marked tells whether the file starts with the chosen
+// encoding's mark. -1 (Detect) while a mark may still be arriving and final
+// is false.
+int32_t ChosenFollowedEncoding(const EncodingChoice& choice, const uint8_t* head, size_t n,
+                               bool final, bool& marked);
 
 }  // namespace linesift

@@ -208,6 +208,48 @@ class FollowTest : public QObject {
         QVERIFY(Bar()->maximum() > 0);
     }
 
+    // Lines appended while a pass over the whole file runs join the list once
+    // it ends, each once, as if the finished file had been opened.
+    void linesAppendedDuringAPassJoinOnceItEnds_data() {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<bool>("regex");
+        QTest::newRow("regular expression") << 2 << "^line [0-9]*7$" << true;
+        QTest::newRow("text on the worker") << 0 << "7" << false;
+    }
+    void linesAppendedDuringAPassJoinOnceItEnds() {
+        QFETCH(int, mode);
+        QFETCH(QString, query);
+        QFETCH(bool, regex);
+        auto matches = [regex](int n) {
+            const std::string digits = std::to_string(n);
+            return regex ? digits.back() == '7' : digits.find('7') != std::string::npos;
+        };
+        constexpr int kLines = 600000;
+        AppSettings::Instance().query_mode = mode;
+        Open(NumberedLines(0, kLines));
+        TypeQuery(query);
+        QVERIFY(frame_->Pane().IsFiltering());
+        // Line kLines + 27 arrives in two writes.
+        AppendTo(path_, NumberedLines(kLines, 20) + "line " + std::to_string(kLines / 10 + 2));
+        AppendTo(path_, "7\n" + NumberedLines(kLines + 28, 2));
+        int expected = 0;
+        for (int n = 0; n < kLines + 30; ++n) {
+            expected += (n < kLines + 20 || n >= kLines + 27) && matches(n) ? 1 : 0;
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !frame_->Pane().IsFiltering() && List().ShownRowCount() == expected, 20000);
+        QCOMPARE(frame_->Document().LineCount(), size_t{kLines + 24});
+        int64_t last = -1;
+        for (RowNo row = 0; row < List().ShownRowCount(); ++row) {
+            const std::u16string text = List().RowLineText(row);
+            const int64_t n = std::stoll(std::string(text.begin() + 5, text.end()));
+            QVERIFY2(n > last, "rows in order, none twice");
+            last = n;
+        }
+        QCOMPARE(last, int64_t{kLines + 27});
+    }
+
     void truncatedAndReplacedFilesAreReloadedKeepingTheQuery_data() {
         QTest::addColumn<bool>("rename");
         QTest::addColumn<QString>("message");

@@ -71,7 +71,7 @@ TEST(EncodingOptionTest, AppliesToCompressedFilesAndStandardInput) {
     }
 }
 
-TEST(EncodingOptionTest, UnknownNamesAndFollowAreErrors) {
+TEST(EncodingOptionTest, UnknownNamesAreErrors) {
     test::TempDir dir;
     const std::string file = dir.Write("in.txt", "x\n");
     struct Row {
@@ -83,7 +83,6 @@ TEST(EncodingOptionTest, UnknownNamesAndFollowAreErrors) {
         {"Unknown", {"--encoding", "klingon", "--print", file}, "unknown encoding 'klingon'"},
         {"NotSplitAtLineBreaks", {"--encoding=UTF-32", "--print", file}, "unknown encoding"},
         {"Missing", {"--print", file, "--encoding"}, "needs a value"},
-        {"WithFollow", {"--encoding", "UTF-8", "--follow", file}, "--follow cannot be combined"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

@@ -114,6 +114,50 @@ TEST_F(FollowTest, WritesSplitAnywhereGiveTheFinishedFilesLines) {
     }
 }
 
+// With --encoding, every write is read in the chosen encoding: a sequence of
+// several bytes split between writes, and a byte order mark or none.
+TEST_F(FollowTest, ChosenEncodingWithWritesSplitAnywhere) {
+    struct Row {
+        const char* name;
+        const char* encoding;
+        std::vector<std::string> pieces;
+    };
+    const Row rows[] = {
+        {"windows-1252 that would pass for nothing else",
+         "windows-1252",
+         {"caf\xE9 ", "cr\xE8me\r", "\nna\xEFve\n"}},
+        {"Shift_JIS lead and trail bytes split",
+         "Shift_JIS",
+         {"\x93", "\xFA\x96", "\x7B\n\x82", "\xA0x\n"}},
+        {"UTF-16LE without a mark",
+         "UTF-16LE",
+         {std::string("a\0b", 3), std::string("\0\r\0", 3), std::string("\n\0c\0\n\0", 6)}},
+        {"UTF-16LE with its mark split", "UTF-16LE", {"\xFF", std::string("\xFEz\0\n\0", 5)}},
+        {"UTF-8 with its mark split", "UTF-8", {"\xEF", "\xBB\xBF\xC3", "\xA9\n"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::string path = dir_.Write("app.log", "");
+        RunningProgram p({"--follow", "--encoding", row.encoding, "-n", path});
+        for (const std::string& piece : row.pieces) {
+            Append(path, piece);
+            Pause(120);
+        }
+        test::ProgramResult finished =
+            test::RunProgram({"--print", "--encoding", row.encoding, "-n", path});
+        ASSERT_EQ(finished.status, 0) << finished.err;
+        // Without the empty line after the final break.
+        std::string expected =
+            finished.out.substr(0, finished.out.rfind('\n', finished.out.size() - 2) + 1);
+        EXPECT_TRUE(p.WaitForOutput(expected)) << p.Output();
+        p.Drain(200);
+        p.Signal(SIGTERM);
+        EXPECT_EQ(p.Wait(), 0);
+        EXPECT_EQ(p.Output(), expected);
+        EXPECT_EQ(p.Errors(), "");
+    }
+}
+
 TEST_F(FollowTest, TruncatedFileIsFollowedFromItsStart) {
     dir_.Write("app.log", "a1 long enough to be longer than what follows\na2\n");
     RunningProgram p({"--follow", "-n", Path()});

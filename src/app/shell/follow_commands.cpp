@@ -51,12 +51,20 @@ void MainFrame::FollowSoon() {
     }
 }
 
+void MainFrame::FollowAfterFilter() {
+    if (follow_waits_ && !followed_path_.empty()) {
+        follow_timer_->start(0);
+    }
+}
+
 void MainFrame::FollowStep() {
     if (followed_path_.empty()) {
         return;
     }
     // The document changes only while nothing else reads or replaces it.
-    if (IsLoading() || IsWriting() || pane_->IsFiltering()) {
+    // What arrives during a pass joins the list once the pass ends.
+    follow_waits_ = pane_->IsFiltering();
+    if (IsLoading() || IsWriting() || follow_waits_) {
         follow_timer_->start(kFollowSoonMs);
         return;
     }

@@ -100,6 +100,7 @@ MainFrame::MainFrame(std::unique_ptr<FrameDialogs> dialogs, QWidget* parent)
     follow_timer_->setSingleShot(true);
     connect(follow_watcher_, &QFileSystemWatcher::fileChanged, this, &MainFrame::FollowSoon);
     connect(follow_timer_, &QTimer::timeout, this, &MainFrame::FollowStep);
+    connect(pane_, &QueryListPane::filterEnded, this, &MainFrame::FollowAfterFilter);
     UpdateCommandUi();
 }
 

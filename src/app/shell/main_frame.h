@@ -92,6 +92,8 @@ class MainFrame : public QMainWindow {
     void FollowStep();
     // Looks at the followed file soon: it was written to.
     void FollowSoon();
+    // Takes the look that waited for a filter pass, now that it has ended.
+    void FollowAfterFilter();
 
     TextDocument& Document() { return document_; }
     QueryListPane& Pane() { return *pane_; }
@@ -253,6 +255,7 @@ class MainFrame : public QMainWindow {
     QFileSystemWatcher* follow_watcher_ = nullptr;
     QTimer* follow_timer_ = nullptr;  // the poll, for changes the watcher misses
     std::u16string followed_path_;    // empty while nothing is followed
+    bool follow_waits_ = false;       // a look waits for the running pass to end
     // The filter mode Show in Full File left, to go back to; -1 when not in it.
     int32_t full_file_from_ = -1;
 };

@@ -45,8 +45,16 @@ QueryListPane::QueryListPane(TextDocument& document, QWidget* parent)
                 list_->ApplyFilterChunk(begin, end, words);
                 OnChunk(begin, end, total);
             });
-    connect(worker_, &FilterWorker::finished, this, &QueryListPane::OnFinished);
-    connect(worker_, &FilterWorker::rangeReady, this, &QueryListPane::OnRangeReady);
+    connect(worker_, &FilterWorker::finished, this,
+            [this](FilterStatus status, const FilterResult& result) {
+                OnFinished(status, result);
+                emit filterEnded();
+            });
+    connect(worker_, &FilterWorker::rangeReady, this,
+            [this](size_t begin, FilterStatus status, const LineBits& matched) {
+                OnRangeReady(begin, status, matched);
+                emit filterEnded();
+            });
 }
 
 void QueryListPane::ApplyQuery(const std::u16string& text) {

@@ -53,6 +53,9 @@ class QueryListPane : public QWidget {
     // (lines the engine could not decide stay told until the next query);
     // empty once the list shows a complete result.
     void filterStatus(const QString& text);
+    // A pass, or a filtering of appended lines, ended and its rows are in
+    // the list: the document may change again.
+    void filterEnded();
   signals:
     // Each applied query: the engine's message when it does not compile (an
     // invalid regular expression), empty when it does.
