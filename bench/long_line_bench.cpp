@@ -1,0 +1,216 @@
+// How long the window's event loop stalls on a file with very long lines
+// (say one line of 300 MB) when word wrap is turned on, the window resized
+// with it on, and the list scrolled to the line's last rows. A 5 ms
+// repeating timer records how late the loop runs it.
+//   QT_QPA_PLATFORM=offscreen LINESIFT_DATA_DIR=DIR long_line_bench FILE
+// Prints for each step: the timer's worst and 99th-percentile lateness, the
+// window thread's own processor time between two ticks at most, how long
+// the step took to end, and how many times the list painted meanwhile.
+#include <time.h>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QScrollBar>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "shell/command_ids.h"
+#include "shell/main_frame.h"
+#include "shell/query_list_pane.h"
+#include "views/line_list_view.h"
+
+using namespace linesift;
+
+namespace {
+
+class QuietDialogs : public FrameDialogs {
+  public:
+    QString AskOpenPath(QWidget*) override { return {}; }
+    QString AskSavePath(QWidget*, const QString&) override { return {}; }
+    QMessageBox::StandardButton ShowMessage(QWidget*, const QString& text,
+                                            QMessageBox::StandardButtons,
+                                            QMessageBox::Icon) override {
+        std::fprintf(stderr, "message: %s\n", text.toUtf8().constData());
+        return QMessageBox::Ok;
+    }
+};
+
+double ThreadCpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
+
+// A repeating timer that records how late the event loop runs it.
+class StallProbe {
+  public:
+    static constexpr int kIntervalMs = 5;
+
+    StallProbe() {
+        timer_.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            const qint64 now = clock_.nsecsElapsed();
+            const double cpu = ThreadCpuMs();
+            if (last_ >= 0) {
+                lateness_.push_back((now - last_) / 1e6 - kIntervalMs);
+                busy_.push_back(cpu - last_cpu_);
+            }
+            last_ = now;
+            last_cpu_ = cpu;
+        });
+    }
+    void Start() {
+        lateness_.clear();
+        busy_.clear();
+        last_ = -1;
+        clock_.start();
+        timer_.start(kIntervalMs);
+    }
+    void Stop() { timer_.stop(); }
+    void Print(const char* what, double took) const {
+        std::vector<double> sorted = lateness_;
+        std::sort(sorted.begin(), sorted.end());
+        if (sorted.empty()) {
+            std::printf("%-28s no ticks, took %.1f ms\n", what, took);
+            return;
+        }
+        std::printf(
+            "%-28s lateness max %6.1f ms, p99 %6.1f ms; own work max %6.1f ms; "
+            "took %8.1f ms\n",
+            what, sorted.back(), sorted[sorted.size() * 99 / 100],
+            *std::max_element(busy_.begin(), busy_.end()), took);
+    }
+
+  private:
+    QTimer timer_;
+    QElapsedTimer clock_;
+    qint64 last_ = -1;
+    std::vector<double> lateness_;
+    std::vector<double> busy_;
+    double last_cpu_ = 0;
+};
+
+// Counts the paint events of the list's rows.
+class PaintCounter : public QObject {
+  public:
+    int count = 0;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        count += event->type() == QEvent::Paint ? 1 : 0;
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+PaintCounter* g_paints = nullptr;
+
+void RunFor(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// Runs the event loop until done() or timeoutMs; the ms it took, -1 on timeout.
+template <typename Done>
+double WaitFor(const Done& done, int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done() || clock.elapsed() > timeoutMs) {
+            loop.quit();
+        }
+    });
+    poll.start(1);
+    if (!done()) {
+        loop.exec();
+    }
+    return done() ? clock.nsecsElapsed() / 1e6 : -1;
+}
+
+// Runs step, then the event loop until done(), under the probe, and a
+// little after so that the paints it caused are counted.
+template <typename Step, typename Done>
+void Measure(const char* what, StallProbe& probe, const Step& step, const Done& done) {
+    probe.Start();
+    QElapsedTimer clock;
+    clock.start();
+    step();
+    const double waited = WaitFor(done, 600000);
+    const double took = waited >= 0 ? clock.nsecsElapsed() / 1e6 : -1.0;
+    RunFor(100);
+    probe.Stop();
+    probe.Print(what, took);
+    std::printf("%-28s %d paints\n", "", g_paints->count);
+    g_paints->count = 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: long_line_bench FILE\n");
+        return 2;
+    }
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    QApplication app(argc, argv);
+    MainFrame frame(std::make_unique<QuietDialogs>());
+    frame.resize(1000, 700);
+    frame.show();
+    QApplication::processEvents();
+    StallProbe probe;
+    LineListView& list = frame.Pane().List();
+    PaintCounter paints;
+    g_paints = &paints;
+    list.viewport()->installEventFilter(&paints);
+    bool opened = false;
+    Measure(
+        "open and first paint", probe,
+        [&] { opened = frame.OpenFile(FromNativePath(argv[1]), false); }, [] { return true; });
+    if (!opened) {
+        return 1;
+    }
+    std::printf("%zu lines\n", frame.Document().LineCount());
+    auto laidOut = [&] { return !list.IsLayingOut(); };
+    Measure(
+        "word wrap on", probe, [&] { frame.RunCommand(cmd::kWordWrap); }, laidOut);
+    std::printf("rows with wrap on: %lld\n", static_cast<long long>(list.ShownRowCount()));
+    // A resize starts its layout from the event loop: wait for it to start.
+    auto resized = [&](int width) {
+        bool started = false;
+        Measure(
+            "resize with wrap on", probe,
+            [&] {
+                frame.resize(width, 700);
+                started = false;
+                QTimer::singleShot(0, [&] { started = true; });
+            },
+            [&] { return started && !list.IsLayingOut(); });
+    };
+    resized(1200);
+    resized(800);
+    QScrollBar* bar = list.verticalScrollBar();
+    Measure(
+        "scroll to the last rows", probe, [&] { bar->setValue(bar->maximum()); },
+        [] { return true; });
+    Measure(
+        "scroll to the middle", probe, [&] { bar->setValue(bar->maximum() / 2); },
+        [] { return true; });
+    Measure(
+        "page down x20", probe,
+        [&] {
+            for (int i = 0; i < 20; ++i) {
+                bar->setValue(bar->value() + bar->pageStep());
+                QApplication::processEvents();
+            }
+        },
+        [] { return true; });
+    Measure(
+        "word wrap off", probe, [&] { frame.RunCommand(cmd::kWordWrap); }, laidOut);
+    return 0;
+}
