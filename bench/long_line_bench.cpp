@@ -1,6 +1,7 @@
 // How long the window's event loop stalls on a file with very long lines
 // (say one line of 300 MB) when word wrap is turned on, the window resized
-// with it on, and the list scrolled to the line's last rows. A 5 ms
+// with it on, and the list scrolled to the line's last rows; and, for
+// comparison, how long wrapping the longest line whole takes. A 5 ms
 // repeating timer records how late the loop runs it.
 //   QT_QPA_PLATFORM=offscreen LINESIFT_DATA_DIR=DIR long_line_bench FILE
 // Prints for each step: the timer's worst and 99th-percentile lateness, the
@@ -16,12 +17,15 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "shell/command_ids.h"
 #include "shell/main_frame.h"
 #include "shell/query_list_pane.h"
 #include "views/line_list_view.h"
+#include "views/list_font.h"
+#include "views/word_wrap.h"
 
 using namespace linesift;
 
@@ -176,6 +180,25 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::printf("%zu lines\n", frame.Document().LineCount());
+    {
+        // For comparison: the longest line wrapped whole, as one step of the
+        // layout used to do it.
+        const TextDocument& document = frame.Document();
+        size_t longest = 0;
+        for (size_t i = 1; i < document.LineCount(); ++i) {
+            if (document.EncodedBytes(i, i + 1) > document.EncodedBytes(longest, longest + 1)) {
+                longest = i;
+            }
+        }
+        std::u16string buffer;
+        const std::u16string_view text = document.LineText(longest, buffer);
+        QElapsedTimer clock;
+        clock.start();
+        const uint32_t rows =
+            CountWrappedRows(text, list.viewport()->width() - 18.0, ListFontAdvances());
+        std::printf("the longest line (%zu units) wrapped whole in one go: %.1f ms, %u rows\n",
+                    text.size(), clock.nsecsElapsed() / 1e6, rows);
+    }
     auto laidOut = [&] { return !list.IsLayingOut(); };
     Measure(
         "word wrap on", probe, [&] { frame.RunCommand(cmd::kWordWrap); }, laidOut);
