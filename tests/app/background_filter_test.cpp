@@ -2,17 +2,25 @@
 // rows that arrive in steps end as one pass would leave them, a new
 // keystroke replaces the running pass, Escape stops it without leaving a
 // partial result that looks final; a file loads, and a save or an export is
-// written, while the window answers.
+// written, while the window answers; Escape stops a copy in steps, a save
+// and an export, leaving the clipboard and the file as they were, and word
+// wrap's measuring.
 #include <QLineEdit>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "../core/test_files.h"
+#include "document/clipboard_text.h"
 #include "document/text_document.h"
+#include "frame_test_doubles.h"
 #include "settings/app_settings.h"
 #include "shell/command_ids.h"
 #include "shell/main_frame.h"
@@ -75,6 +83,7 @@ class BackgroundFilterTest : public QObject {
     std::string path_;
     std::unique_ptr<MainFrame> frame_;
     std::vector<QString> save_paths_;
+    std::u16string clipboard_;
 
     QueryListPane& Pane() { return frame_->Pane(); }
     LineListView& List() { return Pane().List(); }
@@ -97,6 +106,7 @@ class BackgroundFilterTest : public QObject {
     void initTestCase() { path_ = dir_.Write("big.log", Document()); }
     void init() {
         AppSettings::Instance() = AppSettings{};
+        ClipboardText::Instance().SetBackend(std::make_unique<test::FakeClipboard>(&clipboard_));
         frame_ = std::make_unique<MainFrame>(std::make_unique<SavePathDialogs>(&save_paths_));
         frame_->resize(700, 500);
         frame_->ShowFirstTime();
@@ -258,6 +268,106 @@ class BackgroundFilterTest : public QObject {
         QVERIFY(ticks > 0);
         QVERIFY(!frame_->IsWriting());
         QCOMPARE(CountLines(test::ReadFileBytes(path.toStdString())), lines);
+    }
+
+    void escapeStopsACopyAndKeepsTheClipboard_data() {
+        QTest::addColumn<bool>("inList");
+        QTest::newRow("in the search box") << false;
+        QTest::newRow("in the list") << true;
+    }
+    void escapeStopsACopyAndKeepsTheClipboard() {
+        QFETCH(bool, inList);
+        frame_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(frame_.get()));
+        QTest::keyClicks(&Edit(), QStringLiteral("line"));
+        WaitForPass();
+        clipboard_ = u"kept";
+        // Steps of a thousand lines: the copy cannot end in its first step.
+        List().SetStepLinesForTesting(1000);
+        List().setFocus();
+        QTest::keyClick(&List(), Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(List().SelectedLineCount(), int64_t(kLines));
+        QTest::keyClick(&List(), Qt::Key_C, Qt::ControlModifier);
+        QVERIFY(List().IsCopying());
+        QVERIFY(frame_->Status().MessageText().startsWith(QStringLiteral("Copying...")));
+        QTest::keyClick(inList ? static_cast<QWidget*>(&List()) : &Edit(), Qt::Key_Escape);
+        QVERIFY(!List().IsCopying());
+        QTest::qWait(100);  // no step of the stopped copy runs
+        QVERIFY(clipboard_ == u"kept");
+        QCOMPARE(frame_->Status().MessageText(),
+                 QStringLiteral("Copying cancelled: the clipboard was not changed"));
+        // Escape stopped the copy and did nothing else.
+        QCOMPARE(Edit().text(), QStringLiteral("line"));
+        QCOMPARE(List().SelectedLineCount(), int64_t(kLines));
+        // The window goes on: the next copy completes.
+        List().SetStepLinesForTesting(0);
+        QTest::mouseClick(List().viewport(), Qt::LeftButton, {}, QPoint(40, 10));
+        QTest::keyClick(&List(), Qt::Key_C, Qt::ControlModifier);
+        QVERIFY(clipboard_ == u"line 0 error");
+    }
+
+    void escapeWhileReformattingTurnsWordWrapOff() {
+        List().SetStepLinesForTesting(1000);
+        QVERIFY(frame_->RunCommand(cmd::kWordWrap));
+        QVERIFY(List().IsReformatting());
+        QVERIFY(frame_->Status().MessageText().startsWith(QStringLiteral("Reformatting")));
+        QTest::keyClick(&List(), Qt::Key_Escape);
+        QVERIFY(!List().IsLayingOut());
+        QVERIFY(!AppSettings::Instance().word_wrap);
+        QVERIFY(!frame_->Action(cmd::kWordWrap)->isChecked());
+        QCOMPARE(frame_->Status().MessageText(),
+                 QStringLiteral("Reformatting cancelled: word wrap is off"));
+        QCOMPARE(List().ShownRowCount(), int64_t(kLines + 1));
+        // Turned on again, it measures every line.
+        List().SetStepLinesForTesting(0);
+        QVERIFY(frame_->RunCommand(cmd::kWordWrap));
+        QTRY_VERIFY_WITH_TIMEOUT(!List().IsLayingOut(), 30000);
+        QCOMPARE(List().ShownRowCount(), int64_t(kLines + 1));
+    }
+
+    void escapeStopsAWriteAndLeavesTheFileAsItWas_data() {
+        QTest::addColumn<int>("command");
+        QTest::addColumn<size_t>("lines");
+        QTest::newRow("export filter results")
+            << int(cmd::kExportFilterResults) << (kLines + 6) / 7;
+        QTest::newRow("save as") << int(cmd::kSaveAs) << kLines;
+    }
+    void escapeStopsAWriteAndLeavesTheFileAsItWas() {
+        QFETCH(int, command);
+        QFETCH(size_t, lines);
+        QTest::keyClicks(&Edit(), QStringLiteral("error"));
+        WaitForPass();
+        test::TempDir out;
+        const std::string target = out.Write("written.txt", "old");
+        const std::u16string documentPath = frame_->Document().GetPath();
+        // The write starts only once Escape was pressed: it must see the cancel.
+        std::atomic<bool> escaped{false};
+        MainFrame::SetWriteStartHookForTesting([&escaped] {
+            for (int i = 0; i < 2000 && !escaped; ++i) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+        });
+        QTimer::singleShot(0, this, [&] {
+            QTest::keyClick(&Edit(), Qt::Key_Escape);
+            escaped = true;
+        });
+        save_paths_ = {QString::fromStdString(target)};
+        QVERIFY(frame_->RunCommand(command));
+        MainFrame::SetWriteStartHookForTesting(nullptr);
+        QVERIFY(escaped);
+        QVERIFY(!frame_->IsWriting());
+        QCOMPARE(test::ReadFileBytes(target), std::string("old"));
+        QCOMPARE(std::distance(std::filesystem::directory_iterator(out.Path()),
+                               std::filesystem::directory_iterator()),
+                 std::ptrdiff_t{1});
+        // A cancelled Save As leaves the document under its own name.
+        QVERIFY(frame_->Document().GetPath() == documentPath);
+        QVERIFY(frame_->Status().MessageText().contains(QStringLiteral("cancelled")));
+        QCOMPARE(Edit().text(), QStringLiteral("error"));
+        // The next write completes.
+        save_paths_ = {QString::fromStdString(target)};
+        QVERIFY(frame_->RunCommand(command));
+        QCOMPARE(CountLines(test::ReadFileBytes(target)), lines);
     }
 };
 

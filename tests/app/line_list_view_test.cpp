@@ -1,6 +1,7 @@
 #include <QMenu>
 #include <QScrollBar>
 #include <QtTest>
+#include <algorithm>
 #include <memory>
 
 #include "../core/test_files.h"
@@ -12,6 +13,7 @@
 #include "views/list_font.h"
 #include "views/palette_colors.h"
 #include "views/row_painter.h"
+#include "views/word_wrap.h"
 
 using namespace linesift;
 using linesift::test::FakeClipboard;
@@ -214,6 +216,44 @@ class LineListViewTest : public QObject {
             joined += list_->RowDisplayText(*list_->ShownRow(i), s, e);
         }
         QVERIFY(joined == FromNativePath(longLine));
+    }
+
+    // A line of megabytes is measured for word wrap in steps of the
+    // window, with its share in the progress, and each of its rows shows
+    // the piece that wrapping the whole line gives.
+    void aVeryLongLineIsWrappedInStepsIntoTheSameRows() {
+        std::string longLine;
+        for (int i = 0; longLine.size() < 8'000'000; ++i) {
+            longLine += "word" + std::to_string(i % 1000) + (i % 17 == 0 ? "\t" : " ");
+        }
+        Load("first\n" + longLine + "\nlast", QSize(500, 300));
+        list_->SetStepMsForTesting(1);
+        list_->SetWordWrap(true, true, true);
+        QVERIFY(list_->IsLayingOut());
+        QTRY_VERIFY_WITH_TIMEOUT(!list_->IsLayingOut(), 60000);
+        // Progress went on within the line (33% to 66%), not only at its end.
+        QVERIFY(std::any_of(status_.busy.begin(), status_.busy.end(), [](const QString& text) {
+            const QString prefix = QStringLiteral("Reformatting... ");
+            const int percent =
+                text.startsWith(prefix) ? text.mid(prefix.size()).chopped(1).toInt() : 0;
+            return percent > 33 && percent < 66;
+        }));
+        const std::u16string line = FromNativePath(longLine);
+        std::vector<uint32_t> starts;
+        WrapLine(line, list_->viewport()->width() - LineListView::kWrapInset - 8.0,
+                 ListFontAdvances(), starts);
+        QCOMPARE(list_->ShownRowCount(), int64_t(starts.size()) + 2);
+        for (size_t sub : {size_t{0}, size_t{1}, starts.size() / 2, starts.size() - 1}) {
+            const std::optional<TextRow> row = list_->ShownRow(int64_t(sub) + 1);
+            QVERIFY(row && row->line == 1 && row->subRow == int32_t(sub));
+            int64_t start = 0;
+            int64_t end = 0;
+            list_->RowDisplayText(*row, start, end);
+            QCOMPARE(start, int64_t{starts[sub]});
+            QCOMPARE(end,
+                     sub + 1 < starts.size() ? int64_t{starts[sub + 1]} : int64_t(line.size()));
+        }
+        QCOMPARE(list_->ShownRow(int64_t(starts.size()) + 1)->line, LineNo{2});
     }
 
     void reformatAfterResizeKeepsTheFilteredSetAndMarks() {

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <thread>
 
 #include <QLineEdit>
@@ -300,6 +301,44 @@ class MainFrameTest : public QObject {
         QVERIFY(frame_->RunCommand(cmd::kCopy));
         QVERIFY(clipboard_ == u"a\nb\nc");
         QCOMPARE(frame_->Status().MessageText(), QStringLiteral("3 lines copied to clipboard"));
+    }
+
+    // Copy asks how much memory is left before it starts: a text that cannot
+    // fit is refused with a message, and the clipboard keeps what it had.
+    void copyRefusesATextLargerThanTheMemoryLeft_data() {
+        QTest::addColumn<qint64>("room");  // bytes; -1 when it cannot be known
+        QTest::addColumn<bool>("copied");
+        QTest::newRow("1 MB left: refused") << (qint64{1} << 20) << false;
+        QTest::newRow("64 MB left: copied") << (qint64{64} << 20) << true;
+        QTest::newRow("unknown: copied") << qint64{-1} << true;
+    }
+    void copyRefusesATextLargerThanTheMemoryLeft() {
+        QFETCH(qint64, room);
+        QFETCH(bool, copied);
+        // Three lines of 512 Ki characters: 3 MB as UTF-16 text.
+        const std::string line(512 * 1024, 'x');
+        dir_.Write("big.txt", line + "\n" + line + "\n" + line);
+        QVERIFY(frame_->OpenFile(FromNativePath(Path("big.txt")), true));
+        List().SetMemoryRoomForTesting([room]() -> std::optional<uint64_t> {
+            return room < 0 ? std::nullopt : std::optional<uint64_t>(room);
+        });
+        frame_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(frame_.get()));
+        clipboard_ = u"kept";
+        List().setFocus();
+        QTest::keyClick(&List(), Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(List().SelectedLineCount(), int64_t{3});
+        QTest::keyClick(&List(), Qt::Key_C, Qt::ControlModifier);
+        QTRY_VERIFY(!List().IsCopying());
+        if (copied) {
+            QCOMPARE(clipboard_.size(), 3 * line.size() + 2);
+            QCOMPARE(frame_->Status().MessageText(), QStringLiteral("3 lines copied to clipboard"));
+            return;
+        }
+        QVERIFY(clipboard_ == u"kept");
+        QCOMPARE(frame_->Status().MessageText(),
+                 QStringLiteral("Not enough memory to copy 3 lines (3 MB needed, 1 MB free): "
+                                "export them instead"));
     }
 
     void reloadAsksOnlyWhenTheFileChanged() {

@@ -15,6 +15,7 @@
 #include "views/line_geometry.h"
 #include "views/line_list_view.h"
 #include "views/list_font.h"
+#include "views/long_line_wraps.h"
 #include "views/row_painter.h"
 #include "views/word_wrap.h"
 
@@ -141,6 +142,59 @@ class RowPainterTest : public QObject {
         WrapLine(U16(text), width, Fixed(), got);
         QCOMPARE(got, starts);
         QCOMPARE(CountWrappedRows(U16(text), width, Fixed()), static_cast<uint32_t>(starts.size()));
+        // Wrapping stopped after any character and taken up again gives the same rows.
+        for (size_t piece : {size_t{1}, size_t{2}, size_t{3}, size_t{7}}) {
+            std::vector<uint32_t> resumed = {0};
+            WrapCursor cursor;
+            const std::u16string units = U16(text);
+            while (!WrapOn(units, width, Fixed(), cursor, piece, UINT32_MAX,
+                           [&](uint32_t row, size_t start) {
+                               QCOMPARE(row, static_cast<uint32_t>(resumed.size()));
+                               resumed.push_back(static_cast<uint32_t>(start));
+                           })) {
+            }
+            QCOMPARE(resumed, starts);
+            QCOMPARE(cursor.rows, static_cast<uint32_t>(starts.size()));
+        }
+    }
+
+    // A line too long to wrap in one step is measured in pieces, and each of
+    // its rows is found from a remembered place: the rows are WrapLine's.
+    void longLinesAreWrappedInPiecesIntoTheSameRows() {
+        const std::u16string line =
+            Repeat(u"a word WWWW iiii\ttab then_a_very_long_word_that_breaks_anywhere   ", 300000);
+        const double width = 237;
+        std::vector<uint32_t> starts;
+        WrapLine(line, width, Fixed(), starts);
+        LongLineWraps wraps;
+        uint32_t rows = 0;
+        int pieces = 0;
+        for (; rows == 0; ++pieces) {
+            rows = wraps.Measure(7, line, width, Fixed(), 10000);
+            QVERIFY(wraps.MeasuredShare(7, line.size()) > 0);
+        }
+        QCOMPARE(rows, static_cast<uint32_t>(starts.size()));
+        QCOMPARE(pieces, 30);
+        auto expect = [&](uint32_t sub) {
+            const auto [start, end] = wraps.RowRange(7, line, width, Fixed(), sub);
+            QCOMPARE(start, size_t{starts[sub]});
+            QCOMPARE(end, sub + 1 < starts.size() ? size_t{starts[sub + 1]} : line.size());
+        };
+        for (uint32_t sub = 0; sub < rows; sub += 97) {  // forward, some marks apart
+            expect(sub);
+        }
+        for (uint32_t sub = rows; sub-- > rows - 40;) {  // backward from the last row
+            expect(sub);
+        }
+        for (uint32_t sub = rows / 2; sub < rows / 2 + 40; ++sub) {  // as painting asks
+            expect(sub);
+        }
+        // Rows of a line not measured yet are measured as far as needed.
+        wraps.Clear();
+        expect(rows / 3);
+        // Beyond the last row: nothing.
+        const auto [start, end] = wraps.RowRange(7, line, width, Fixed(), rows + 5);
+        QCOMPARE(start, end);
     }
 
     void tabStops_data() {

@@ -17,6 +17,7 @@
 #include "document/text_document.h"
 #include "document/text_file_stream.h"
 #include "filter/filter_pass.h"
+#include "filter/filtered_lines.h"
 #include "test_files.h"
 
 namespace linesift {
@@ -309,6 +310,50 @@ TEST_F(TextDocumentTest, FailedSaveLeavesTheOldFileAndNoTemporaryFile) {
         ++entries;
     }
     EXPECT_EQ(entries, 2u) << "a temporary file was left behind";
+}
+
+// Save and Export stop when their cancel flag is raised: the file they
+// were to replace stays as it was, and nothing is left beside it.
+TEST_F(TextDocumentTest, CancelledWriteLeavesTheOldFileAndNoTemporaryFile) {
+    struct Row {
+        const char* name;
+        std::function<bool(const std::string&, const std::atomic<bool>*)> write;
+        std::string written;  // once not cancelled
+    };
+    std::string in = dir_.Write("in", "one\ntwo\nthree");
+    ASSERT_TRUE(document_.LoadFromFile(FromNativePath(in)));
+    FilteredLines lines;
+    lines.Reset(static_cast<LineNo>(document_.LineCount()));
+    const std::vector<Row> rows = {
+        {"save",
+         [&](const std::string& target, const std::atomic<bool>* cancel) {
+             return document_.SaveToFile(FromNativePath(target), cancel);
+         },
+         "one\r\ntwo\r\nthree"},
+        {"export",
+         [&](const std::string& target, const std::atomic<bool>* cancel) {
+             std::string error;
+             return ExportShownLines(document_, lines, false, target, error, cancel);
+         },
+         "one\r\ntwo\r\nthree\r\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::string target = dir_.Write("keep.txt", "old");
+        std::atomic<bool> cancel{true};
+        EXPECT_FALSE(row.write(target, &cancel));
+        EXPECT_EQ(test::ReadFileBytes(target), "old");
+        EXPECT_EQ(document_.GetPath(), FromNativePath(in));
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.Path()),
+                                std::filesystem::directory_iterator()),
+                  2)
+            << "a temporary file was left behind";
+        cancel = false;
+        EXPECT_TRUE(row.write(target, &cancel));
+        EXPECT_EQ(test::ReadFileBytes(target), row.written);
+        ASSERT_TRUE(document_.LoadFromFile(FromNativePath(in)));
+        lines.Reset(static_cast<LineNo>(document_.LineCount()));
+    }
 }
 
 TEST_F(TextDocumentTest, SaveOverAFolderFailsAndKeepsIt) {

@@ -86,6 +86,11 @@ std::function<void()>& LoadProgressHook() {
     return hook;
 }
 
+std::function<void()>& WriteStartHook() {
+    static std::function<void()> hook;
+    return hook;
+}
+
 // A load into a document of its own; the window takes the document once the
 // load is done.
 class LoadJob : public BackgroundJob {
@@ -159,6 +164,10 @@ OwnedFd OpenIfCompressed(const std::string& path) {
 
 void MainFrame::SetLoadProgressHookForTesting(std::function<void()> hook) {
     LoadProgressHook() = std::move(hook);
+}
+
+void MainFrame::SetWriteStartHookForTesting(std::function<void()> hook) {
+    WriteStartHook() = std::move(hook);
 }
 
 MainFrame::LoadOutcome MainFrame::RunInBackground(const std::shared_ptr<BackgroundJob>& job,
@@ -450,7 +459,7 @@ MainFrame::SaveResult MainFrame::SaveCommand() {
     }
     // An imported document has no file of its own, whatever its name says.
     if (!document_.IsImported() && PathExists(document_.GetPath())) {
-        return SaveDocument() ? SaveResult::Saved : SaveResult::Failed;
+        return SaveDocument();
     }
     return SaveAsCommand();
 }
@@ -460,8 +469,7 @@ MainFrame::SaveResult MainFrame::SaveAsCommand() {
     if (path.isEmpty()) {
         return SaveResult::Cancelled;
     }
-    document_.SetPath(PathFromQt(path));
-    return SaveDocument() ? SaveResult::Saved : SaveResult::Failed;
+    return SaveDocument(PathFromQt(path));
 }
 
 QString MainFrame::AskSaveName(const QString& initialName) {
@@ -485,18 +493,24 @@ QString MainFrame::AskSaveName(const QString& initialName) {
     return path;
 }
 
-bool MainFrame::WriteWhileAnswering(const QString& text, const std::function<bool()>& write) {
+MainFrame::SaveResult MainFrame::WriteWhileAnswering(
+    const QString& text, const std::function<bool(const std::atomic<bool>*)>& write) {
     if (write_done_ != nullptr) {
-        return false;
+        return SaveResult::Failed;
     }
     QString previous = status_->MessageText();
     status_->ShowNow(text);
     std::atomic<bool> done{false};
+    std::atomic<bool> cancel{false};
     bool result = false;
     write_done_ = &done;
-    std::thread thread([&] {
+    write_cancel_ = &cancel;
+    std::thread thread([&, hook = WriteStartHook()] {
         std::lock_guard<std::mutex> lock(write_mutex_);
-        result = write();
+        if (hook) {
+            hook();
+        }
+        result = write(&cancel);
         done = true;
     });
     QApplication::setOverrideCursor(Qt::BusyCursor);
@@ -511,6 +525,7 @@ bool MainFrame::WriteWhileAnswering(const QString& text, const std::function<boo
     loop.exec();
     thread.join();
     write_done_ = nullptr;
+    write_cancel_ = nullptr;
     QApplication::restoreOverrideCursor();
     status_->SetMessage(previous);
     if (close_after_work_) {
@@ -518,24 +533,39 @@ bool MainFrame::WriteWhileAnswering(const QString& text, const std::function<boo
         QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
     }
     UpdateCommandUi();
-    return result;
+    if (result) {
+        return SaveResult::Saved;
+    }
+    return cancel ? SaveResult::Cancelled : SaveResult::Failed;
+}
+
+bool MainFrame::CancelWrite() {
+    if (write_cancel_ == nullptr) {
+        return false;
+    }
+    *write_cancel_ = true;
+    return true;
 }
 
 void MainFrame::WaitForWrite() {
     std::lock_guard<std::mutex> lock(write_mutex_);
 }
 
-bool MainFrame::SaveDocument() {
-    bool saved = WriteWhileAnswering(QStringLiteral("Saving..."),
-                                     [this] { return document_.SaveToFile(u""); });
-    if (saved) {
+MainFrame::SaveResult MainFrame::SaveDocument(const std::u16string& path) {
+    const SaveResult saved = WriteWhileAnswering(QStringLiteral("Saving..."),
+                                                 [this, &path](const std::atomic<bool>* cancel) {
+                                                     return document_.SaveToFile(path, cancel);
+                                                 });
+    if (saved == SaveResult::Saved) {
         if (AppSettings::Instance().save_file_history) {
             AddRecentFile(document_.GetPath());
         }
         UpdateCommandUi();
+    } else if (saved == SaveResult::Cancelled) {
+        status_->ShowTimed(QStringLiteral("Saving cancelled: no file was changed"), 5000);
     } else {
-        ShowError(
-            QStringLiteral("Error saving file \"%1\"!").arg(DisplayPath(document_.GetPath())));
+        ShowError(QStringLiteral("Error saving file \"%1\"!")
+                      .arg(DisplayPath(path.empty() ? document_.GetPath() : path)));
     }
     return saved;
 }
@@ -556,9 +586,18 @@ void MainFrame::Export(bool selectedOnly) {
     const FilteredLines lines = list.Lines();
     const std::string native = ToNativePath(PathFromQt(path));
     std::string error;
-    auto write = [&] { return ExportShownLines(document_, lines, selectedOnly, native, error); };
-    if (!WriteWhileAnswering(QStringLiteral("Exporting..."), write)) {
-        ShowError(QStringLiteral("Error exporting file \"%1\"!").arg(path));
+    auto write = [&](const std::atomic<bool>* cancel) {
+        return ExportShownLines(document_, lines, selectedOnly, native, error, cancel);
+    };
+    switch (WriteWhileAnswering(QStringLiteral("Exporting..."), write)) {
+        case SaveResult::Saved:
+            break;
+        case SaveResult::Cancelled:
+            status_->ShowTimed(QStringLiteral("Export cancelled: no file was written"), 5000);
+            break;
+        case SaveResult::Failed:
+            ShowError(QStringLiteral("Error exporting file \"%1\"!").arg(path));
+            break;
     }
 }
 

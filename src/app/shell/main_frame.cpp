@@ -573,7 +573,8 @@ bool MainFrame::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
         (watched == &search_box_->Edit() || watched == &pane_->List()) &&
-        (CancelLoad() || pane_->CancelFilter())) {
+        (CancelLoad() || CancelWrite() || pane_->CancelFilter() || pane_->List().StopCopy() ||
+         CancelReformatting())) {
         return true;
     }
     if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Tab &&
@@ -590,6 +591,15 @@ bool MainFrame::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+bool MainFrame::CancelReformatting() {
+    if (!pane_->List().IsReformatting()) {
+        return false;
+    }
+    RunCommand(cmd::kWordWrap);
+    status_->ShowTimed(QStringLiteral("Reformatting cancelled: word wrap is off"), 5000);
+    return true;
 }
 
 void MainFrame::changeEvent(QEvent* event) {

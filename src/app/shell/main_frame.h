@@ -82,6 +82,12 @@ class MainFrame : public QMainWindow {
     bool IsLoading() const { return cancel_load_ != nullptr; }
     // A save or an export runs (the window answers meanwhile).
     bool IsWriting() const { return write_done_ != nullptr; }
+    // Stops the running save or export: the file it was writing is left as
+    // it was. False when none runs.
+    bool CancelWrite();
+    // Stops word wrap's measuring in steps by turning word wrap off. False
+    // when none shows its progress.
+    bool CancelReformatting();
     bool ReloadDocument();
     bool PromptSaveChanges();
     // Closes the window without asking to save changes (the session ends).
@@ -102,6 +108,9 @@ class MainFrame : public QMainWindow {
     // Runs hook on the load thread at each progress report of a file's load
     // (a load begun afterwards); empty for none.
     static void SetLoadProgressHookForTesting(std::function<void()> hook);
+    // Runs hook on the writing thread before a save or an export (begun
+    // afterwards) writes anything; empty for none.
+    static void SetWriteStartHookForTesting(std::function<void()> hook);
     QMenu& RecentFilesMenu() { return *recent_menu_; }
     QMenu& EncodingMenu() { return *encoding_menu_; }
     // The line list's context menu: its commands from the table, each enabled
@@ -147,9 +156,12 @@ class MainFrame : public QMainWindow {
     // the list the highlight colour that reads on it.
     void ApplyTheme();
     // Runs write on a thread of its own while the window answers, with text
-    // in the status bar; its result, or false when a write already runs. The
-    // document must not change meanwhile: ClearDocument waits for it.
-    bool WriteWhileAnswering(const QString& text, const std::function<bool()>& write);
+    // in the status bar; Failed when a write already runs. write stops early
+    // when the flag it is given is raised (Escape): then Cancelled, unless it
+    // had completed. The document must not change meanwhile: ClearDocument
+    // waits for it.
+    SaveResult WriteWhileAnswering(const QString& text,
+                                   const std::function<bool(const std::atomic<bool>*)>& write);
     // Returns once no write runs.
     void WaitForWrite();
     // Joins the load threads that ended; with wait, all of them.
@@ -173,7 +185,9 @@ class MainFrame : public QMainWindow {
     void OpenCommand();
     SaveResult SaveCommand();
     SaveResult SaveAsCommand();
-    bool SaveDocument();
+    // Saves the document under path (empty: its own); a document saved
+    // under a new path takes that path only once it is written.
+    SaveResult SaveDocument(const std::u16string& path = {});
     void ImportClipboard(bool withPrompt);
     void Export(bool selectedOnly);
     QString AskSaveName(const QString& initialName);
@@ -243,9 +257,10 @@ class MainFrame : public QMainWindow {
     bool force_close_ = false;
     // The running load's cancel flag (on its OpenFile's stack); null when none runs.
     bool* cancel_load_ = nullptr;
-    bool close_after_work_ = false;            // or after the write
-    std::atomic<bool>* write_done_ = nullptr;  // the running write's flag, on its stack
-    std::mutex write_mutex_;                   // held by the thread of a write
+    bool close_after_work_ = false;              // or after the write
+    std::atomic<bool>* write_done_ = nullptr;    // the running write's flag, on its stack
+    std::atomic<bool>* write_cancel_ = nullptr;  // raised to stop it, on its stack too
+    std::mutex write_mutex_;                     // held by the thread of a write
     std::vector<std::pair<std::thread, std::shared_ptr<BackgroundJob>>> load_threads_;
     QString load_error_;  // why the last LoadSource failed
     Compression source_compression_ = Compression::None;

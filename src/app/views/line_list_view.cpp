@@ -16,6 +16,7 @@
 #include "views/line_number_gutter.h"
 #include "views/line_viewer.h"
 #include "views/list_font.h"
+#include "views/long_line_wraps.h"
 #include "views/palette_colors.h"
 #include "views/row_painter.h"
 #include "views/word_wrap.h"
@@ -26,6 +27,9 @@ namespace {
 
 // The most lines read at once while laying out or copying.
 constexpr LineNo kReadLines = 4096;
+// The characters of a long line wrapped between two looks at the clock:
+// well under a millisecond.
+constexpr size_t kWrapPieceChars = 256 * 1024;
 
 }  // namespace
 
@@ -53,6 +57,8 @@ LineListView::LineListView(TextDocument& document, QWidget* parent)
           },
           kRowHeight, this)),
       drag_scroll_(new QTimer(this)) {
+    memory_room_ = [] { return AvailableMemoryBytes(); };
+    long_wraps_ = std::make_unique<LongLineWraps>();
     setObjectName(QStringLiteral("LineListView"));
     setFocusPolicy(Qt::StrongFocus);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -104,9 +110,12 @@ void LineListView::DropRows() {
     caret_line_ = -1;
     anchor_line_ = -1;
     geometry_.Clear();
+    long_wraps_->Clear();
     // An empty document shows no row, not one empty line.
     lines_.Reset(document_.IsEmpty() ? 0 : static_cast<LineNo>(document_.LineCount()));
     buffered_line_ = -1;
+    long_buffered_line_ = -1;
+    long_buffer_ = std::u16string();  // it may be hundreds of megabytes
     highlights_.clear();
     highlights_size_ = 0;
     rule_runs_.clear();
@@ -312,6 +321,14 @@ std::u16string_view LineListView::RowDisplayText(const TextRow& row, int64_t& st
     if (!word_wrap_ || row.rowCount <= 1) {
         return text;
     }
+    if (text.size() >= LongLineWraps::kMinLength) {
+        // Found from the place remembered nearest to it, not from the line's start.
+        const auto [first, last] = long_wraps_->RowRange(
+            row.line, text, layout_width_, ListFontAdvances(), static_cast<uint32_t>(row.subRow));
+        start = static_cast<int64_t>(first);
+        end = static_cast<int64_t>(last);
+        return text.substr(first, last - first);
+    }
     static thread_local std::vector<uint32_t> starts;
     WrapLine(text, layout_width_, ListFontAdvances(), starts);
     const auto sub = static_cast<size_t>(row.subRow);
@@ -328,14 +345,27 @@ std::u16string_view LineListView::LineText(LineNo line) const {
     if (buffered_line_ == line) {
         return line_buffer_;
     }
-    std::u16string_view text = document_.LineText(static_cast<size_t>(line), line_buffer_);
-    if (text.data() != line_buffer_.data()) {
-        line_buffer_.assign(text);  // text the document holds itself
-    } else {
-        line_buffer_.resize(text.size());
+    if (long_buffered_line_ == line) {
+        return long_buffer_;
     }
-    buffered_line_ = line;
-    return line_buffer_;
+    // A long line keeps a buffer of its own: painting the short lines around
+    // it must not make it be decoded again.
+    const bool isLong = IsLongLine(line);
+    std::u16string& buffer = isLong ? long_buffer_ : line_buffer_;
+    std::u16string_view text = document_.LineText(static_cast<size_t>(line), buffer);
+    if (text.data() != buffer.data()) {
+        buffer.assign(text);  // text the document holds itself
+    } else {
+        buffer.resize(text.size());
+    }
+    (isLong ? long_buffered_line_ : buffered_line_) = line;
+    return buffer;
+}
+
+bool LineListView::IsLongLine(LineNo line) const {
+    return line >= 0 && line < static_cast<LineNo>(document_.LineCount()) &&
+           document_.EncodedBytes(static_cast<size_t>(line), static_cast<size_t>(line) + 1) >=
+               LongLineWraps::kMinLength;
 }
 
 RowNo LineListView::LineRowCount(LineNo line) const {
@@ -384,7 +414,13 @@ void LineListView::AppendLines(LineNo from, const LineBits& matched, FilterMode 
     }
     std::erase_if(highlights_, [from](const auto& entry) { return entry.first >= from; });
     geometry_.Clear();
+    // A long line above the changed ones keeps its rows: measuring it again
+    // could take seconds.
+    long_wraps_->ClearFrom(from);
     buffered_line_ = -1;
+    if (long_buffered_line_ >= from) {
+        long_buffered_line_ = -1;
+    }
     if (recount) {
         SelectionChanged();
     }
@@ -427,6 +463,7 @@ void LineListView::RestartLayout(bool report) {
     layout_.Clear();
     layout_failed_ = false;
     layout_timer_->stop();
+    long_wraps_->Clear();
     if (!word_wrap_) {
         if (layout_busy_) {
             layout_busy_ = false;
@@ -483,8 +520,7 @@ void LineListView::LayoutStep() {
         }
     } else {
         layout_busy_ = true;
-        emit busy(QStringLiteral("Reformatting... %1%")
-                      .arg(layout_.Measured() * 100 / std::max<ShownNo>(lines_.ShownCount(), 1)));
+        emit busy(QStringLiteral("Reformatting... %1%").arg(LayoutPercent()));
         layout_timer_->start(0);
     }
 }
@@ -496,14 +532,26 @@ bool LineListView::MeasureLines(int budgetMs) {
     const ShownLines& shown = lines_.Shown();
     const LineNo lineCount = lines_.LineCount();
     LineBatch batch;
-    // At least one run of lines per step, however small the budget.
+    const ShownNo stepEnd = step_lines_ > 0 ? layout_.Measured() + step_lines_ : -1;
+    // At least one run of lines (or piece of a long line) per step, however
+    // small the budget.
     for (bool first = true;
-         layout_.Measured() < lines_.ShownCount() && (first || clock.elapsed() < budgetMs);
+         layout_.Measured() < lines_.ShownCount() &&
+         (first || (clock.elapsed() < budgetMs && layout_.Measured() != stepEnd));
          first = false) {
-        // A run of consecutive shown lines from the first one not measured.
+        // A run of consecutive shown lines from the first one not measured;
+        // a long line is measured alone, in pieces.
         const LineNo begin = lines_.LineAt(layout_.Measured());
+        if (IsLongLine(begin)) {
+            if (!MeasureLongLine(begin, clock, budgetMs)) {
+                return false;
+            }
+            continue;
+        }
         LineNo end = begin + 1;
-        while (end < lineCount && end - begin < kReadLines && shown.Contains(end)) {
+        const LineNo most =
+            stepEnd >= 0 ? std::min(kReadLines, stepEnd - layout_.Measured()) : kReadLines;
+        while (end < lineCount && end - begin < most && shown.Contains(end) && !IsLongLine(end)) {
             ++end;
         }
         ReadStatus status = document_.ReadLines(
@@ -521,6 +569,39 @@ bool LineListView::MeasureLines(int budgetMs) {
         }
     }
     return true;
+}
+
+bool LineListView::MeasureLongLine(LineNo line, const QElapsedTimer& clock, int budgetMs) {
+    const std::u16string_view text = LineText(line);
+    if (text.empty()) {
+        if (document_.FileChanged()) {
+            return false;
+        }
+        layout_.Append(1);
+        return true;
+    }
+    do {
+        const uint32_t rows =
+            long_wraps_->Measure(line, text, layout_width_, ListFontAdvances(), kWrapPieceChars);
+        if (rows > 0) {
+            layout_.Append(rows);
+            return true;
+        }
+    } while (clock.elapsed() < budgetMs);
+    return true;  // goes on in the next step
+}
+
+int LineListView::LayoutPercent() const {
+    const ShownNo count = lines_.ShownCount();
+    const ShownNo measured = layout_.Measured();
+    if (count <= 0 || measured >= count) {
+        return 100;
+    }
+    // A long line measured in part counts for its share.
+    const LineNo line = lines_.LineAt(measured);
+    const double share =
+        long_buffered_line_ == line ? long_wraps_->MeasuredShare(line, long_buffer_.size()) : 0;
+    return static_cast<int>((static_cast<double>(measured) + share) * 100 / count);
 }
 
 void LineListView::Reformat() {
@@ -914,7 +995,7 @@ LineNo LineListView::CopySelection() {
     lines_.ForEachSelectedShownRun(
         [&](size_t begin, size_t end) { bytes += document_.EncodedBytes(begin, end); });
     const uint64_t needed = bytes * sizeof(char16_t);
-    if (std::optional<uint64_t> room = AvailableMemoryBytes(); room && needed > *room) {
+    if (std::optional<uint64_t> room = memory_room_(); room && needed > *room) {
         emit statusMessage(QStringLiteral("Not enough memory to copy %1 lines (%2 MB needed, %3 MB "
                                           "free): export them instead")
                                .arg(SelectedLineCount())
@@ -948,7 +1029,9 @@ bool LineListView::CopyStep(int budgetMs) {
     CopyJob& job = *copy_;
     const std::vector<uint64_t>& words = job.lines.Words();
     const auto lineCount = static_cast<LineNo>(job.lines.size());
-    for (bool first = true; first || clock.elapsed() < budgetMs; first = false) {
+    const LineNo stepEnd = step_lines_ > 0 ? job.count + step_lines_ : -1;
+    for (bool first = true; first || (clock.elapsed() < budgetMs && job.count != stepEnd);
+         first = false) {
         // The next run of selected lines, from job.next on.
         LineNo begin = job.next;
         while (begin < lineCount && !job.lines.Test(static_cast<size_t>(begin))) {
@@ -959,8 +1042,9 @@ bool LineListView::CopyStep(int budgetMs) {
             return true;
         }
         LineNo end = begin + 1;
-        while (end < lineCount && end - begin < kReadLines &&
-               job.lines.Test(static_cast<size_t>(end))) {
+        const LineNo most =
+            step_lines_ > 0 ? std::min(kReadLines, stepEnd - job.count) : kReadLines;
+        while (end < lineCount && end - begin < most && job.lines.Test(static_cast<size_t>(end))) {
             ++end;
         }
         ReadStatus status = ReadStatus::OutOfMemory;
@@ -1003,6 +1087,15 @@ void LineListView::FinishCopy(bool put) {
     if (put) {
         emit statusMessage(QStringLiteral("%1 lines copied to clipboard").arg(count), 3000);
     }
+}
+
+bool LineListView::StopCopy() {
+    if (copy_ == nullptr) {
+        return false;
+    }
+    CancelCopy();
+    emit statusMessage(QStringLiteral("Copying cancelled: the clipboard was not changed"), 5000);
+    return true;
 }
 
 void LineListView::CancelCopy() {

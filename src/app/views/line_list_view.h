@@ -1,10 +1,13 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QElapsedTimer>
 #include <QPainter>
 #include <QPoint>
 #include <QTimer>
+#include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -27,6 +30,7 @@ struct HighlightRun;
 struct RowPaintInput;
 class LineNumberGutter;
 class LineViewer;
+class LongLineWraps;
 struct RowColors;
 
 // What one visual row shows: a shown line, or one piece of a wrapped one.
@@ -123,9 +127,19 @@ class LineListView : public QAbstractScrollArea {
     RowNo RowFromPoint(QPoint documentPoint) const;
     // Whether rows are still being measured for word wrap (in steps).
     bool IsLayingOut() const { return layout_timer_->isActive(); }
+    // Whether the status bar shows the progress of that measuring.
+    bool IsReformatting() const { return layout_busy_ && IsLayingOut(); }
     // The milliseconds of a step of word wrap or copying (at least a few
     // thousand lines are done each step); 0 for the default.
     void SetStepMsForTesting(int ms) { step_ms_ = ms > 0 ? ms : kDefaultStepMs; }
+    // Each step of copying or of word wrap also ends after this many lines;
+    // 0 for no such end.
+    void SetStepLinesForTesting(LineNo lines) { step_lines_ = std::max<LineNo>(lines, 0); }
+    // Where Copy learns how much memory is left (AvailableMemoryBytes by
+    // default); a test gives it a figure that does not depend on the machine.
+    void SetMemoryRoomForTesting(std::function<std::optional<uint64_t>()> room) {
+        memory_room_ = std::move(room);
+    }
 
     void SelectAll();
     void SelectInverse();
@@ -136,6 +150,9 @@ class LineListView : public QAbstractScrollArea {
     // status bar (a later copy or a new document cancels it).
     LineNo CopySelection();
     bool IsCopying() const { return copy_ != nullptr; }
+    // Stops a copy going on in steps: the clipboard keeps what it had, and
+    // the status bar says the copy was cancelled. False when none ran.
+    bool StopCopy();
     ShownNo SelectedLineCount() const;
     bool HasSelection() const { return SelectedLineCount() > 0; }
     // Whether the list had the keyboard focus last (the frame returns it there).
@@ -221,6 +238,14 @@ class LineListView : public QAbstractScrollArea {
     void LayoutStep();
     // Measures shown lines until budgetMs pass; false when a read failed.
     bool MeasureLines(int budgetMs);
+    // Measures a long line on in pieces until it is measured (its rows are
+    // then added) or clock passes budgetMs; false when its read failed.
+    bool MeasureLongLine(LineNo line, const QElapsedTimer& clock, int budgetMs);
+    // How much of the layout is measured, in percent.
+    int LayoutPercent() const;
+    // Whether a line is long enough to be decoded into a buffer of its own
+    // and wrapped in pieces.
+    bool IsLongLine(LineNo line) const;
     void ScheduleLayout();
     // Whether any of the last row is on the screen (a horizontal scroll bar
     // may cover part of it), or there is no row.
@@ -293,10 +318,16 @@ class LineListView : public QAbstractScrollArea {
     int last_row_scroll_ = -1;  // the position AppendLines kept at the last row, or -1
     QTimer* layout_timer_;
     int step_ms_ = kDefaultStepMs;
+    LineNo step_lines_ = 0;
+    std::function<std::optional<uint64_t>()> memory_room_;
     std::unique_ptr<CopyJob> copy_;
     QTimer* copy_timer_;
     mutable std::u16string line_buffer_;
-    mutable LineNo buffered_line_ = -1;    // the line whose text is in line_buffer_
+    mutable LineNo buffered_line_ = -1;   // the line whose text is in line_buffer_
+    mutable std::u16string long_buffer_;  // a long line's text, apart from the short ones
+    mutable LineNo long_buffered_line_ = -1;
+    // Where long lines' rows begin at layout_width_ (painting is const).
+    std::unique_ptr<LongLineWraps> long_wraps_;
     mutable ShownNo selected_count_ = -1;  // cached; -1 when unknown
     LineNo caret_line_ = -1;
     LineNo anchor_line_ = -1;  // the line Shift+click extends from

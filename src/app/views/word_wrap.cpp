@@ -1,5 +1,7 @@
 #include "views/word_wrap.h"
 
+#include <algorithm>
+
 namespace linesift {
 namespace {
 
@@ -7,17 +9,28 @@ bool IsBreakSpace(char16_t c) {
     return c == u' ' || c == u'\t' || c == 0x3000;
 }
 
-// Calls row(start) for every row after the first.
-template <typename OnRow>
-void Wrap(std::u16string_view text, double width, CharAdvances& advances, OnRow onRow) {
+}  // namespace
+
+bool WrapOn(std::u16string_view text, double width, CharAdvances& advances, WrapCursor& cursor,
+            size_t chars, uint32_t stopRows, const WrapRowSink& onRow) {
     const size_t n = text.size();
-    if (n * advances.MaxAdvance() <= width) {
-        return;
+    if (cursor.next == 0 && n * advances.MaxAdvance() <= width) {
+        cursor.next = n;
+        return true;
     }
-    size_t rowStart = 0;
-    size_t lastBreak = 0;  // the offset after the row's last white space; rowStart for none
-    double x = 0;
-    for (size_t i = 0; i < n; ++i) {
+    const size_t end = n - std::min(cursor.next, n) > chars ? cursor.next + chars : n;
+    size_t i = cursor.next;
+    size_t rowStart = cursor.row_start;
+    size_t lastBreak = cursor.last_break;
+    double x = cursor.x;
+    uint32_t rows = cursor.rows;
+    auto beginRow = [&](size_t start) {
+        ++rows;
+        if (onRow) {
+            onRow(rows - 1, start);
+        }
+    };
+    for (; i < end && rows < stopRows; ++i) {
         char16_t c = text[i];
         double next = c == u'\t' ? advances.NextTabStop(x) : x + advances.Of(c);
         if (IsBreakSpace(c)) {
@@ -27,7 +40,7 @@ void Wrap(std::u16string_view text, double width, CharAdvances& advances, OnRow 
         }
         if (next > width && i > rowStart && !(c >= 0xDC00 && c <= 0xDFFF)) {
             size_t start = lastBreak > rowStart ? lastBreak : i;
-            onRow(static_cast<uint32_t>(start));
+            beginRow(start);
             // Re-measure the carried-over characters from the new row's origin.
             x = 0;
             for (size_t k = start; k < i; ++k) {
@@ -37,7 +50,7 @@ void Wrap(std::u16string_view text, double width, CharAdvances& advances, OnRow 
             rowStart = start;
             lastBreak = rowStart;
             if (next > width && i > rowStart) {
-                onRow(static_cast<uint32_t>(i));
+                beginRow(i);
                 rowStart = i;
                 lastBreak = i;
                 next = advances.Of(c);
@@ -45,21 +58,25 @@ void Wrap(std::u16string_view text, double width, CharAdvances& advances, OnRow 
         }
         x = next;
     }
+    cursor =
+        WrapCursor{.next = i, .row_start = rowStart, .last_break = lastBreak, .x = x, .rows = rows};
+    return i >= n;
 }
-
-}  // namespace
 
 void WrapLine(std::u16string_view text, double width, CharAdvances& advances,
               std::vector<uint32_t>& starts) {
     starts.clear();
     starts.push_back(0);
-    Wrap(text, width, advances, [&starts](uint32_t start) { starts.push_back(start); });
+    WrapCursor cursor;
+    WrapOn(text, width, advances, cursor, std::numeric_limits<size_t>::max(),
+           std::numeric_limits<uint32_t>::max(),
+           [&starts](uint32_t, size_t start) { starts.push_back(static_cast<uint32_t>(start)); });
 }
 
 uint32_t CountWrappedRows(std::u16string_view text, double width, CharAdvances& advances) {
-    uint32_t rows = 1;
-    Wrap(text, width, advances, [&rows](uint32_t) { ++rows; });
-    return rows;
+    WrapCursor cursor;
+    WrapOn(text, width, advances, cursor);
+    return cursor.rows;
 }
 
 }  // namespace linesift

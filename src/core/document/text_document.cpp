@@ -923,14 +923,14 @@ bool WriteTextFileReplacing(const std::string& path,
     return true;
 }
 
-bool TextDocument::SaveToFile(const std::u16string& path) {
+bool TextDocument::SaveToFile(const std::u16string& path, const std::atomic<bool>* cancel) {
     last_error_.clear();
     std::u16string used = path.empty() ? path_ : path;
     if (used.empty()) {
         return Fail("the document has no file name");
     }
     ReadStatus read = ReadStatus::Ok;
-    auto writeLines = [this, &read](TextFileStream& stream) {
+    auto writeLines = [this, &read, cancel](TextFileStream& stream) {
         const size_t count = LineCount();
         LineBatch batch;
         bool written = true;
@@ -938,7 +938,8 @@ bool TextDocument::SaveToFile(const std::u16string& path) {
             for (size_t k = 0; k < lines.size() && written; ++k) {
                 std::u16string_view text = lines.Line(k);
                 bool last = lines.FirstLine() + k + 1 == count;
-                written = (last && text.empty()) || stream.WriteLine(text, !last);
+                written = (cancel == nullptr || !cancel->load(std::memory_order_relaxed)) &&
+                          ((last && text.empty()) || stream.WriteLine(text, !last));
             }
             return written;
         });
@@ -946,7 +947,9 @@ bool TextDocument::SaveToFile(const std::u16string& path) {
     };
     std::string native = ToNativePath(used);
     if (!WriteTextFileReplacing(native, writeLines, last_error_)) {
-        if (read != ReadStatus::Ok) {
+        if (cancel != nullptr && cancel->load()) {
+            last_error_ = "cancelled";
+        } else if (read != ReadStatus::Ok) {
             last_error_ = ReadStatusText(read);
         }
         return false;

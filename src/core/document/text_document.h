@@ -159,8 +159,9 @@ class TextDocument {
     void LoadFromLines(const std::vector<std::u16string>& lines);
     // Writes the lines to path (or the document's path when path is empty) in
     // the locale's encoding with CR LF breaks. The file is replaced only once
-    // it was written completely; on failure it is untouched.
-    bool SaveToFile(const std::u16string& path);
+    // it was written completely; on failure it is untouched. Raising cancel
+    // (from another thread) stops the writing: false, nothing replaced.
+    bool SaveToFile(const std::u16string& path, const std::atomic<bool>* cancel = nullptr);
 
     void Reset();
     void ClearLines();

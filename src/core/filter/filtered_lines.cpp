@@ -231,8 +231,17 @@ ReadStatus CollectSelectedText(const TextDocument& document, const FilteredLines
     return status;
 }
 
+namespace {
+
+bool IsRaised(const std::atomic<bool>* flag) {
+    return flag != nullptr && flag->load(std::memory_order_relaxed);
+}
+
+}  // namespace
+
 bool ExportShownLines(const TextDocument& document, const FilteredLines& lines, bool selectedOnly,
-                      const std::string& path, std::string& error) {
+                      const std::string& path, std::string& error,
+                      const std::atomic<bool>* cancel) {
     ReadStatus read = ReadStatus::Ok;
     auto writeLines = [&](TextFileStream& stream) {
         LineBatch batch;
@@ -243,7 +252,7 @@ bool ExportShownLines(const TextDocument& document, const FilteredLines& lines, 
             }
             read = document.ReadLines(begin, end, batch, [&](const LineBatch& run) {
                 for (size_t k = 0; k < run.size() && written; ++k) {
-                    written = stream.WriteLine(run.Line(k), true);
+                    written = !IsRaised(cancel) && stream.WriteLine(run.Line(k), true);
                 }
                 return written;
             });
@@ -256,7 +265,9 @@ bool ExportShownLines(const TextDocument& document, const FilteredLines& lines, 
         return written && read == ReadStatus::Ok;
     };
     if (!WriteTextFileReplacing(path, writeLines, error)) {
-        if (read != ReadStatus::Ok) {
+        if (IsRaised(cancel)) {
+            error = "cancelled";
+        } else if (read != ReadStatus::Ok) {
             error = ReadStatusText(read);
         }
         return false;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -125,8 +127,10 @@ ReadStatus CollectSelectedText(const TextDocument& document, const FilteredLines
 // Writes the shown lines (or only the selected ones among them), each
 // followed by CR LF, to a new text file at path in the locale's encoding; an
 // existing file is replaced only when the new one is complete. False, with
-// error saying why, on failure.
+// error saying why, on failure. Raising cancel (from another thread) stops
+// the writing: false, and the file at path stays as it was.
 bool ExportShownLines(const TextDocument& document, const FilteredLines& lines, bool selectedOnly,
-                      const std::string& path, std::string& error);
+                      const std::string& path, std::string& error,
+                      const std::atomic<bool>* cancel = nullptr);
 
 }  // namespace linesift
