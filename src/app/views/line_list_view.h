@@ -164,6 +164,8 @@ class LineListView : public QAbstractScrollArea {
     bool ReshowFilter(FilterMode mode, size_t context);
     // The highlighters painted under the query's highlight.
     void SetHighlighters(const std::vector<HighlightRule>& rules);
+    // The highlighters compiled; Invalid() says which rules were left out.
+    const LineHighlighter& Highlighters() const { return highlighter_; }
     // The gutter with each row's line number.
     void SetLineNumbers(bool on);
 
