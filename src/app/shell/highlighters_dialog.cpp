@@ -32,6 +32,9 @@ HighlightersDialog::HighlightersDialog(std::vector<HighlightRule> rules, QWidget
     setWindowTitle(tr("Highlighters"));
     list_ = new QListWidget(this);
     list_->setObjectName(QStringLiteral("Rules"));
+    // The mark of a rule that is not valid keeps its row as high as the others.
+    const int mark = list_->fontMetrics().height();
+    list_->setIconSize(QSize(mark, mark));
     auto* add = new QPushButton(tr("&Add"), this);
     remove_ = new QPushButton(tr("&Remove"), this);
     up_ = new QPushButton(tr("Move &Up"), this);
