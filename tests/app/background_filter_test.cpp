@@ -150,14 +150,18 @@ class BackgroundFilterTest : public QObject {
     // scrolled and clicked in meanwhile stays where it is when the pass ends.
     void stepwiseContextRowsEndAsOnePassAndKeepTheView_data() {
         QTest::addColumn<int>("context");
-        QTest::newRow("no context") << 0;
-        QTest::newRow("1 line of context") << 1;
-        QTest::newRow("3 lines of context") << 3;
+        QTest::addColumn<bool>("wrap");
+        QTest::newRow("no context") << 0 << false;
+        QTest::newRow("1 line of context") << 1 << false;
+        QTest::newRow("3 lines of context") << 3 << false;
+        QTest::newRow("3 lines of context, wrapped") << 3 << true;
     }
     void stepwiseContextRowsEndAsOnePassAndKeepTheView() {
         QFETCH(int, context);
+        QFETCH(bool, wrap);
         const auto around = static_cast<size_t>(context);
         AppSettings::Instance().context_lines = context;
+        List().SetWordWrap(wrap, true, false);
         // The lines a single pass shows: each match with its context.
         auto shownByOnePass = [&](size_t lines) {
             std::vector<size_t> shown;
