@@ -109,6 +109,27 @@ class ReadingToolsTest : public QObject {
         QCOMPARE(Status(), QStringLiteral("No line shown matches the query"));
     }
 
+    // A caret line that a new filter mode hides: Find Next goes on to the
+    // match after it, Find Previous to the one before, not from the top.
+    void findNextGoesOnFromACaretLineTheFilterHides() {
+        OpenHits(100);  // hits on lines 0, 10, ..., 90
+        TypeQuery(QStringLiteral("hit"));
+        QVERIFY(frame_->RunCommand(cmd::kShowAll));
+        List().setFocus();
+        List().GoToLine(44, true);
+        QVERIFY(frame_->RunCommand(cmd::kHideUnmatched));
+        QCOMPARE(List().ShownRowCount(), int64_t{10});
+        QCOMPARE(CaretLine(), size_t(-1));  // hidden
+        QTest::keyClick(&List(), Qt::Key_F3);
+        QCOMPARE(CaretLine(), size_t(50));
+        QVERIFY(frame_->RunCommand(cmd::kShowAll));
+        List().GoToLine(67, true);
+        QVERIFY(frame_->RunCommand(cmd::kHideUnmatched));
+        QTest::keyClick(&List(), Qt::Key_F3, Qt::ShiftModifier);
+        QCOMPARE(CaretLine(), size_t(60));
+        QCOMPARE(SelectedLines(), (std::vector<size_t>{60, 67}));  // 67 keeps its mark, hidden
+    }
+
     void goToLineScrollsItToTheMiddle() {
         OpenHits(500);
         WhenDialogOpens<GoToLineDialog>([](GoToLineDialog& dialog) {

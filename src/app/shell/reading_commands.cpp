@@ -49,7 +49,7 @@ void MainFrame::FindMatch(bool forward) {
                            kMessageMs);
         return;
     }
-    const ShownStep step = FindMatchedShown(list.Lines(), list.CaretShown(), forward);
+    const ShownStep step = FindMatchedFromLine(list.Lines(), list.CaretLine(), forward);
     if (step.shown < 0) {
         status_->ShowTimed(QStringLiteral("No line shown matches the query"), kMessageMs);
         return;
