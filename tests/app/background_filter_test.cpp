@@ -6,6 +6,7 @@
 // and an export, leaving the clipboard and the file as they were, and word
 // wrap's measuring.
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
@@ -23,6 +24,7 @@
 #include "frame_test_doubles.h"
 #include "settings/app_settings.h"
 #include "shell/command_ids.h"
+#include "shell/filter_worker.h"
 #include "shell/main_frame.h"
 #include "shell/query_list_pane.h"
 #include "shell/status_panes.h"
@@ -151,6 +153,82 @@ class BackgroundFilterTest : public QObject {
         }
         QCOMPARE(marked, FilterMode(mode) == FilterMode::HideMatched ? size_t{0} : matched);
         QVERIFY(!frame_->Status().MessageText().startsWith(QStringLiteral("Filtering")));
+    }
+
+    // Rows arriving in steps with context lines show those lines and the
+    // separators as they come, and end equal to one pass; a list the user
+    // scrolled and clicked in meanwhile stays where it is when the pass ends.
+    void stepwiseContextRowsEndAsOnePassAndKeepTheView_data() {
+        QTest::addColumn<int>("context");
+        QTest::addColumn<bool>("wrap");
+        QTest::newRow("no context") << 0 << false;
+        QTest::newRow("1 line of context") << 1 << false;
+        QTest::newRow("3 lines of context") << 3 << false;
+        QTest::newRow("3 lines of context, wrapped") << 3 << true;
+    }
+    void stepwiseContextRowsEndAsOnePassAndKeepTheView() {
+        QFETCH(int, context);
+        QFETCH(bool, wrap);
+        const auto around = static_cast<size_t>(context);
+        AppSettings::Instance().context_lines = context;
+        List().SetWordWrap(wrap, true, false);
+        // The lines a single pass shows: each match with its context.
+        auto shownByOnePass = [&](size_t lines) {
+            std::vector<size_t> shown;
+            for (size_t i = 0; i < lines; ++i) {
+                const size_t lo = i - std::min(i, around);
+                for (size_t j = lo; j <= i + around && j < kLines; ++j) {
+                    if (HasError(j)) {
+                        shown.push_back(i);
+                        break;
+                    }
+                }
+            }
+            return shown;
+        };
+        auto* worker = Pane().findChild<FilterWorker*>();
+        QVERIFY(worker != nullptr);
+        int chunks = 0;
+        bool contextWhileRunning = false;
+        int64_t scroll = -1;
+        int64_t topLine = -1;
+        int64_t clickedLine = -1;
+        // Connected after the pane: it runs once the list has taken the chunk.
+        connect(worker, &FilterWorker::chunkReady, this, [&](size_t, size_t end, size_t) {
+            ++chunks;
+            if (scroll < 0 && List().ShownRowCount() > 400) {
+                // The user scrolls down and clicks a row while the pass runs.
+                List().verticalScrollBar()->setValue(150 * LineListView::kRowHeight);
+                QTest::mouseClick(List().viewport(), Qt::LeftButton, {},
+                                  QPoint(60, 3 * LineListView::kRowHeight + 5));
+                scroll = List().verticalScrollBar()->value();
+                topLine = List().ShownRow(150)->line;
+                clickedLine = List().ShownRow(153)->line;
+                QVERIFY(List().IsLineSelected(clickedLine));
+            }
+            const std::vector<size_t> rows = ShownLines();
+            // The rows whose context is decided are those of one pass.
+            std::vector<size_t> decided = shownByOnePass(end > around ? end - around : 0);
+            QVERIFY(rows.size() >= decided.size());
+            QVERIFY(std::equal(decided.begin(), decided.end(), rows.begin()));
+            for (int64_t i = 0; i < List().ShownRowCount() && i < 50; ++i) {
+                contextWhileRunning |= List().ShownRow(i)->matched == 0;
+            }
+        });
+        QTest::keyClicks(&Edit(), QStringLiteral("error"));
+        QVERIFY(Pane().IsFiltering());
+        WaitForPass();
+        QVERIFY2(chunks >= 2, "the pass came in one chunk");
+        QVERIFY(scroll > 0);
+        // The view the user looked at stays.
+        QCOMPARE(int64_t(List().verticalScrollBar()->value()), scroll);
+        QCOMPARE(List().ShownRow(150)->line, topLine);
+        QVERIFY(List().CaretShown() >= 0);
+        QCOMPARE(List().Lines().LineAt(List().CaretShown()), clickedLine);
+        QCOMPARE(List().SelectedLineCount(), int64_t{1});
+        QCOMPARE(contextWhileRunning, context > 0);
+        QCOMPARE(ShownLines(), shownByOnePass(kLines + 1));
+        QCOMPARE(List().Lines().HasContext(), context > 0);
     }
 
     void newKeystrokeReplacesTheRunningPass() {

@@ -701,15 +701,16 @@ class LineListViewTest : public QObject {
 
     // A pass handed over in chunks shows its matches first; its result adds
     // the context lines around them.
-    void contextLinesComeWithTheResultOfAPassInChunks() {
+    void contextLinesComeWithEachChunkOfAPass() {
         Load("a\nb\nhit\nc\nd\ne\nf\nhit\ng", QSize(300, 240));
         const FilterRequest request{.text = u"hit", .context_before = 1, .context_after = 1};
         FilterResult result;
         QCOMPARE(RunFilterPass(request, *document_, result), FilterStatus::Done);
         list_->BeginFilter(request);
         list_->ApplyFilterChunk(0, 9, result.matched.Words());
-        QCOMPARE(list_->ShownRowCount(), int64_t{2});
-        QVERIFY(!list_->Lines().IsContext(1));
+        QCOMPARE(list_->ShownRowCount(), int64_t{6});
+        QVERIFY(list_->Lines().IsContext(1) && list_->Lines().IsContext(8));
+        QVERIFY(!list_->Lines().IsContext(2));
         list_->FinishFilter(result);
         QCOMPARE(list_->PartialFilterLines(), int64_t{-1});
         QCOMPARE(list_->ShownRowCount(), int64_t{6});

@@ -9,7 +9,9 @@
 
 #include "filter/filter_pass.h"
 #include "filter/filtered_lines.h"
+#include "highlight/line_highlighter.h"
 #include "qt_color.h"
+#include "qt_text.h"
 #include "shell/go_to_line_dialog.h"
 #include "shell/highlighters_dialog.h"
 #include "shell/options_dialog.h"
@@ -170,8 +172,8 @@ class ReadingDialogsTest : public QObject {
     }
 
     void highlightersSayWhyARuleColoursNothing() {
-        HighlightersDialog dialog({{.text = u"a(", .query_mode = 2, .background = Color32{}}},
-                                  nullptr);
+        const HighlightRule bad{.text = u"a(", .query_mode = 2, .background = Color32{}};
+        HighlightersDialog dialog({bad, {.text = u"b", .background = Color32{}}}, nullptr);
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         QLabel* problem = nullptr;
@@ -181,10 +183,24 @@ class ReadingDialogsTest : public QObject {
             }
         }
         QVERIFY(problem != nullptr);
+        // The rule that does not compile is marked in the list, with the
+        // engine's message as its tip; the valid one is not.
+        const QString error = ToQString(HighlightRuleError(bad));
+        QVERIFY(!error.isEmpty());
+        QVERIFY(problem->text().endsWith(error));
+        auto* list = dialog.findChild<QListWidget*>(QStringLiteral("Rules"));
+        QCOMPARE(list->item(0)->text(), QStringLiteral("a(    (not valid)"));
+        QVERIFY(list->item(0)->toolTip().endsWith(error));
+        QVERIFY(!list->item(0)->icon().isNull());
+        QCOMPARE(list->item(1)->text(), QStringLiteral("b"));
+        QCOMPARE(list->item(1)->toolTip(), QString());
         auto* text = dialog.findChild<QLineEdit*>(QStringLiteral("RuleText"));
         QTest::keyClick(text, Qt::Key_End);
         QTest::keyClick(text, Qt::Key_ParenRight);
         QCOMPARE(problem->text(), QString());
+        QCOMPARE(list->item(0)->text(), QStringLiteral("a()"));
+        QCOMPARE(list->item(0)->toolTip(), QString());
+        QVERIFY(list->item(0)->icon().isNull());
         // Without either colour the rule would colour nothing.
         for (QCheckBox* box : dialog.findChildren<QCheckBox*>()) {
             if (box->text() == QStringLiteral("&Background")) {

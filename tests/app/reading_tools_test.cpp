@@ -1,6 +1,7 @@
 // The reading tools in the main window, driven by keys: Find Next and
 // Previous, Go to Line, Show in Full File, context lines, line numbers and
 // highlighters.
+#include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -13,6 +14,7 @@
 #include "../core/test_files.h"
 #include "document/clipboard_text.h"
 #include "frame_test_doubles.h"
+#include "highlight/line_highlighter.h"
 #include "qt_text.h"
 #include "settings/app_settings.h"
 #include "shell/command_ids.h"
@@ -105,6 +107,27 @@ class ReadingToolsTest : public QObject {
         QVERIFY(frame_->RunCommand(cmd::kHideMatched));
         QTest::keyClick(&Edit(), Qt::Key_F3);
         QCOMPARE(Status(), QStringLiteral("No line shown matches the query"));
+    }
+
+    // A caret line that a new filter mode hides: Find Next goes on to the
+    // match after it, Find Previous to the one before, not from the top.
+    void findNextGoesOnFromACaretLineTheFilterHides() {
+        OpenHits(100);  // hits on lines 0, 10, ..., 90
+        TypeQuery(QStringLiteral("hit"));
+        QVERIFY(frame_->RunCommand(cmd::kShowAll));
+        List().setFocus();
+        List().GoToLine(44, true);
+        QVERIFY(frame_->RunCommand(cmd::kHideUnmatched));
+        QCOMPARE(List().ShownRowCount(), int64_t{10});
+        QCOMPARE(CaretLine(), size_t(-1));  // hidden
+        QTest::keyClick(&List(), Qt::Key_F3);
+        QCOMPARE(CaretLine(), size_t(50));
+        QVERIFY(frame_->RunCommand(cmd::kShowAll));
+        List().GoToLine(67, true);
+        QVERIFY(frame_->RunCommand(cmd::kHideUnmatched));
+        QTest::keyClick(&List(), Qt::Key_F3, Qt::ShiftModifier);
+        QCOMPARE(CaretLine(), size_t(60));
+        QCOMPARE(SelectedLines(), (std::vector<size_t>{60, 67}));  // 67 keeps its mark, hidden
     }
 
     void goToLineScrollsItToTheMiddle() {
@@ -217,6 +240,52 @@ class ReadingToolsTest : public QObject {
         const auto& rules = AppSettings::Instance().highlight_rules;
         QCOMPARE(rules.size(), before + 1);
         QVERIFY(rules.back().text == u"timeout" && rules.back().enabled);
+    }
+
+    // A rule that does not compile is told on the status bar when the rules
+    // are applied, not at each paint; the rules that compile still paint.
+    void highlighterThatDoesNotCompileIsToldAndTheOthersPaint() {
+        const std::string path = dir_.Write("levels.log", "ok\nan ERROR here\nok\n");
+        QVERIFY(frame_->OpenFile(FromNativePath(path), true));
+        WhenDialogOpens<HighlightersDialog>([](HighlightersDialog& dialog) {
+            auto* list = dialog.findChild<QListWidget*>(QStringLiteral("Rules"));
+            list->setFocus();
+            QTest::keyClick(list, Qt::Key_Space);  // ERROR on
+            for (QPushButton* button : dialog.findChildren<QPushButton*>()) {
+                if (button->text() == QStringLiteral("&Add")) {
+                    QTest::mouseClick(button, Qt::LeftButton);
+                }
+            }
+            QTest::keyClicks(dialog.findChild<QLineEdit*>(QStringLiteral("RuleText")),
+                             QStringLiteral("a("));
+            auto* mode = dialog.findChild<QComboBox*>();
+            mode->setFocus();
+            QTest::keyClick(mode, Qt::Key_End);  // Regex
+            dialog.accept();
+        });
+        QVERIFY(frame_->RunCommand(cmd::kHighlighters));
+        const auto& rules = AppSettings::Instance().highlight_rules;
+        QCOMPARE(rules.size(), size_t{4});
+        QVERIFY(rules[0].enabled && rules[3].query_mode == 2);
+        const QString error = ToQString(HighlightRuleError(rules[3]));
+        QVERIFY(!error.isEmpty());
+        QCOMPARE(Status(),
+                 QStringLiteral("Highlighter 4 \u00ABa(\u00BB is not valid and colours nothing: ") +
+                     error);
+        // ERROR is painted in its red behind white text.
+        const QImage image = List().viewport()->grab().toImage();
+        int red = 0;
+        for (int y = LineListView::kRowHeight; y < 2 * LineListView::kRowHeight; ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                red += image.pixelColor(x, y) == QColor(0xD3, 0x2F, 0x2F);
+            }
+        }
+        QVERIFY2(red > 100, qPrintable(QString::number(red)));
+        // Painting again says nothing more.
+        frame_->Status().SetMessage(QStringLiteral("Ready"));
+        List().viewport()->repaint();
+        TypeQuery(QStringLiteral("ERROR"));
+        QCOMPARE(Status(), QStringLiteral("Ready"));
     }
 };
 

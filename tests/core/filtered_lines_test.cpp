@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <random>
 #include <string>
 #include <vector>
@@ -201,9 +202,10 @@ TEST(FilteredLinesTest, CopyJoinsSelectedShownLinesWithLineFeeds) {
     }
 }
 
-// Verdicts handed over in chunks show the lines as they come and end equal
-// to the pass's whole result; the selection of lines stays throughout.
-TEST(FilteredLinesTest, ChunksShowTheirLinesAndEndEqualToTheWholeResult) {
+// Verdicts handed over in chunks show the lines as they come, context lines
+// included, and end equal to the pass's whole result; the selection of
+// lines stays throughout.
+TEST(FilteredLinesTest, ChunksShowTheirLinesAndEndEqualToTheWholeResultRows) {
     constexpr size_t kLines = 1000;
     LineBits matched;
     matched.Reset(kLines);
@@ -212,45 +214,69 @@ TEST(FilteredLinesTest, ChunksShowTheirLinesAndEndEqualToTheWholeResult) {
             matched.Set(i);
         }
     }
-    for (FilterMode mode :
-         {FilterMode::HideUnmatched, FilterMode::HideMatched, FilterMode::ShowAll}) {
-        SCOPED_TRACE(static_cast<int>(mode));
+    LineBits sparse;  // matches next to the chunk edges 128 and 640
+    sparse.Reset(kLines);
+    for (size_t i : std::initializer_list<size_t>{0, 126, 127, 128, 130, 400, 637, 641, 999}) {
+        sparse.Set(i);
+    }
+    const struct {
+        const char* name;
+        FilterMode mode;
+        size_t before;
+        size_t after;
+        const LineBits& matched;
+    } rows[] = {
+        {"matching lines", FilterMode::HideUnmatched, 0, 0, matched},
+        {"other lines", FilterMode::HideMatched, 0, 0, matched},
+        {"every line", FilterMode::ShowAll, 0, 0, matched},
+        {"2 lines of context", FilterMode::HideUnmatched, 2, 2, sparse},
+        {"10 before, none after", FilterMode::HideUnmatched, 10, 0, sparse},
+        {"none before, 10 after", FilterMode::HideUnmatched, 0, 10, sparse},
+        {"context wider than a chunk", FilterMode::HideUnmatched, 200, 3, sparse},
+        {"context ignored when matches hide", FilterMode::HideMatched, 3, 3, sparse},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const FilterRequest request{.text = u"x",
+                                    .filter_mode = row.mode,
+                                    .context_before = row.before,
+                                    .context_after = row.after};
+        FilterResult result;
+        result.matched = row.matched;
+        CollectShownLines(request, result);
         FilteredLines whole;
         whole.Reset(kLines);
-        FilterResult result;
-        result.matched = matched;
-        if (mode == FilterMode::ShowAll) {
-            result.shown.ShowAll(kLines);
-        } else {
-            LineBits shown;
-            shown.Reset(kLines);
-            for (size_t i = 0; i < kLines; ++i) {
-                if (matched.Test(i) == (mode == FilterMode::HideUnmatched)) {
-                    shown.Set(i);
-                }
-            }
-            result.shown.ShowSet(shown);
-        }
         whole.Apply(result);
 
         FilteredLines chunked;
         chunked.Reset(kLines);
         chunked.SetSelected(5, true);
-        chunked.BeginChunks(mode);
+        chunked.BeginChunks(row.mode, row.before, row.after);
         EXPECT_EQ(chunked.ChunksEnd(), 0);
-        EXPECT_EQ(chunked.ShownCount(), mode == FilterMode::ShowAll ? LineNo{kLines} : 0);
+        EXPECT_EQ(chunked.ShownCount(), row.mode == FilterMode::ShowAll ? LineNo{kLines} : 0);
+        EXPECT_EQ(chunked.HasContext(), whole.HasContext());
         // Chunks must follow on from line 0.
         EXPECT_FALSE(chunked.ApplyChunk(64, 128, {0}));
+        const size_t before = row.mode == FilterMode::HideUnmatched ? row.before : 0;
         for (LineNo begin : {LineNo{0}, LineNo{128}, LineNo{640}}) {
             const LineNo end = begin == 0 ? 128 : begin == 128 ? 640 : LineNo{kLines};
-            std::vector<uint64_t> words(matched.Words().begin() + begin / 64,
-                                        matched.Words().begin() + (end + 63) / 64);
+            std::vector<uint64_t> words(row.matched.Words().begin() + begin / 64,
+                                        row.matched.Words().begin() + (end + 63) / 64);
             ASSERT_TRUE(chunked.ApplyChunk(begin, end, words));
             EXPECT_EQ(chunked.ChunksEnd(), end);
-            // The lines decided so far are shown exactly as the whole result shows them.
-            for (LineNo line = 0; line < end; ++line) {
-                ASSERT_EQ(chunked.ShownOf(line) >= 0, whole.ShownOf(line) >= 0) << line;
-                ASSERT_EQ(chunked.IsMatched(line), whole.IsMatched(line)) << line;
+            // The lines whose context is decided are shown exactly as the
+            // whole result shows them; no other line is shown that it hides.
+            for (LineNo line = 0; line < LineNo{kLines}; ++line) {
+                const bool shown = chunked.ShownOf(line) >= 0;
+                if (line + static_cast<LineNo>(before) < end) {
+                    ASSERT_EQ(shown, whole.ShownOf(line) >= 0) << line;
+                    ASSERT_EQ(chunked.IsContext(line), whole.IsContext(line)) << line;
+                } else if (shown) {
+                    ASSERT_GE(whole.ShownOf(line), 0) << line;
+                }
+                if (line < end) {
+                    ASSERT_EQ(chunked.IsMatched(line), whole.IsMatched(line)) << line;
+                }
             }
         }
         EXPECT_EQ(chunked.ShownCount(), whole.ShownCount());

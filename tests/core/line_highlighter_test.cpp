@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -101,6 +102,47 @@ TEST(LineHighlighterTest, RulesColourTheirMatchesInOrderRows) {
         highlighter.RunsOf(row.line, runs);
         EXPECT_EQ(runs, row.expected);
     }
+}
+
+// A rule that would paint but does not compile is told with the engine's
+// message; the rules around it still paint.
+TEST(LineHighlighterTest, RulesThatDoNotCompileAreToldRows) {
+    const Color32 red{.red = 0xFF};
+    const HighlightRule bad{.text = u"a(", .query_mode = 2, .background = red};
+    HighlightRule off = bad;
+    off.enabled = false;
+    HighlightRule colourless = bad;
+    colourless.background.reset();
+    const HighlightRule naive{.text = u"a(", .background = red};
+    const HighlightRule good{.text = u"b", .background = red};
+    struct Row {
+        const char* name;
+        std::vector<HighlightRule> rules;
+        std::vector<size_t> invalid;
+    };
+    const Row rows[] = {
+        {"valid rules", {good, naive}, {}},
+        {"one that does not compile, between valid ones", {good, bad, naive}, {1}},
+        {"two of them", {bad, good, bad}, {0, 2}},
+        {"off or without colour: not told", {off, colourless}, {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        LineHighlighter highlighter(row.rules);
+        std::vector<size_t> told;
+        for (const InvalidHighlightRule& rule : highlighter.Invalid()) {
+            told.push_back(rule.index);
+            EXPECT_FALSE(rule.error.empty());
+            EXPECT_EQ(rule.error, HighlightRuleError(row.rules[rule.index]));
+        }
+        EXPECT_EQ(told, row.invalid);
+        Runs runs;
+        highlighter.RunsOf(u"a(b", runs);
+        const bool paints = std::find(row.rules.begin(), row.rules.end(), good) != row.rules.end();
+        EXPECT_EQ(runs.empty(), !paints);
+    }
+    EXPECT_TRUE(HighlightRuleError(good).empty());
+    EXPECT_TRUE(HighlightRuleError(naive).empty());
 }
 
 TEST(LineHighlighterTest, QueryHighlightStaysOnTop) {

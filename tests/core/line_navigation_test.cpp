@@ -226,6 +226,36 @@ TEST(FindMatchedShownTest, StepsAndWrapsRows) {
     EXPECT_EQ(FindMatchedShown(one, 0, true).shown, -1) << "no line matches";
 }
 
+// From a caret line the filter hides, the search goes on from where that
+// line lies in the document.
+TEST(FindMatchedShownTest, StepsFromAHiddenCaretLineRows) {
+    // Matching lines 2, 5 and 9 of 12; only those shown.
+    test::TestLines store(LinesMatchingAt(12, {2, 5, 9}), test::TestLines::Source::Memory);
+    const FilteredLines only = Filtered(store, {.text = u"m"});
+    struct Row {
+        const char* name;
+        int64_t line;
+        bool forward;
+        int64_t row;
+        bool wrapped;
+    };
+    const Row rows[] = {
+        {"next from a hidden line between matches", 3, true, 1, false},
+        {"previous from a hidden line between matches", 7, false, 1, false},
+        {"next from a hidden line past the last match wraps", 10, true, 0, true},
+        {"previous from a hidden line above the first match wraps", 0, false, 2, true},
+        {"next from a shown match", 5, true, 2, false},
+        {"no caret line", -1, true, 0, false},
+        {"a line beyond the document counts as none", 12, false, 2, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const ShownStep step = FindMatchedFromLine(only, row.line, row.forward);
+        EXPECT_EQ(step.shown, row.row);
+        EXPECT_EQ(step.wrapped, row.wrapped);
+    }
+}
+
 TEST(FindMatchedShownTest, FindsAMatchFarAwayAcrossManyWords) {
     std::vector<std::u16string> text(300000, u"-");
     text[3] = text[299990] = u"m";

@@ -9,10 +9,11 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QStyle>
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "filter/regex_pattern.h"
+#include "highlight/line_highlighter.h"
 #include "qt_color.h"
 #include "qt_text.h"
 #include "views/color_button.h"
@@ -31,6 +32,9 @@ HighlightersDialog::HighlightersDialog(std::vector<HighlightRule> rules, QWidget
     setWindowTitle(tr("Highlighters"));
     list_ = new QListWidget(this);
     list_->setObjectName(QStringLiteral("Rules"));
+    // The mark of a rule that is not valid keeps its row as high as the others.
+    const int mark = list_->fontMetrics().height();
+    list_->setIconSize(QSize(mark, mark));
     auto* add = new QPushButton(tr("&Add"), this);
     remove_ = new QPushButton(tr("&Remove"), this);
     up_ = new QPushButton(tr("Move &Up"), this);
@@ -104,6 +108,11 @@ void HighlightersDialog::BuildEditor(QWidget* box) {
     }
 }
 
+QString HighlightersDialog::ProblemText(const QString& error) {
+    return error.isEmpty() ? QString()
+                           : tr("The regular expression does not compile: %1").arg(error);
+}
+
 int HighlightersDialog::Current() const {
     const int row = list_->currentRow();
     return row >= 0 && static_cast<size_t>(row) < rules_.size() ? row : -1;
@@ -128,9 +137,20 @@ void HighlightersDialog::UpdateItem(int row) {
     showing_ = true;
     item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
     item->setCheckState(rule.enabled ? Qt::Checked : Qt::Unchecked);
-    item->setText(rule.text.empty() ? tr("(no text)") : ToQString(rule.text));
     item->setForeground(rule.foreground ? ToQColor(*rule.foreground) : kListText);
     item->setBackground(rule.background ? QBrush(ToQColor(*rule.background)) : QBrush());
+    const QString text = rule.text.empty() ? tr("(no text)") : ToQString(rule.text);
+    const QString error = ToQString(HighlightRuleError(rule));
+    if (error.isEmpty()) {
+        item->setText(text);
+        item->setIcon(QIcon());
+        item->setToolTip(QString());
+    } else {
+        // Marked in the list itself: a rule that is not valid colours nothing.
+        item->setText(tr("%1    (not valid)").arg(text));
+        item->setIcon(style()->standardIcon(QStyle::SP_MessageBoxWarning));
+        item->setToolTip(ProblemText(error));
+    }
     showing_ = was;
 }
 
@@ -177,13 +197,8 @@ void HighlightersDialog::ReadFields() {
     if (has_background_->isChecked()) {
         rule.background = ToColor32(background_->Color());
     }
-    RegexPattern pattern;
-    QString problem;
-    if (rule.query_mode == 2 && !rule.text.empty() &&
-        !pattern.Compile(rule.text, RegexSyntax::Perl)) {
-        problem =
-            tr("The regular expression does not compile: %1").arg(ToQString(pattern.ErrorText()));
-    } else if (!rule.foreground && !rule.background) {
+    QString problem = ProblemText(ToQString(HighlightRuleError(rule)));
+    if (problem.isEmpty() && !rule.foreground && !rule.background) {
         problem = tr("Choose a text or background colour, or the rule colours nothing.");
     }
     problem_->setText(problem);

@@ -19,7 +19,9 @@ class ColorButton;
 // "Highlighters": edits a copy of the ordered highlight rules. The list
 // shows each rule in its colours with a check box that turns it on or off;
 // Add, Remove, Move Up and Move Down change the list, and the fields below
-// edit the selected rule. Rules left without text are dropped on OK.
+// edit the selected rule. A rule whose query does not compile is marked in
+// the list, with the engine's message as its tip and below the fields when
+// selected. Rules left without text are dropped on OK.
 class HighlightersDialog : public QDialog {
     Q_OBJECT
   public:
@@ -42,6 +44,9 @@ class HighlightersDialog : public QDialog {
     void Remove();
     void Move(int by);
     int Current() const;
+    // What the dialog says of a rule whose query does not compile, from the
+    // engine's error; empty for none.
+    static QString ProblemText(const QString& error);
 
     std::vector<HighlightRule> rules_;
     bool showing_ = false;  // the fields are being filled, not edited

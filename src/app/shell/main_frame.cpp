@@ -71,7 +71,7 @@ MainFrame::MainFrame(std::unique_ptr<FrameDialogs> dialogs, QWidget* parent)
     BuildMainBar();
     pane_->List().SetWordWrap(AppSettings::Instance().word_wrap, false, false);
     ApplyTheme();
-    pane_->List().SetHighlighters(AppSettings::Instance().highlight_rules);
+    ApplyHighlighters();
     pane_->List().SetLineNumbers(AppSettings::Instance().line_numbers);
     LineListView* list = &pane_->List();
     connect(list, &LineListView::contextMenuRequested, this, &MainFrame::ShowListContextMenu);

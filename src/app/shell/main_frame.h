@@ -220,6 +220,9 @@ class MainFrame : public QMainWindow {
     void ToggleFullFile();
     void ToggleLineNumbers();
     void EditHighlighters();
+    // Gives the list the highlighters of the settings; the status bar says
+    // once which rule does not compile and colours nothing.
+    void ApplyHighlighters();
     void ShowAbout();
     // Opens the user manual's contents page at anchor (none: its top); says
     // where it looked when there is no manual.

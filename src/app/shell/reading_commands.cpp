@@ -1,6 +1,8 @@
 // The reading tools of the main window: find next and previous, go to line,
 // show in full file, context lines, line numbers and highlighters.
 #include "filter/line_navigation.h"
+#include "highlight/line_highlighter.h"
+#include "qt_text.h"
 #include "settings/app_settings.h"
 #include "shell/go_to_line_dialog.h"
 #include "shell/highlighters_dialog.h"
@@ -12,6 +14,8 @@ namespace linesift {
 namespace {
 
 constexpr int kMessageMs = 4000;
+// Long enough to read the engine's message.
+constexpr int kInvalidRuleMs = 10000;
 
 QString ModeText(FilterMode mode) {
     switch (mode) {
@@ -45,7 +49,7 @@ void MainFrame::FindMatch(bool forward) {
                            kMessageMs);
         return;
     }
-    const ShownStep step = FindMatchedShown(list.Lines(), list.CaretShown(), forward);
+    const ShownStep step = FindMatchedFromLine(list.Lines(), list.CaretLine(), forward);
     if (step.shown < 0) {
         status_->ShowTimed(QStringLiteral("No line shown matches the query"), kMessageMs);
         return;
@@ -114,7 +118,27 @@ void MainFrame::EditHighlighters() {
         return;
     }
     settings.highlight_rules = dialog.Rules();
-    pane_->List().SetHighlighters(settings.highlight_rules);
+    ApplyHighlighters();
+}
+
+void MainFrame::ApplyHighlighters() {
+    const std::vector<HighlightRule>& rules = AppSettings::Instance().highlight_rules;
+    pane_->List().SetHighlighters(rules);
+    const std::vector<InvalidHighlightRule>& invalid = pane_->List().Highlighters().Invalid();
+    if (invalid.empty()) {
+        return;
+    }
+    // The first one by name, the count of the others: a narrow status bar
+    // cuts the end off.
+    const InvalidHighlightRule& first = invalid.front();
+    QString text =
+        QStringLiteral("Highlighter %1 \u00AB%2\u00BB is not valid and colours nothing: %3")
+            .arg(first.index + 1)
+            .arg(ToQString(rules[first.index].text), ToQString(first.error));
+    if (invalid.size() > 1) {
+        text += QStringLiteral(" (and %1 more)").arg(invalid.size() - 1);
+    }
+    status_->ShowTimed(text, kInvalidRuleMs);
 }
 
 }  // namespace linesift

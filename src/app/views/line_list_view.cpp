@@ -207,7 +207,7 @@ void LineListView::StartPartialRows() {
     highlight_query_.reset();
     highlights_.clear();
     highlights_size_ = 0;
-    lines_.BeginChunks(filter_.filter_mode);
+    lines_.BeginChunks(filter_.filter_mode, filter_.context_before, filter_.context_after);
     ShownLinesChanged();
 }
 

@@ -172,6 +172,9 @@ class LineListView : public QAbstractScrollArea {
     const FilterRequest& Filter() const { return filter_; }
     // The place among Lines()' shown lines of the caret line, or -1.
     ShownNo CaretShown() const;
+    // The caret line, shown or hidden by the filter since it was set; -1
+    // for none or while a pass's rows arrive.
+    LineNo CaretLine() const { return lines_.ChunksEnd() >= 0 ? -1 : caret_line_; }
     // Makes a shown line the caret line, selected alone, and scrolls it into
     // view: to the middle with middle. A hidden line changes nothing.
     void GoToLine(LineNo line, bool middle);
@@ -181,6 +184,8 @@ class LineListView : public QAbstractScrollArea {
     bool ReshowFilter(FilterMode mode, size_t context);
     // The highlighters painted under the query's highlight.
     void SetHighlighters(const std::vector<HighlightRule>& rules);
+    // The highlighters compiled; Invalid() says which rules were left out.
+    const LineHighlighter& Highlighters() const { return highlighter_; }
     // The gutter with each row's line number.
     void SetLineNumbers(bool on);
 

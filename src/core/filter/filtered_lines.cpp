@@ -77,12 +77,15 @@ LineNo FilteredLines::Append(LineNo from, const LineBits& tail, FilterMode mode,
     return static_cast<LineNo>(start);
 }
 
-void FilteredLines::BeginChunks(FilterMode mode) {
+void FilteredLines::BeginChunks(FilterMode mode, size_t before, size_t after) {
     const size_t count = shown_.LineCount();
     matched_.Reset(count);
     chunks_mode_ = mode;
+    const bool context = mode == FilterMode::HideUnmatched && (before > 0 || after > 0);
+    chunks_before_ = context ? before : 0;
+    chunks_after_ = context ? after : 0;
     chunks_end_ = 0;
-    has_context_ = false;
+    has_context_ = context;
     if (mode == FilterMode::ShowAll) {
         shown_.ShowAll(count);
     } else {
@@ -108,6 +111,10 @@ bool FilteredLines::ApplyChunk(LineNo begin, LineNo end, const std::vector<uint6
     if (chunks_mode_ == FilterMode::ShowAll) {
         return true;
     }
+    if (has_context_) {
+        ShowChunkContext(static_cast<size_t>(begin), static_cast<size_t>(end));
+        return true;
+    }
     // The shown set is rebuilt from the verdicts so far: a pass over words,
     // a small part of the chunk's own work.
     LineBits shown;
@@ -123,6 +130,38 @@ bool FilteredLines::ApplyChunk(LineNo begin, LineNo end, const std::vector<uint6
     }
     shown_.ShowSet(std::move(shown));
     return true;
+}
+
+void FilteredLines::ShowChunkContext(size_t begin, size_t end) {
+    // Lines from begin - before on may gain context from this chunk's
+    // matches; their own verdicts reach back `after` lines more. Undecided
+    // lines are not matched yet, so they bring no context.
+    const size_t count = shown_.LineCount();
+    const size_t reach = chunks_before_ + chunks_after_;
+    const size_t lo = (begin - std::min(begin, reach)) / 64 * 64;
+    const size_t hi = std::min(count, end + chunks_after_);
+    if (hi <= lo) {
+        return;
+    }
+    LineBits window;
+    window.Reset(hi - lo);
+    const std::vector<uint64_t>& matched = matched_.Words();
+    std::copy_n(matched.begin() + static_cast<ptrdiff_t>(lo / 64), window.Words().size(),
+                window.Words().begin());
+    window.Words().back() &= window.LastWordMask();
+    window.Widen(chunks_before_, chunks_after_);
+    LineBits shown;
+    shown.Reset(count);
+    std::vector<uint64_t>& bits = shown.Words();
+    for (size_t w = 0; w < bits.size(); ++w) {
+        bits[w] = shown_.Word(w);
+    }
+    // The shown lines only grow: those before lo keep their words.
+    const std::vector<uint64_t>& widened = window.Words();
+    for (size_t w = 0; w < widened.size(); ++w) {
+        bits[lo / 64 + w] |= widened[w];
+    }
+    shown_.ShowSet(std::move(shown));
 }
 
 void FilteredLines::SetSelected(LineNo line, bool selected) {

@@ -27,12 +27,18 @@ class FilteredLines {
     // selection stays. Ignored when the line counts differ.
     void Apply(FilterResult result);
     // A pass in mode starts handing over its verdicts in chunks: no line is
-    // matched, and no line is shown yet unless mode shows every line.
-    void BeginChunks(FilterMode mode);
+    // matched, and no line is shown yet unless mode shows every line. When
+    // mode hides unmatched lines, before and after lines of context go
+    // around each match, as Apply would show them.
+    void BeginChunks(FilterMode mode, size_t before = 0, size_t after = 0);
     // The verdicts of lines [begin, end), from the bits of words (bit 0 of
     // words[0] is line begin): they become matched, and shown as the mode
-    // says. Chunks follow each other from line 0 on, begin a multiple of 64.
-    // False, with nothing changed, for a chunk that does not follow on.
+    // says, with the context lines of matches so far (up to `after` lines
+    // past end; the lines before a later match join with its chunk). The
+    // shown lines only grow, so the last chunk shows what Apply of the whole
+    // result shows. Chunks follow each other from line 0 on, begin a
+    // multiple of 64. False, with nothing changed, for a chunk that does not
+    // follow on.
     bool ApplyChunk(LineNo begin, LineNo end, const std::vector<uint64_t>& words);
     // How far the chunks have come while they are handed over, -1 otherwise
     // (after Reset or Apply).
@@ -105,6 +111,9 @@ class FilteredLines {
     }
 
   private:
+    // ApplyChunk's shown lines with context: those before the chunk stay,
+    // those its matches bring around them join.
+    void ShowChunkContext(size_t begin, size_t end);
     // Applies change(selectedWord, shownWord) to every word of the selection.
     template <typename Change>
     bool ChangeShown(const Change& change);
@@ -115,6 +124,8 @@ class FilteredLines {
     LineBits selected_;
     // While chunks come: the mode of their pass, and the lines they cover.
     FilterMode chunks_mode_ = FilterMode::ShowAll;
+    size_t chunks_before_ = 0;
+    size_t chunks_after_ = 0;
     LineNo chunks_end_ = -1;
 };
 

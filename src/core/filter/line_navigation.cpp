@@ -34,12 +34,17 @@ size_t PreviousMatchedShown(const FilteredLines& lines, size_t end) {
 }  // namespace
 
 ShownStep FindMatchedShown(const FilteredLines& lines, ShownNo from, bool forward) {
+    const bool inside = from >= 0 && from < lines.ShownCount();
+    return FindMatchedFromLine(lines, inside ? lines.LineAt(from) : -1, forward);
+}
+
+ShownStep FindMatchedFromLine(const FilteredLines& lines, LineNo from, bool forward) {
     const size_t count = lines.Matched().size();
     if (count == 0 || lines.ShownCount() == 0 || static_cast<LineNo>(count) != lines.LineCount()) {
         return {};
     }
-    const bool inside = from >= 0 && from < lines.ShownCount();
-    const size_t caret = inside ? static_cast<size_t>(lines.LineAt(from)) : 0;
+    const bool inside = from >= 0 && from < lines.LineCount();
+    const size_t caret = inside ? static_cast<size_t>(from) : 0;
     size_t line = 0;
     bool wrapped = false;
     if (forward) {

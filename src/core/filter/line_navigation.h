@@ -23,6 +23,10 @@ struct ShownStep {
 // word at a time, so a match millions of lines away is found at once. With
 // Show All this walks the highlighted lines; context lines are skipped.
 ShownStep FindMatchedShown(const FilteredLines& lines, ShownNo from, bool forward);
+// The same from a document line, shown or hidden: a caret line the filter
+// hides since it was set goes on to the match after it (or before it), not
+// from the first one. -1 starts before the first line or after the last.
+ShownStep FindMatchedFromLine(const FilteredLines& lines, LineNo from, bool forward);
 
 // Whether a separator goes above the shown line at place shown: the lines
 // shown include context, and the line before it is not shown (place 0 has

@@ -12,20 +12,29 @@ std::optional<MarkupColor> ToMarkupColor(const std::optional<Color32>& color) {
     return MarkupColor{color->red} << 16 | MarkupColor{color->green} << 8 | color->blue;
 }
 
-bool Compiles(const HighlightRule& rule) {
-    if (rule.query_mode != static_cast<int32_t>(QueryMode::Regex)) {
-        return true;
-    }
-    RegexPattern pattern;
-    return pattern.Compile(rule.text, RegexSyntax::Perl);
-}
-
 }  // namespace
 
+std::u16string HighlightRuleError(const HighlightRule& rule) {
+    if (rule.query_mode != static_cast<int32_t>(QueryMode::Regex) || rule.text.empty()) {
+        return {};
+    }
+    RegexPattern pattern;
+    if (pattern.Compile(rule.text, RegexSyntax::Perl)) {
+        return {};
+    }
+    std::u16string error = pattern.ErrorText();
+    return error.empty() ? u"the regular expression does not compile" : error;
+}
+
 LineHighlighter::LineHighlighter(const std::vector<HighlightRule>& rules) {
-    for (const HighlightRule& rule : rules) {
+    for (size_t i = 0; i < rules.size(); ++i) {
+        const HighlightRule& rule = rules[i];
         if (!rule.enabled || rule.text.empty() || (!rule.foreground && !rule.background) ||
-            rule.query_mode < 0 || rule.query_mode > 2 || !Compiles(rule)) {
+            rule.query_mode < 0 || rule.query_mode > 2) {
+            continue;
+        }
+        if (std::u16string error = HighlightRuleError(rule); !error.empty()) {
+            invalid_.push_back({i, std::move(error)});
             continue;
         }
         CompiledQuery query(rule.text, {.match_case = rule.match_case,
