@@ -33,6 +33,7 @@
 #include "views/palette_colors.h"
 #include "views/search_box.h"
 #include "views/suggest_popup.h"
+#include "views/tool_icons.h"
 
 namespace linesift {
 namespace {
@@ -204,8 +205,10 @@ void MainFrame::BuildMainBar() {
     for (const Command& command : Commands()) {
         if (command.tool_bar) {
             QAction* action = actions_[command.id];
-            action->setIcon(QIcon::fromTheme(QString::fromLatin1(command.icon),
-                                             s->standardIcon(command.fallback_icon)));
+            // Drawn by the program at every device pixel ratio; the style's
+            // bitmaps only for a name it has no drawing of.
+            QIcon icon = ToolIcon(command.icon);
+            action->setIcon(icon.isNull() ? s->standardIcon(command.fallback_icon) : icon);
             tool_bar_->addAction(action);
         }
     }

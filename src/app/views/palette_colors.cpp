@@ -56,7 +56,14 @@ BoxColors BoxColorsOf(const QPalette& palette) {
                      .suggestion_text = text,
                      .suggestion_hot = Blend(base, accent, 0.35),
                      .suggestion = base,
-                     .popup_border = Blend(base, text, 0.4)};
+                     .popup_border = Blend(base, text, 0.4),
+                     .cross = Blend(accent, text, 0.45),
+                     .cross_pushed = Blend(accent, text, 0.7),
+                     .pushed_top = Blend(base, accent, 0.45),
+                     .pushed_bottom = Blend(base, accent, 0.35),
+                     .hot_top = Blend(base, accent, 0.3),
+                     .hot_bottom = Blend(base, accent, 0.22),
+                     .magnifier = Blend(text, base, 0.3)};
 }
 
 QRgb HighlightFor(QRgb chosen, const QPalette& palette) {
