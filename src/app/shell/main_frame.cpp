@@ -24,6 +24,7 @@
 #include "settings/app_settings.h"
 #include "settings/data_folder.h"
 #include "shell/about_dialog.h"
+#include "shell/app_theme.h"
 #include "shell/command_ids.h"
 #include "shell/native_paths.h"
 #include "shell/options_dialog.h"
@@ -374,15 +375,13 @@ void MainFrame::SetTheme(int theme) {
 }
 
 void MainFrame::ApplyTheme() {
-    // The desktop's palette, as it was before any theme was applied.
-    static const QPalette desktop = QApplication::palette();
-    const int theme = AppSettings::Instance().theme;
-    const QPalette palette = theme == 1 ? LightPalette() : theme == 2 ? DarkPalette() : desktop;
-    if (QApplication::palette() != palette) {
-        QApplication::setPalette(palette);
-    }
+    AppTheme::Instance().Apply(AppSettings::Instance().theme);
+    ApplyHighlightColor();
+}
+
+void MainFrame::ApplyHighlightColor() {
     pane_->List().SetHighlightColor(
-        HighlightFor(ToRgb(AppSettings::Instance().hilite_color), palette));
+        HighlightFor(ToRgb(AppSettings::Instance().hilite_color), QApplication::palette()));
 }
 
 void MainFrame::ShowEncodingMenu(QPoint globalPos) {
@@ -596,6 +595,9 @@ bool MainFrame::eventFilter(QObject* watched, QEvent* event) {
 
 void MainFrame::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange && pane_ != nullptr) {
+        ApplyHighlightColor();  // the desktop's palette may have turned dark or light
+    }
     if (event->type() == QEvent::ActivationChange && isActiveWindow() && shown_) {
         QWidget* focus = QApplication::focusWidget();
         if (focus == nullptr || focus == this) {

@@ -144,6 +144,8 @@ class MainFrame : public QMainWindow {
     // Gives the application the palette of the theme in the settings, and
     // the list the highlight colour that reads on it.
     void ApplyTheme();
+    // The list's highlight colour for the application's current palette.
+    void ApplyHighlightColor();
     // Runs write on a thread of its own while the window answers, with text
     // in the status bar; its result, or false when a write already runs. The
     // document must not change meanwhile: ClearDocument waits for it.

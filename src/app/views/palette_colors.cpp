@@ -4,6 +4,7 @@
 #include <QStyleFactory>
 #include <algorithm>
 #include <memory>
+#include <utility>
 
 namespace linesift {
 namespace {
@@ -73,6 +74,25 @@ QRgb HighlightFor(QRgb chosen, const QPalette& palette) {
 
 QColor InvalidFieldColor(const QPalette& palette) {
     return IsDarkPalette(palette) ? QColor(110, 36, 36) : QColor(255, 220, 220);
+}
+
+QString PageInPalette(const QString& html, const QPalette& palette) {
+    if (!IsDarkPalette(palette)) {
+        return html;
+    }
+    const QColor base = palette.color(QPalette::Base);
+    const QColor text = palette.color(QPalette::Text);
+    const std::pair<QLatin1String, QColor> colors[] = {
+        {QLatin1String("#000000"), text},
+        {QLatin1String("#FFFFFF"), base},
+        {QLatin1String("#F4F4F4"), Blend(base, text, 0.06)},
+        {QLatin1String("#C0C0C0"), Blend(base, text, 0.3)},
+    };
+    QString page = html;
+    for (const auto& [light, dark] : colors) {
+        page.replace(light, dark.name(), Qt::CaseInsensitive);
+    }
+    return page;
 }
 
 QPalette LightPalette() {
