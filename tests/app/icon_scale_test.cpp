@@ -2,6 +2,7 @@
 // QT_SCALE_FACTOR its CTest entry sets: 1, 1.5 or 2): each widget paints a
 // pixmap drawn at the screen's own resolution, never a smaller one scaled up.
 #include <QApplication>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QToolBar>
 #include <QToolButton>
@@ -18,6 +19,7 @@
 #include "settings/app_settings.h"
 #include "shell/command_ids.h"
 #include "shell/main_frame.h"
+#include "tester/regex_tester_dialog.h"
 #include "views/clear_button.h"
 #include "views/palette_colors.h"
 #include "views/search_box.h"
@@ -219,6 +221,13 @@ class IconScaleTest : public QObject {
                 dir + QStringLiteral("/look-toolbar-%1-dpr%2.png").arg(name, scale));
             frame_->SearchField().grab().save(
                 dir + QStringLiteral("/look-searchbox-%1-dpr%2.png").arg(name, scale));
+            RegexTesterDialog* tester = RegexTesterDialog::Open();
+            tester->TextBox().setEditText(QStringLiteral("2026-12-09 ERROR disk full"));
+            tester->PatternBox().setEditText(QStringLiteral("(\\w+) disk"));
+            tester->RunTest();
+            QApplication::processEvents();
+            tester->grab().save(dir + QStringLiteral("/look-tester-%1-dpr%2.png").arg(name, scale));
+            RegexTesterDialog::CloseInstance();
         }
         QVERIFY(frame_->RunCommand(cmd::kThemeSystem));
     }
