@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_util.h"
 #include "document/text_document.h"
 #include "settings/app_settings.h"
 #include "views/line_list_view.h"
@@ -34,12 +35,6 @@ struct Figures {
     double cpuMedian;  // the time the window's thread ran, apart from waits for a core
 };
 
-double ThreadCpuMs() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
-}
-
 // Times paint() once after each prepare(), which is not timed.
 Figures TimePaints(int paints, const std::function<void(int)>& prepare,
                    const std::function<void()>& paint) {
@@ -47,11 +42,11 @@ Figures TimePaints(int paints, const std::function<void(int)>& prepare,
     std::vector<double> cpu;
     for (int i = 0; i < paints; ++i) {
         prepare(i);
-        const double cpu0 = ThreadCpuMs();
+        const double cpu0 = bench::ThreadCpuMs();
         const auto t0 = Clock::now();
         paint();
         ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
-        cpu.push_back(ThreadCpuMs() - cpu0);
+        cpu.push_back(bench::ThreadCpuMs() - cpu0);
     }
     std::sort(ms.begin(), ms.end());
     std::sort(cpu.begin(), cpu.end());

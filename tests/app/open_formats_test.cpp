@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QtTest>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -57,6 +58,19 @@ std::string NumberedLines(int count) {
         text += "line " + std::to_string(i) + "\n";
     }
     return text;
+}
+
+// How many mappings of the file at path the process holds.
+int MappingsOf(const std::string& path) {
+    std::ifstream maps("/proc/self/maps");
+    int count = 0;
+    for (std::string line; std::getline(maps, line);) {
+        count += line.size() >= path.size() &&
+                         line.compare(line.size() - path.size(), path.size(), path) == 0
+                     ? 1
+                     : 0;
+    }
+    return count;
 }
 
 }  // namespace
@@ -222,6 +236,28 @@ class OpenFormatsTest : public QObject {
         QVERIFY(frame_->RunCommand(cmd::kEncodingAuto));
         QVERIFY(AppSettings::Instance().recent_encodings.count(UPath("export.txt")) == 0);
         QVERIFY(Line(0) != u"ab");
+    }
+
+    // A large document is let go of in the background, after the load that
+    // replaces it: once the window is idle no mapping of it is left behind.
+    void aReopenedLargeDocumentLeavesOneMappingOfTheFile() {
+        dir_.Write("big.log", NumberedLines(150000));
+        QVERIFY(frame_->OpenFile(UPath("big.log"), true));
+        QCOMPARE(MappingsOf(Path("big.log")), 1);
+        for (int command :
+             {int(cmd::kEncodingLegacy), int(cmd::kEncodingUtf8), int(cmd::kEncodingAuto)}) {
+            QVERIFY(frame_->RunCommand(command));
+            QCOMPARE(frame_->Document().LineCount(), size_t{150001});
+            QVERIFY(Line(149999) == u"line 149999");
+            QTRY_COMPARE(MappingsOf(Path("big.log")), 1);
+        }
+        QVERIFY(frame_->RunCommand(cmd::kNew));
+        QTRY_COMPARE(MappingsOf(Path("big.log")), 0);
+        // Reloaded and closed at once, the window ends with nothing mapped.
+        QVERIFY(frame_->OpenFile(UPath("big.log"), true));
+        QVERIFY(frame_->RunCommand(cmd::kEncodingUtf8));
+        frame_.reset();
+        QCOMPARE(MappingsOf(Path("big.log")), 0);
     }
 
     void moreOffersTheCodePagesAndReopensInTheChosenOne() {

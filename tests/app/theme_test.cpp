@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include <QComboBox>
 #include "../core/test_files.h"
 #include "document/clipboard_text.h"
 #include "frame_test_doubles.h"
@@ -14,8 +15,14 @@
 #include "shell/command_ids.h"
 #include "shell/main_frame.h"
 #include "shell/query_list_pane.h"
+#include "shell/status_panes.h"
+#include "tester/regex_tester_dialog.h"
+#include "tester/results_pane.h"
+#include "views/clear_button.h"
+#include "views/line_list_view.h"
 #include "views/palette_colors.h"
 #include "views/search_box.h"
+#include "views/suggest_popup.h"
 
 using namespace linesift;
 using linesift::test::FakeClipboard;
@@ -105,7 +112,10 @@ class ThemeTest : public QObject {
         QVERIFY(frame_->OpenFile(FromNativePath(dir_.Path() + "/log.txt"), true));
     }
     void cleanup() {
+        RegexTesterDialog::CloseInstance();
         frame_->RunCommand(cmd::kThemeSystem);
+        // The desktop's palette back to the platform's.
+        QApplication::setPalette(QPalette());
         frame_.reset();
         ClipboardText::Instance().SetBackend(nullptr);
     }
@@ -174,6 +184,77 @@ class ThemeTest : public QObject {
         const Band text = Look(shot, QRect(0, 0, shot.width(), shot.height()));
         QVERIFY2(Luminance(text.background) < 0.3, qPrintable(text.background.name()));
         QVERIFY2(Contrast(text.ink, text.background) > 7, qPrintable(text.ink.name()));
+    }
+
+    // The desktop turns dark while the window is open under System: every
+    // part takes the new colours at once, without a restart.
+    void aDesktopPaletteChangeRecoloursTheOpenWindow() {
+        QCOMPARE(AppSettings::Instance().theme, 0);
+        RegexTesterDialog* tester = RegexTesterDialog::Open();
+        tester->PatternBox().setEditText(QStringLiteral("e"));
+        tester->TextBox().setEditText(QStringLiteral("error"));
+        tester->RunTest();
+        QVERIFY(!tester->Results().Html().empty());
+        QVERIFY(Luminance(FirstRow().background) > 0.7);
+
+        QApplication::setPalette(DarkPalette());
+        QApplication::processEvents();
+        const Band row = FirstRow();
+        QVERIFY2(Luminance(row.background) < 0.3, qPrintable(row.background.name()));
+        QVERIFY2(Luminance(row.ink) > 0.6, qPrintable(row.ink.name()));
+        // The search box and its clear button.
+        const QImage box = frame_->SearchField().grab().toImage();
+        QVERIFY2(Luminance(box.pixelColor(box.width() / 2, box.height() / 2)) < 0.3,
+                 qPrintable(box.pixelColor(box.width() / 2, box.height() / 2).name()));
+        const QImage clear = frame_->SearchField().findChild<ClearButton*>()->grab().toImage();
+        QVERIFY2(Luminance(clear.pixelColor(1, 1)) < 0.3,
+                 qPrintable(clear.pixelColor(1, 1).name()));
+        // The popup and the status panes.
+        QVERIFY(IsDarkPalette(frame_->SearchField().Popup().palette()));
+        const Band status = Look(frame_->Status().grab().toImage(), QRect(0, 2, 200, 14));
+        QVERIFY2(Luminance(status.background) < 0.3, qPrintable(status.background.name()));
+        QVERIFY2(Contrast(status.ink, status.background) > 4.5, qPrintable(status.ink.name()));
+        // The tester's results page and its marked pattern.
+        QWidget* page = tester->Results().viewport();
+        const Band results = Look(page->grab().toImage(), QRect(QPoint(0, 0), page->size()));
+        QVERIFY2(Luminance(results.background) < 0.3, qPrintable(results.background.name()));
+        QVERIFY2(Contrast(results.ink, results.background) > 4.5, qPrintable(results.ink.name()));
+        // A pattern marked on the light palette is marked again on the dark.
+        QApplication::setPalette(QPalette());
+        tester->PatternBox().setEditText(QStringLiteral("("));
+        QVERIFY(tester->IsPatternMarkedInvalid());
+        QApplication::setPalette(DarkPalette());
+        const QPalette marked = tester->PatternBox().lineEdit()->palette();
+        QCOMPARE(marked.color(QPalette::Base), InvalidFieldColor(DarkPalette()));
+        QVERIFY(Contrast(marked.color(QPalette::Text), marked.color(QPalette::Base)) > 4.5);
+        // The list's highlight colour turns amber.
+        QCOMPARE(List().HighlightColor() & 0xFFFFFFu,
+                 HighlightFor(qRgb(0xFE, 0xE3, 0x00), DarkPalette()) & 0xFFFFFFu);
+    }
+
+    // Dark, then System again, gives the desktop's palette of now, even one
+    // it set while Dark was in force, and Dark holds meanwhile.
+    void systemAfterDarkGivesTheDesktopsCurrentPalette() {
+        QPalette desktop = LightPalette();
+        desktop.setColor(QPalette::Base, QColor(250, 250, 235));
+        QApplication::setPalette(desktop);
+        QVERIFY(frame_->RunCommand(cmd::kThemeDark));
+        QPalette later = DarkPalette();
+        later.setColor(QPalette::Base, QColor(20, 30, 40));
+        QApplication::setPalette(later);  // the desktop changes its scheme
+        QTRY_COMPARE(QApplication::palette().color(QPalette::Base),
+                     DarkPalette().color(QPalette::Base));
+        QVERIFY(frame_->RunCommand(cmd::kThemeSystem));
+        QCOMPARE(QApplication::palette().color(QPalette::Base), QColor(20, 30, 40));
+        QCOMPARE(FirstRow().background, QColor(20, 30, 40));
+
+        // A desktop that gives its palette through the platform theme:
+        // System leaves the application following it.
+        QApplication::setPalette(QPalette());
+        QVERIFY(frame_->RunCommand(cmd::kThemeDark));
+        QVERIFY(frame_->RunCommand(cmd::kThemeSystem));
+        QCOMPARE(QApplication::palette().resolveMask(), QPalette::ResolveMask(0));
+        QVERIFY(!IsDarkPalette(QApplication::palette()));
     }
 
     void screenshots() {

@@ -45,7 +45,7 @@ struct Command {
     bool (*checked)(const CommandState&) = nullptr;  // null: not checkable
     int radio_group = 0;                             // non-zero: one of a group checked at a time
     bool tool_bar = false;                           // a button on the tool bar
-    const char* icon = "";                           // the theme icon of the tool bar button
+    const char* icon = "";  // the tool bar button's icon by its freedesktop name (ToolIcon)
     QStyle::StandardPixmap fallback_icon = QStyle::SP_CustomBase;
     bool list_menu = false;            // an item of the list's context menu
     bool list_menu_separator = false;  // a separator before it there

@@ -54,7 +54,7 @@ void MainFrame::ClearDocument() {
     WaitForWrite();
     pane_->StopFilter();
     pane_->List().Clear(true);
-    document_.Reset();
+    ReleaseDocument();
     source_compression_ = Compression::None;
     source_incomplete_ = false;
     ClearQuery();
@@ -160,7 +160,53 @@ OwnedFd OpenIfCompressed(const std::string& path) {
     return fd;
 }
 
+// Lets go of a document's lines and bytes.
+class ReleaseJob : public BackgroundJob {
+  public:
+    explicit ReleaseJob(TextDocument document) : document_(std::move(document)) {}
+    void Run() override { document_.Reset(); }
+
+  private:
+    TextDocument document_;
+};
+
+// From this many lines a document is let go of on a thread of its own: the
+// index and the mapping of a 1 GiB file take 0.05 to 0.1 s to free. While a
+// load runs, that waits for its end: unmapping the old bytes would stall the
+// load's page faults on the new ones.
+constexpr size_t kReleaseInBackgroundLines = 100000;
+
 }  // namespace
+
+void MainFrame::ReleaseDocument() {
+    if (document_.LineCount() < kReleaseInBackgroundLines) {
+        document_.Reset();
+        return;
+    }
+    StartRelease();
+    held_ = std::make_shared<ReleaseJob>(std::move(document_));
+    document_.Reset();
+    // Without a load to follow, at once.
+    QTimer::singleShot(0, this, [this] {
+        if (loading_ == 0) {
+            StartRelease();
+        }
+    });
+}
+
+void MainFrame::StartRelease() {
+    if (held_ == nullptr) {
+        return;
+    }
+    std::shared_ptr<BackgroundJob> job = std::move(held_);
+    ReapLoadThreads();
+    load_threads_.emplace_back(
+        [job] {
+            job->Run();
+            job->finished = true;
+        },
+        job);
+}
 
 void MainFrame::SetLoadProgressHookForTesting(std::function<void()> hook) {
     LoadProgressHook() = std::move(hook);
@@ -345,10 +391,13 @@ bool MainFrame::OpenFile(const std::u16string& rawPath, bool addToRecent,
     // so that nothing shows or reads it meanwhile.
     pane_->StopFilter();
     pane_->List().Clear(true);
-    document_.Reset();
+    ReleaseDocument();
     UpdateCommandUi();
     QApplication::setOverrideCursor(Qt::BusyCursor);
+    ++loading_;
     LoadOutcome outcome = LoadSource(path, choice);
+    --loading_;
+    StartRelease();  // the document this one replaces, if any
     QApplication::restoreOverrideCursor();
     if (close_after_work_) {
         close_after_work_ = false;

@@ -24,6 +24,7 @@
 #include "settings/app_settings.h"
 #include "settings/data_folder.h"
 #include "shell/about_dialog.h"
+#include "shell/app_theme.h"
 #include "shell/command_ids.h"
 #include "shell/native_paths.h"
 #include "shell/options_dialog.h"
@@ -33,6 +34,7 @@
 #include "views/palette_colors.h"
 #include "views/search_box.h"
 #include "views/suggest_popup.h"
+#include "views/tool_icons.h"
 
 namespace linesift {
 namespace {
@@ -205,8 +207,10 @@ void MainFrame::BuildMainBar() {
     for (const Command& command : Commands()) {
         if (command.tool_bar) {
             QAction* action = actions_[command.id];
-            action->setIcon(QIcon::fromTheme(QString::fromLatin1(command.icon),
-                                             s->standardIcon(command.fallback_icon)));
+            // Drawn by the program at every device pixel ratio; the style's
+            // bitmaps only for a name it has no drawing of.
+            QIcon icon = ToolIcon(command.icon);
+            action->setIcon(icon.isNull() ? s->standardIcon(command.fallback_icon) : icon);
             tool_bar_->addAction(action);
         }
     }
@@ -372,15 +376,13 @@ void MainFrame::SetTheme(int theme) {
 }
 
 void MainFrame::ApplyTheme() {
-    // The desktop's palette, as it was before any theme was applied.
-    static const QPalette desktop = QApplication::palette();
-    const int theme = AppSettings::Instance().theme;
-    const QPalette palette = theme == 1 ? LightPalette() : theme == 2 ? DarkPalette() : desktop;
-    if (QApplication::palette() != palette) {
-        QApplication::setPalette(palette);
-    }
+    AppTheme::Instance().Apply(AppSettings::Instance().theme);
+    ApplyHighlightColor();
+}
+
+void MainFrame::ApplyHighlightColor() {
     pane_->List().SetHighlightColor(
-        HighlightFor(ToRgb(AppSettings::Instance().hilite_color), palette));
+        HighlightFor(ToRgb(AppSettings::Instance().hilite_color), QApplication::palette()));
 }
 
 void MainFrame::ShowEncodingMenu(QPoint globalPos) {
@@ -604,6 +606,9 @@ bool MainFrame::CancelReformatting() {
 
 void MainFrame::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange && pane_ != nullptr) {
+        ApplyHighlightColor();  // the desktop's palette may have turned dark or light
+    }
     if (event->type() == QEvent::ActivationChange && isActiveWindow() && shown_) {
         QWidget* focus = QApplication::focusWidget();
         if (focus == nullptr || focus == this) {

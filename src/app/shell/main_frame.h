@@ -155,6 +155,8 @@ class MainFrame : public QMainWindow {
     // Gives the application the palette of the theme in the settings, and
     // the list the highlight colour that reads on it.
     void ApplyTheme();
+    // The list's highlight colour for the application's current palette.
+    void ApplyHighlightColor();
     // Runs write on a thread of its own while the window answers, with text
     // in the status bar; Failed when a write already runs. write stops early
     // when the flag it is given is raised (Escape): then Cancelled, unless it
@@ -166,6 +168,11 @@ class MainFrame : public QMainWindow {
     void WaitForWrite();
     // Joins the load threads that ended; with wait, all of them.
     void ReapLoadThreads(bool wait = false);
+    // Empties the document; a large one is freed on a thread of its own,
+    // reaped with the load threads, once no load runs.
+    void ReleaseDocument();
+    // Frees the document ReleaseDocument holds, if any, on a thread of its own.
+    void StartRelease();
 
     void BuildActions();
     void BuildMenus();
@@ -265,7 +272,9 @@ class MainFrame : public QMainWindow {
     std::atomic<bool>* write_cancel_ = nullptr;  // raised to stop it, on its stack too
     std::mutex write_mutex_;                     // held by the thread of a write
     std::vector<std::pair<std::thread, std::shared_ptr<BackgroundJob>>> load_threads_;
-    QString load_error_;  // why the last LoadSource failed
+    std::shared_ptr<BackgroundJob> held_;  // a released document waiting for a load to end
+    int loading_ = 0;                      // OpenFile calls reading a file now
+    QString load_error_;                   // why the last LoadSource failed
     Compression source_compression_ = Compression::None;
     bool source_incomplete_ = false;
     std::string encoding_name_ = "auto";  // the encoding the document was asked to be read in

@@ -269,6 +269,13 @@ void RegexTesterDialog::SetPatternInvalid(bool invalid) {
     edit->setPalette(marked);
 }
 
+void RegexTesterDialog::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange && pattern_invalid_) {
+        SetPatternInvalid(true);  // the red that reads on the new palette
+    }
+}
+
 void RegexTesterDialog::RunTest() {
     const QString text = text_->currentText();
     const QString pattern = pattern_->currentText();

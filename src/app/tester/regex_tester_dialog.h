@@ -73,6 +73,9 @@ class RegexTesterDialog : public QDialog {
     // histories to AppSettings when they are to be saved, and closes.
     void done(int result) override;
 
+  protected:
+    void changeEvent(QEvent* event) override;
+
   private:
     RegexTesterDialog();
     void BuildControls();

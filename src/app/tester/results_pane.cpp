@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "qt_text.h"
+#include "views/palette_colors.h"
 
 namespace linesift {
 
@@ -16,10 +17,21 @@ ResultsPane::ResultsPane(QWidget* parent) : QTextBrowser(parent) {
 
 void ResultsPane::ShowHtml(const std::optional<std::u16string>& html) {
     html_ = html.value_or(std::u16string());
+    ShowPage();
+}
+
+void ResultsPane::ShowPage() {
     if (html_.empty()) {
         clear();
     } else {
-        setHtml(ToQString(html_));
+        setHtml(PageInPalette(ToQString(html_), palette()));
+    }
+}
+
+void ResultsPane::changeEvent(QEvent* event) {
+    QTextBrowser::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange && !html_.empty()) {
+        ShowPage();
     }
 }
 

@@ -8,7 +8,8 @@
 namespace linesift {
 
 // The Regex Tester's results pane: shows a page of HTML text, or nothing,
-// and offers "Copy" and "Copy Shortcut" on its context menu.
+// and offers "Copy" and "Copy Shortcut" on its context menu. The page is
+// shown in the pane's palette, and shown again when that changes.
 class ResultsPane : public QTextBrowser {
     Q_OBJECT
   public:
@@ -27,8 +28,11 @@ class ResultsPane : public QTextBrowser {
 
   protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
   private:
+    void ShowPage();
+
     std::u16string html_;
 };
 

@@ -2,6 +2,7 @@
 
 #include <QPainter>
 
+#include "views/palette_colors.h"
 #include "views/search_box_images.h"
 
 namespace linesift {
@@ -33,7 +34,8 @@ QSize ClearButton::sizeHint() const {
 
 void ClearButton::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
-    painter.drawPixmap(0, 0, ClearButtonImage(ShownImage(), devicePixelRatioF()));
+    painter.drawPixmap(0, 0,
+                       ClearButtonImage(ShownImage(), devicePixelRatioF(), BoxColorsOf(palette())));
 }
 
 }  // namespace linesift

@@ -101,6 +101,7 @@ class LineListView : public QAbstractScrollArea {
         highlight_color_ = rgb;
         viewport()->update();
     }
+    uint32_t HighlightColor() const { return highlight_color_; }
 
     // While a document loads into loading (which outlives the preview), the
     // list, showing nothing else, paints the first screen of the lines

@@ -4,6 +4,7 @@
 #include <QStyleFactory>
 #include <algorithm>
 #include <memory>
+#include <utility>
 
 namespace linesift {
 namespace {
@@ -56,7 +57,14 @@ BoxColors BoxColorsOf(const QPalette& palette) {
                      .suggestion_text = text,
                      .suggestion_hot = Blend(base, accent, 0.35),
                      .suggestion = base,
-                     .popup_border = Blend(base, text, 0.4)};
+                     .popup_border = Blend(base, text, 0.4),
+                     .cross = Blend(accent, text, 0.45),
+                     .cross_pushed = Blend(accent, text, 0.7),
+                     .pushed_top = Blend(base, accent, 0.45),
+                     .pushed_bottom = Blend(base, accent, 0.35),
+                     .hot_top = Blend(base, accent, 0.3),
+                     .hot_bottom = Blend(base, accent, 0.22),
+                     .magnifier = Blend(text, base, 0.3)};
 }
 
 QRgb HighlightFor(QRgb chosen, const QPalette& palette) {
@@ -66,6 +74,25 @@ QRgb HighlightFor(QRgb chosen, const QPalette& palette) {
 
 QColor InvalidFieldColor(const QPalette& palette) {
     return IsDarkPalette(palette) ? QColor(110, 36, 36) : QColor(255, 220, 220);
+}
+
+QString PageInPalette(const QString& html, const QPalette& palette) {
+    if (!IsDarkPalette(palette)) {
+        return html;
+    }
+    const QColor base = palette.color(QPalette::Base);
+    const QColor text = palette.color(QPalette::Text);
+    const std::pair<QLatin1String, QColor> colors[] = {
+        {QLatin1String("#000000"), text},
+        {QLatin1String("#FFFFFF"), base},
+        {QLatin1String("#F4F4F4"), Blend(base, text, 0.06)},
+        {QLatin1String("#C0C0C0"), Blend(base, text, 0.3)},
+    };
+    QString page = html;
+    for (const auto& [light, dark] : colors) {
+        page.replace(light, dark.name(), Qt::CaseInsensitive);
+    }
+    return page;
 }
 
 QPalette LightPalette() {

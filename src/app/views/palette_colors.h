@@ -35,6 +35,11 @@ QRgb HighlightFor(QRgb chosen, const QPalette& palette);
 // pattern): light red on light palettes, dark red on dark ones.
 QColor InvalidFieldColor(const QPalette& palette);
 
+// A page of HTML written in black on white and light greys (the Regex
+// Tester's) in the palette's colours: unchanged on a light palette, Text on
+// shades of Base on a dark one.
+QString PageInPalette(const QString& html, const QPalette& palette);
+
 // The palettes View > Theme applies: Fusion's light palette and a dark one
 // with the same roles.
 QPalette LightPalette();

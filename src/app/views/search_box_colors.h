@@ -30,6 +30,15 @@ struct BoxColors {
     QColor suggestion_hot = kSuggestionHotColor;
     QColor suggestion = kSuggestionColor;
     QColor popup_border = kPopupBorderColor;
+    // The clear button's cross (pushed: darker) and shaded squares, and the
+    // magnifier.
+    QColor cross = QColor(46, 92, 176);
+    QColor cross_pushed = QColor(24, 62, 140);
+    QColor pushed_top = QColor(190, 202, 226);
+    QColor pushed_bottom = QColor(212, 221, 238);
+    QColor hot_top = QColor(250, 251, 254);
+    QColor hot_bottom = QColor(222, 229, 243);
+    QColor magnifier = QColor(104, 116, 140);
 };
 
 }  // namespace linesift

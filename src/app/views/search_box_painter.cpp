@@ -39,13 +39,13 @@ void DrawIdleText(QPainter& painter, const QRect& client, const QString& text,
 }  // namespace
 
 void PaintSearchBox(QPainter& painter, const QRect& client, const SearchBoxLook& look) {
-    painter.setPen(look.colors.frame);
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRect(client.adjusted(0, 0, -1, -1));
+    // Filled, not stroked: a one-pixel pen covers only one device pixel of
+    // the frame at a device pixel ratio above 1, and the box paints opaquely.
+    painter.fillRect(client, look.colors.frame);
     painter.fillRect(client.adjusted(1, 1, -1, -1), InteriorColor(look));
     if (look.text.isEmpty()) {
         painter.drawPixmap(SearchBoxLayout::IconRect(client).topLeft(),
-                           MagnifierImage(painter.device()->devicePixelRatioF()));
+                           MagnifierImage(painter.device()->devicePixelRatioF(), look.colors));
     } else if (!look.editing) {
         DrawIdleText(painter, client, look.text, look.colors.idle_text);
     }
