@@ -86,6 +86,19 @@ std::function<void()>& LoadProgressHook() {
     return hook;
 }
 
+std::function<void()>& DecodeProgressHook() {
+    static std::function<void()> hook;
+    return hook;
+}
+
+// The decoded text a window shows its first screen of before the end: enough
+// for a screen of ordinary lines, little enough to index at once.
+constexpr uint64_t kDecodedPreviewBytes = 256 << 10;
+
+std::u16string ProcPathOf(int fd) {
+    return FromNativePath("/proc/self/fd/" + std::to_string(fd));
+}
+
 // A load into a document of its own; the window takes the document once the
 // load is done.
 class LoadJob : public BackgroundJob {
@@ -117,25 +130,40 @@ class LoadJob : public BackgroundJob {
 };
 
 // Decodes a compressed file into an unnamed cache file; stops between chunks
-// once cancelled.
+// once cancelled. Once the first text is written, preview holds its lines (a
+// prefix of the text, read with the final load's options), for the window to
+// show while the rest is decoded.
 class DecompressJob : public BackgroundJob {
   public:
-    explicit DecompressJob(OwnedFd compressed) : compressed_(std::move(compressed)) {}
+    DecompressJob(OwnedFd compressed, LoadOptions options)
+        : compressed_(std::move(compressed)), options_(std::move(options)) {}
     void Run() override {
         DecompressOptions options;
         options.cancel = &cancel;
-        options.on_progress = [this](const DecompressProgress& progress) {
+        options.on_progress = [this,
+                               hook = DecodeProgressHook()](const DecompressProgress& progress) {
             done = progress.compressed_read;
             total = progress.compressed_total;
+            if (!preview_tried_ && progress.text_written >= kDecodedPreviewBytes) {
+                preview_tried_ = true;
+                preview.LoadFromFile(ProcPathOf(progress.text_fd), options_);
+            }
+            if (hook) {
+                hook();
+            }
         };
         result = DecompressToCacheFile(compressed_.Get(), options);
         compressed_.Reset();
     }
 
     DecompressResult result;  // written before finished
+    // Loaded on the job's thread; its IndexedLines may be read meanwhile.
+    TextDocument preview;
 
   private:
     OwnedFd compressed_;
+    LoadOptions options_;
+    bool preview_tried_ = false;
 };
 
 // The file at path opened for reading when its first bytes show a
@@ -159,6 +187,10 @@ OwnedFd OpenIfCompressed(const std::string& path) {
 
 void MainFrame::SetLoadProgressHookForTesting(std::function<void()> hook) {
     LoadProgressHook() = std::move(hook);
+}
+
+void MainFrame::SetDecodeProgressHookForTesting(std::function<void()> hook) {
+    DecodeProgressHook() = std::move(hook);
 }
 
 MainFrame::LoadOutcome MainFrame::RunInBackground(const std::shared_ptr<BackgroundJob>& job,
@@ -198,19 +230,39 @@ MainFrame::LoadOutcome MainFrame::RunInBackground(const std::shared_ptr<Backgrou
     return LoadOutcome::Loaded;
 }
 
-MainFrame::LoadOutcome MainFrame::LoadInBackground(const std::u16string& path, TextDocument& loaded,
-                                                   const LoadOptions& options,
-                                                   std::shared_ptr<OwnedFd> keep) {
-    auto job = std::make_shared<LoadJob>(path, options, std::move(keep));
-    // The first screen of lines shows as soon as they are indexed.
+MainFrame::LoadOutcome MainFrame::RunShowingLines(const std::shared_ptr<BackgroundJob>& job,
+                                                  const QString& progressText,
+                                                  const TextDocument& loading,
+                                                  const TextDocument* shownMeanwhile) {
+    // The first screen of lines shows as soon as they are indexed; the lines
+    // of shownMeanwhile stay until loading has as many.
     LineListView& list = pane_->List();
-    list.SetLoadPreview(&job->document);
+    list.SetLoadPreview(shownMeanwhile != nullptr ? shownMeanwhile : &loading);
+    // At once: the lines shown before this load stay without a blank frame.
+    list.UpdateLoadPreview();
     QTimer preview;
-    connect(&preview, &QTimer::timeout, &list, [&list] { list.UpdateLoadPreview(); });
+    connect(&preview, &QTimer::timeout, &list, [&] {
+        if (shownMeanwhile != nullptr &&
+            loading.IndexedLines() >= static_cast<size_t>(list.LoadPreviewRows())) {
+            shownMeanwhile = nullptr;
+            list.SetLoadPreview(&loading);
+        }
+        list.UpdateLoadPreview();
+    });
     preview.start(kLoadPreviewMs);
-    LoadOutcome outcome = RunInBackground(job, QStringLiteral("Loading... %1%"));
+    LoadOutcome outcome = RunInBackground(job, progressText);
     preview.stop();
     list.SetLoadPreview(nullptr);
+    return outcome;
+}
+
+MainFrame::LoadOutcome MainFrame::LoadInBackground(const std::u16string& path, TextDocument& loaded,
+                                                   const LoadOptions& options,
+                                                   std::shared_ptr<OwnedFd> keep,
+                                                   const TextDocument* shownMeanwhile) {
+    auto job = std::make_shared<LoadJob>(path, options, std::move(keep));
+    LoadOutcome outcome =
+        RunShowingLines(job, QStringLiteral("Loading... %1%"), job->document, shownMeanwhile);
     if (outcome != LoadOutcome::Loaded) {
         return outcome;
     }
@@ -219,16 +271,6 @@ MainFrame::LoadOutcome MainFrame::LoadInBackground(const std::u16string& path, T
     }
     loaded = std::move(job->document);
     return LoadOutcome::Loaded;
-}
-
-MainFrame::LoadOutcome MainFrame::DecompressInBackground(OwnedFd compressed,
-                                                         DecompressResult& result) {
-    auto job = std::make_shared<DecompressJob>(std::move(compressed));
-    LoadOutcome outcome = RunInBackground(job, QStringLiteral("Decompressing... %1%"));
-    if (outcome == LoadOutcome::Loaded) {
-        result = std::move(job->result);
-    }
-    return outcome;
 }
 
 bool MainFrame::AcceptIncompleteText(const std::u16string& path, const DecompressResult& result) {
@@ -254,11 +296,15 @@ MainFrame::LoadOutcome MainFrame::LoadSource(const std::u16string& path,
     if (!compressed.IsValid()) {
         return LoadInBackground(path, document_, options);
     }
-    DecompressResult result;
-    LoadOutcome outcome = DecompressInBackground(std::move(compressed), result);
+    // The decoded text's first screen shows while the rest is decoded, and
+    // until the final load has indexed as many lines.
+    auto decode = std::make_shared<DecompressJob>(std::move(compressed), options);
+    LoadOutcome outcome =
+        RunShowingLines(decode, QStringLiteral("Decompressing... %1%"), decode->preview, nullptr);
     if (outcome != LoadOutcome::Loaded) {
         return outcome;
     }
+    DecompressResult& result = decode->result;
     QString failure = QStringLiteral("Error opening file %1!").arg(DisplayPath(path));
     if (!result.error_text.empty()) {
         failure += QStringLiteral("\n\n") + QString::fromStdString(result.error_text);
@@ -273,8 +319,8 @@ MainFrame::LoadOutcome MainFrame::LoadSource(const std::u16string& path,
     // The text is read through the unnamed file's /proc name, which stays
     // valid while the descriptor is open.
     auto text = std::make_shared<OwnedFd>(std::move(result.text));
-    const std::u16string textPath = FromNativePath("/proc/self/fd/" + std::to_string(text->Get()));
-    outcome = LoadInBackground(textPath, document_, options, text);
+    outcome = LoadInBackground(ProcPathOf(text->Get()), document_, options, text,
+                               result.IsComplete() ? &decode->preview : nullptr);
     if (outcome == LoadOutcome::Loaded) {
         document_.SetSource(path, haveTime ? time : FileTimeStamp());
         source_compression_ = result.format;
