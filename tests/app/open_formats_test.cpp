@@ -347,6 +347,35 @@ class OpenFormatsTest : public QObject {
         QVERIFY(Line(0) == u"next");
     }
 
+    // File > Open of another file while the first lines of a compressed one
+    // show: the other file's lines show, none of the first one's.
+    void openingAnotherFileWhileTheFirstLinesShowShowsThatFile() {
+        dir_.Write("big.log.gz", Gzip(NumberedLines(1'000'000), 1));
+        dir_.Write("other.log", "one\ntwo\n");
+        dialogs_->open_paths.push_back(QString::fromStdString(Path("other.log")));
+        HeldDecode hold;
+        bool reopened = false;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, this, [&] {
+            if (!reopened && hold.IsHeld() && List().LoadPreviewRows() > 0) {
+                reopened = true;
+                hold.Release();
+                frame_->RunCommand(cmd::kOpen);
+            }
+        });
+        watch.start(2);
+        const bool opened = frame_->OpenFile(UPath("big.log.gz"), true);
+        watch.stop();
+        QVERIFY(reopened);
+        QVERIFY(!opened);
+        QCOMPARE(frame_->Document().LineCount(), size_t{3});
+        QVERIFY(Line(1) == u"two");
+        QCOMPARE(List().LoadPreviewRows(), RowNo{0});
+        QVERIFY(List().LoadPreview() == nullptr);
+        QCOMPARE(List().ShownRowCount(), int64_t{3});
+        QCOMPARE(frame_->windowTitle(), QStringLiteral("Linesift - [other.log]"));
+    }
+
     void reopenWithEncodingReadsUtf16WithoutAMarkAndRemembersTheChoice() {
         // "ab\nerror c" as UTF-16LE without a byte order mark.
         dir_.Write("export.txt", std::string("a\0b\0\n\0e\0r\0r\0o\0r\0 \0c\0", 20));

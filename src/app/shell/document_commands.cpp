@@ -237,15 +237,19 @@ MainFrame::LoadOutcome MainFrame::RunShowingLines(const std::shared_ptr<Backgrou
     // The first screen of lines shows as soon as they are indexed; the lines
     // of shownMeanwhile stay until loading has as many.
     LineListView& list = pane_->List();
-    list.SetLoadPreview(shownMeanwhile != nullptr ? shownMeanwhile : &loading);
+    const TextDocument* shown = shownMeanwhile != nullptr ? shownMeanwhile : &loading;
+    list.SetLoadPreview(shown);
     // At once: the lines shown before this load stay without a blank frame.
     list.UpdateLoadPreview();
     QTimer preview;
     connect(&preview, &QTimer::timeout, &list, [&] {
-        if (shownMeanwhile != nullptr &&
+        if (list.LoadPreview() != shown) {
+            return;  // a load begun meanwhile (this one is cancelled) shows its lines
+        }
+        if (shown != &loading &&
             loading.IndexedLines() >= static_cast<size_t>(list.LoadPreviewRows())) {
-            shownMeanwhile = nullptr;
-            list.SetLoadPreview(&loading);
+            shown = &loading;
+            list.SetLoadPreview(shown);
         }
         list.UpdateLoadPreview();
     });
