@@ -303,8 +303,10 @@ MainFrame::LoadOutcome MainFrame::LoadSource(const std::u16string& path,
     // The decoded text's first screen shows while the rest is decoded, and
     // until the final load has indexed as many lines.
     auto decode = std::make_shared<DecompressJob>(std::move(compressed), options);
-    LoadOutcome outcome =
-        RunShowingLines(decode, QStringLiteral("Decompressing... %1%"), decode->preview, nullptr);
+    const QString progressText = QStringLiteral("Decompressing... %1%");
+    // Said from the start, before the first lines can show.
+    status_->SetMessage(progressText.arg(0));
+    LoadOutcome outcome = RunShowingLines(decode, progressText, decode->preview, nullptr);
     if (outcome != LoadOutcome::Loaded) {
         return outcome;
     }
