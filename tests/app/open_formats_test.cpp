@@ -126,6 +126,17 @@ class OpenFormatsTest : public QObject {
         return count;
     }
 
+    // Descriptors of this process open on files in the cache folder, named or not.
+    int OpenCacheFiles() const {
+        int count = 0;
+        for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+            std::error_code error;
+            const std::string target = std::filesystem::read_symlink(entry.path(), error).string();
+            count += !error && target.rfind(cache_.Path(), 0) == 0 ? 1 : 0;
+        }
+        return count;
+    }
+
   private slots:
     void init() {
         cache_env_ = std::make_unique<test::ScopedEnv>("XDG_CACHE_HOME", cache_.Path());
@@ -211,6 +222,8 @@ class OpenFormatsTest : public QObject {
         } else {
             QVERIFY(!opened);
             QVERIFY(frame_->Document().IsEmpty());
+            // The text that was read is let go with the answer.
+            QCOMPARE(OpenCacheFiles(), 0);
         }
     }
 
@@ -337,6 +350,8 @@ class OpenFormatsTest : public QObject {
         QCOMPARE(List().ShownRowCount(), int64_t{0});
         QVERIFY(!frame_->windowTitle().contains(QStringLiteral("big.log.gz")));
         QVERIFY(frame_->SourceCompression() == Compression::None);
+        // The decoded text leaves the cache folder once the decoding stops.
+        QTRY_COMPARE(OpenCacheFiles(), 0);
         if (close) {
             QTRY_VERIFY(!frame_->isVisible());
             return;

@@ -154,6 +154,12 @@ class DecompressJob : public BackgroundJob {
         };
         result = DecompressToCacheFile(compressed_.Get(), options);
         compressed_.Reset();
+        if (cancel) {
+            // The window reads neither any more: the text leaves the cache
+            // folder now, not when the job is reaped.
+            result.text.Reset();
+            preview.Reset();
+        }
     }
 
     DecompressResult result;  // written before finished
@@ -310,7 +316,10 @@ MainFrame::LoadOutcome MainFrame::LoadSource(const std::u16string& path,
     if (outcome != LoadOutcome::Loaded) {
         return outcome;
     }
-    DecompressResult& result = decode->result;
+    // The job ended: with its thread joined, decode is its last owner, and
+    // what it holds of the text goes when this returns.
+    ReapLoadThreads();
+    DecompressResult result = std::move(decode->result);
     QString failure = QStringLiteral("Error opening file %1!").arg(DisplayPath(path));
     if (!result.error_text.empty()) {
         failure += QStringLiteral("\n\n") + QString::fromStdString(result.error_text);
