@@ -1,7 +1,8 @@
 // The window opening files as their text: compressed files decoded in the
-// background (named after the compressed file, reloaded from it, cancelled
-// with Escape, the readable part of a damaged archive offered), and files
-// reopened in an encoding the user chooses.
+// background (named after the compressed file, their first lines shown while
+// the rest is decoded, reloaded from it, cancelled with Escape or by closing,
+// the readable part of a damaged archive offered), and files reopened in an
+// encoding the user chooses.
 #include <zlib.h>
 
 #include <QApplication>
@@ -10,11 +11,15 @@
 #include <QMenu>
 #include <QTimer>
 #include <QtTest>
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 #include "../core/scoped_env.h"
 #include "../core/test_files.h"
@@ -24,7 +29,9 @@
 #include "shell/code_page_dialog.h"
 #include "shell/command_ids.h"
 #include "shell/main_frame.h"
+#include "shell/query_list_pane.h"
 #include "shell/status_panes.h"
+#include "views/line_list_view.h"
 #include "views/search_box.h"
 
 using namespace linesift;
@@ -73,6 +80,38 @@ int MappingsOf(const std::string& path) {
     return count;
 }
 
+// Holds the decoding thread at its first progress report, after its first
+// text is written, until released (or 20 s), so the window is looked at while
+// the text is decoded. The state is shared with the thread, which may run on
+// after a cancelled load.
+class HeldDecode {
+  public:
+    HeldDecode() : state_(std::make_shared<State>()) {
+        MainFrame::SetDecodeProgressHookForTesting([state = state_] {
+            if (!state->held.exchange(true)) {
+                for (int ms = 0; !state->released && ms < 20000; ++ms) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                }
+            }
+        });
+    }
+    ~HeldDecode() {
+        Release();
+        MainFrame::SetDecodeProgressHookForTesting(nullptr);
+    }
+    HeldDecode(const HeldDecode&) = delete;
+    HeldDecode& operator=(const HeldDecode&) = delete;
+    bool IsHeld() const { return state_->held && !state_->released; }
+    void Release() { state_->released = true; }
+
+  private:
+    struct State {
+        std::atomic<bool> held{false};
+        std::atomic<bool> released{false};
+    };
+    std::shared_ptr<State> state_;
+};
+
 }  // namespace
 
 class OpenFormatsTest : public QObject {
@@ -87,6 +126,7 @@ class OpenFormatsTest : public QObject {
 
     std::string Path(const std::string& name) const { return dir_.Path() + "/" + name; }
     std::u16string UPath(const std::string& name) const { return FromNativePath(Path(name)); }
+    LineListView& List() { return frame_->Pane().List(); }
     std::u16string Line(size_t line) const {
         std::u16string buffer;
         return std::u16string(frame_->Document().LineText(line, buffer));
@@ -96,6 +136,17 @@ class OpenFormatsTest : public QObject {
         int count = 0;
         for (const auto& entry : std::filesystem::recursive_directory_iterator(cache_.Path())) {
             count += entry.is_regular_file() ? 1 : 0;
+        }
+        return count;
+    }
+
+    // Descriptors of this process open on files in the cache folder, named or not.
+    int OpenCacheFiles() const {
+        int count = 0;
+        for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+            std::error_code error;
+            const std::string target = std::filesystem::read_symlink(entry.path(), error).string();
+            count += !error && target.rfind(cache_.Path(), 0) == 0 ? 1 : 0;
         }
         return count;
     }
@@ -157,10 +208,20 @@ class OpenFormatsTest : public QObject {
     void aTruncatedArchiveOffersWhatCouldBeRead() {
         QFETCH(int, answer);
         // Stored without compression, so a cut keeps most of the text readable.
-        const std::string archive = Gzip(NumberedLines(20000), 0);
+        // Over a megabyte of text is readable: the first lines showed while
+        // it was decoded, and show no more while the question is up.
+        const std::string archive = Gzip(NumberedLines(200000), 0);
         dir_.Write("cut.gz", archive.substr(0, archive.size() / 2));
         dialogs_->answers.push_back(static_cast<QMessageBox::StandardButton>(answer));
+        RowNo rowsWhileAsked = -1;
+        bool emptyWhileAsked = false;
+        dialogs_->while_asking = [&] {
+            rowsWhileAsked = List().LoadPreviewRows();
+            emptyWhileAsked = frame_->Document().IsEmpty();
+        };
         const bool opened = frame_->OpenFile(UPath("cut.gz"), true);
+        QCOMPARE(rowsWhileAsked, RowNo{0});
+        QVERIFY(emptyWhileAsked);
         QCOMPARE(dialogs_->messages.size(), size_t{1});
         QVERIFY2(dialogs_->messages[0].contains(QStringLiteral("ends early")),
                  qPrintable(dialogs_->messages[0]));
@@ -168,13 +229,15 @@ class OpenFormatsTest : public QObject {
         if (answer == QMessageBox::Yes) {
             QVERIFY(opened);
             QVERIFY(frame_->IsSourceIncomplete());
-            QVERIFY(frame_->Document().LineCount() > 1000);
+            QVERIFY(frame_->Document().LineCount() > 10000);
             QVERIFY(Line(0) == u"line 0");
             QCOMPARE(frame_->windowTitle(),
                      QStringLiteral("Linesift - [cut.gz (gzip, decompressed in part)]"));
         } else {
             QVERIFY(!opened);
             QVERIFY(frame_->Document().IsEmpty());
+            // The text that was read is let go with the answer.
+            QCOMPARE(OpenCacheFiles(), 0);
         }
     }
 
@@ -207,6 +270,139 @@ class OpenFormatsTest : public QObject {
         QVERIFY(frame_->OpenFile(UPath("next.gz"), true));
         QVERIFY(Line(0) == u"next");
         QCOMPARE(NamedCacheFiles(), 0);
+    }
+
+    // The decoding is held mid-way: the list already paints the first screen
+    // of the text, while the document is still empty and the status says
+    // how far the decoding is. Through the load of the decoded text the list
+    // never goes blank, and the document ends as the whole text.
+    void firstLinesShowWhileTheTextIsDecoded_data() {
+        QTest::addColumn<bool>("reload");
+        QTest::newRow("open") << false;
+        QTest::newRow("reload") << true;
+    }
+    void firstLinesShowWhileTheTextIsDecoded() {
+        QFETCH(bool, reload);
+        const int lines = 1'000'000;  // 12 MiB of text: a dozen progress reports
+        if (reload) {
+            dir_.Write("big.log.gz", Gzip("old\n"));
+            QVERIFY(frame_->OpenFile(UPath("big.log.gz"), true));
+        }
+        dir_.Write("big.log.gz", Gzip(NumberedLines(lines), 1));
+        HeldDecode hold;
+        RowNo rowsWhileDecoding = 0;
+        QString status;
+        bool emptyWhileDecoding = false;
+        RowNo fewestRowsAfter = std::numeric_limits<RowNo>::max();
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, this, [&] {
+            const RowNo rows = List().LoadPreviewRows();
+            if (hold.IsHeld() && rows > 0) {
+                rowsWhileDecoding = rows;
+                status = frame_->Status().MessageText();
+                emptyWhileDecoding = frame_->Document().IsEmpty();
+                hold.Release();
+            } else if (rowsWhileDecoding > 0 && frame_->IsLoading()) {
+                fewestRowsAfter = std::min(fewestRowsAfter, rows);
+            }
+        });
+        watch.start(2);
+        const bool opened =
+            reload ? frame_->ReloadDocument() : frame_->OpenFile(UPath("big.log.gz"), true);
+        watch.stop();
+        QVERIFY(opened);
+        QVERIFY(rowsWhileDecoding > 5);
+        QVERIFY(rowsWhileDecoding <= List().viewport()->height() / LineListView::kRowHeight + 1);
+        QVERIFY2(status.startsWith(QStringLiteral("Decompressing...")), qPrintable(status));
+        QVERIFY(emptyWhileDecoding);
+        QVERIFY(fewestRowsAfter > 0);
+        QCOMPARE(List().LoadPreviewRows(), RowNo{0});
+        QCOMPARE(frame_->Document().LineCount(), size_t{lines + 1});
+        std::u16string buffer;
+        for (int i = 0; i < lines; ++i) {
+            const std::u16string_view line = frame_->Document().LineText(size_t(i), buffer);
+            if (line != u"line " + FromNativePath(std::to_string(i))) {
+                QFAIL(qPrintable(QStringLiteral("line %1 differs").arg(i)));
+            }
+        }
+        QCOMPARE(frame_->windowTitle(),
+                 QStringLiteral("Linesift - [big.log.gz (gzip, decompressed)]"));
+        QCOMPARE(List().ShownRowCount(), int64_t{lines + 1});
+    }
+
+    // Cancelled while the first lines show: nothing of the text stays, in
+    // the list or the document, and the window takes the next file.
+    void cancellingWhileTheFirstLinesShowLeavesNothing_data() {
+        QTest::addColumn<bool>("close");
+        QTest::newRow("escape") << false;
+        QTest::newRow("closing the window") << true;
+    }
+    void cancellingWhileTheFirstLinesShowLeavesNothing() {
+        QFETCH(bool, close);
+        dir_.Write("big.log.gz", Gzip(NumberedLines(1'000'000), 1));
+        HeldDecode hold;
+        bool cancelled = false;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, this, [&] {
+            if (!cancelled && hold.IsHeld() && List().LoadPreviewRows() > 0) {
+                cancelled = true;
+                if (close) {
+                    frame_->close();
+                } else {
+                    QTest::keyClick(&frame_->SearchField().Edit(), Qt::Key_Escape);
+                }
+                hold.Release();
+            }
+        });
+        watch.start(2);
+        const bool opened = frame_->OpenFile(UPath("big.log.gz"), true);
+        watch.stop();
+        QVERIFY(cancelled);
+        QVERIFY(!opened);
+        QVERIFY(frame_->Document().IsEmpty());
+        QCOMPARE(List().LoadPreviewRows(), RowNo{0});
+        QCOMPARE(List().ShownRowCount(), int64_t{0});
+        QVERIFY(!frame_->windowTitle().contains(QStringLiteral("big.log.gz")));
+        QVERIFY(frame_->SourceCompression() == Compression::None);
+        // The decoded text leaves the cache folder once the decoding stops.
+        QTRY_COMPARE(OpenCacheFiles(), 0);
+        if (close) {
+            QTRY_VERIFY(!frame_->isVisible());
+            return;
+        }
+        QCOMPARE(frame_->Status().MessageText(), QStringLiteral("Loading cancelled"));
+        dir_.Write("next.gz", Gzip("next\n"));
+        QVERIFY(frame_->OpenFile(UPath("next.gz"), true));
+        QVERIFY(Line(0) == u"next");
+    }
+
+    // File > Open of another file while the first lines of a compressed one
+    // show: the other file's lines show, none of the first one's.
+    void openingAnotherFileWhileTheFirstLinesShowShowsThatFile() {
+        dir_.Write("big.log.gz", Gzip(NumberedLines(1'000'000), 1));
+        dir_.Write("other.log", "one\ntwo\n");
+        dialogs_->open_paths.push_back(QString::fromStdString(Path("other.log")));
+        HeldDecode hold;
+        bool reopened = false;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, this, [&] {
+            if (!reopened && hold.IsHeld() && List().LoadPreviewRows() > 0) {
+                reopened = true;
+                hold.Release();
+                frame_->RunCommand(cmd::kOpen);
+            }
+        });
+        watch.start(2);
+        const bool opened = frame_->OpenFile(UPath("big.log.gz"), true);
+        watch.stop();
+        QVERIFY(reopened);
+        QVERIFY(!opened);
+        QCOMPARE(frame_->Document().LineCount(), size_t{3});
+        QVERIFY(Line(1) == u"two");
+        QCOMPARE(List().LoadPreviewRows(), RowNo{0});
+        QVERIFY(List().LoadPreview() == nullptr);
+        QCOMPARE(List().ShownRowCount(), int64_t{3});
+        QCOMPARE(frame_->windowTitle(), QStringLiteral("Linesift - [other.log]"));
     }
 
     void reopenWithEncodingReadsUtf16WithoutAMarkAndRemembersTheChoice() {

@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <lzma.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <zstd.h>
 
 #include <atomic>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -443,6 +445,43 @@ TEST_P(SingleRunTest, UnusableCacheFolderIsAWriteError) {
     EXPECT_EQ(result.error, DecompressError::WriteFailed);
     EXPECT_FALSE(result.text.IsValid());
     EXPECT_NE(result.error_text.find(file), std::string::npos) << result.error_text;
+}
+
+// A full disk (here a file size limit) stops the decoding with the whole
+// chunks written before it, and says why: the writes run on a thread of
+// their own while the next chunk is decoded.
+TEST_P(SingleRunTest, AFullDiskKeepsTheChunksWrittenBeforeIt) {
+    const std::string path = input_.Write("input", SampleArchive(GetParam()));
+    constexpr size_t kChunk = 64 * 1024;
+    struct sigaction ignore {};
+    struct sigaction old_action {};
+    ignore.sa_handler = SIG_IGN;
+    ASSERT_EQ(::sigaction(SIGXFSZ, &ignore, &old_action), 0);
+    rlimit before{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
+    rlimit cap = before;
+    cap.rlim_cur = 3 * kChunk + kChunk / 2;
+    DecompressOptions options;
+    options.chunk_size = kChunk;
+    uint64_t last_written = 0;
+    options.on_progress = [&](const DecompressProgress& p) { last_written = p.text_written; };
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &cap), 0);
+    DecompressResult result = DecompressToCacheFile(fd, options);
+    ::setrlimit(RLIMIT_FSIZE, &before);
+    ::sigaction(SIGXFSZ, &old_action, nullptr);
+    ::close(fd);
+    EXPECT_EQ(result.error, DecompressError::WriteFailed);
+    EXPECT_NE(result.error_text.find("Could not store the text"), std::string::npos)
+        << result.error_text;
+    EXPECT_NE(result.error_text.find(std::strerror(EFBIG)), std::string::npos) << result.error_text;
+    ASSERT_TRUE(result.text.IsValid());
+    EXPECT_EQ(result.text_size, 3 * kChunk);
+    EXPECT_EQ(last_written, result.text_size);
+    struct stat st {};
+    ASSERT_EQ(::fstat(result.text.Get(), &st), 0);
+    EXPECT_EQ(static_cast<uint64_t>(st.st_size), result.text_size);
+    EXPECT_TRUE(TextOf(result) == SampleText().substr(0, result.text_size));
 }
 
 TEST_P(SingleRunTest, CacheFolderIsCreatedPrivate) {

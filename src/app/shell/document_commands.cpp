@@ -91,6 +91,19 @@ std::function<void()>& WriteStartHook() {
     return hook;
 }
 
+std::function<void()>& DecodeProgressHook() {
+    static std::function<void()> hook;
+    return hook;
+}
+
+// The decoded text a window shows its first screen of before the end: enough
+// for a screen of ordinary lines, little enough to index at once.
+constexpr uint64_t kDecodedPreviewBytes = 256 << 10;
+
+std::u16string ProcPathOf(int fd) {
+    return FromNativePath("/proc/self/fd/" + std::to_string(fd));
+}
+
 // A load into a document of its own; the window takes the document once the
 // load is done.
 class LoadJob : public BackgroundJob {
@@ -122,25 +135,46 @@ class LoadJob : public BackgroundJob {
 };
 
 // Decodes a compressed file into an unnamed cache file; stops between chunks
-// once cancelled.
+// once cancelled. Once the first text is written, preview holds its lines (a
+// prefix of the text, read with the final load's options), for the window to
+// show while the rest is decoded.
 class DecompressJob : public BackgroundJob {
   public:
-    explicit DecompressJob(OwnedFd compressed) : compressed_(std::move(compressed)) {}
+    DecompressJob(OwnedFd compressed, LoadOptions options)
+        : compressed_(std::move(compressed)), options_(std::move(options)) {}
     void Run() override {
         DecompressOptions options;
         options.cancel = &cancel;
-        options.on_progress = [this](const DecompressProgress& progress) {
+        options.on_progress = [this,
+                               hook = DecodeProgressHook()](const DecompressProgress& progress) {
             done = progress.compressed_read;
             total = progress.compressed_total;
+            if (!preview_tried_ && progress.text_written >= kDecodedPreviewBytes) {
+                preview_tried_ = true;
+                preview.LoadFromFile(ProcPathOf(progress.text_fd), options_);
+            }
+            if (hook) {
+                hook();
+            }
         };
         result = DecompressToCacheFile(compressed_.Get(), options);
         compressed_.Reset();
+        if (cancel) {
+            // The window reads neither any more: the text leaves the cache
+            // folder now, not when the job is reaped.
+            result.text.Reset();
+            preview.Reset();
+        }
     }
 
     DecompressResult result;  // written before finished
+    // Loaded on the job's thread; its IndexedLines may be read meanwhile.
+    TextDocument preview;
 
   private:
     OwnedFd compressed_;
+    LoadOptions options_;
+    bool preview_tried_ = false;
 };
 
 // The file at path opened for reading when its first bytes show a
@@ -216,6 +250,10 @@ void MainFrame::SetWriteStartHookForTesting(std::function<void()> hook) {
     WriteStartHook() = std::move(hook);
 }
 
+void MainFrame::SetDecodeProgressHookForTesting(std::function<void()> hook) {
+    DecodeProgressHook() = std::move(hook);
+}
+
 MainFrame::LoadOutcome MainFrame::RunInBackground(const std::shared_ptr<BackgroundJob>& job,
                                                   const QString& progressText) {
     ReapLoadThreads();
@@ -253,19 +291,43 @@ MainFrame::LoadOutcome MainFrame::RunInBackground(const std::shared_ptr<Backgrou
     return LoadOutcome::Loaded;
 }
 
-MainFrame::LoadOutcome MainFrame::LoadInBackground(const std::u16string& path, TextDocument& loaded,
-                                                   const LoadOptions& options,
-                                                   std::shared_ptr<OwnedFd> keep) {
-    auto job = std::make_shared<LoadJob>(path, options, std::move(keep));
-    // The first screen of lines shows as soon as they are indexed.
+MainFrame::LoadOutcome MainFrame::RunShowingLines(const std::shared_ptr<BackgroundJob>& job,
+                                                  const QString& progressText,
+                                                  const TextDocument& loading,
+                                                  const TextDocument* shownMeanwhile) {
+    // The first screen of lines shows as soon as they are indexed; the lines
+    // of shownMeanwhile stay until loading has as many.
     LineListView& list = pane_->List();
-    list.SetLoadPreview(&job->document);
+    const TextDocument* shown = shownMeanwhile != nullptr ? shownMeanwhile : &loading;
+    list.SetLoadPreview(shown);
+    // At once: the lines shown before this load stay without a blank frame.
+    list.UpdateLoadPreview();
     QTimer preview;
-    connect(&preview, &QTimer::timeout, &list, [&list] { list.UpdateLoadPreview(); });
+    connect(&preview, &QTimer::timeout, &list, [&] {
+        if (list.LoadPreview() != shown) {
+            return;  // a load begun meanwhile (this one is cancelled) shows its lines
+        }
+        if (shown != &loading &&
+            loading.IndexedLines() >= static_cast<size_t>(list.LoadPreviewRows())) {
+            shown = &loading;
+            list.SetLoadPreview(shown);
+        }
+        list.UpdateLoadPreview();
+    });
     preview.start(kLoadPreviewMs);
-    LoadOutcome outcome = RunInBackground(job, QStringLiteral("Loading... %1%"));
+    LoadOutcome outcome = RunInBackground(job, progressText);
     preview.stop();
     list.SetLoadPreview(nullptr);
+    return outcome;
+}
+
+MainFrame::LoadOutcome MainFrame::LoadInBackground(const std::u16string& path, TextDocument& loaded,
+                                                   const LoadOptions& options,
+                                                   std::shared_ptr<OwnedFd> keep,
+                                                   const TextDocument* shownMeanwhile) {
+    auto job = std::make_shared<LoadJob>(path, options, std::move(keep));
+    LoadOutcome outcome =
+        RunShowingLines(job, QStringLiteral("Loading... %1%"), job->document, shownMeanwhile);
     if (outcome != LoadOutcome::Loaded) {
         return outcome;
     }
@@ -274,16 +336,6 @@ MainFrame::LoadOutcome MainFrame::LoadInBackground(const std::u16string& path, T
     }
     loaded = std::move(job->document);
     return LoadOutcome::Loaded;
-}
-
-MainFrame::LoadOutcome MainFrame::DecompressInBackground(OwnedFd compressed,
-                                                         DecompressResult& result) {
-    auto job = std::make_shared<DecompressJob>(std::move(compressed));
-    LoadOutcome outcome = RunInBackground(job, QStringLiteral("Decompressing... %1%"));
-    if (outcome == LoadOutcome::Loaded) {
-        result = std::move(job->result);
-    }
-    return outcome;
 }
 
 bool MainFrame::AcceptIncompleteText(const std::u16string& path, const DecompressResult& result) {
@@ -309,11 +361,20 @@ MainFrame::LoadOutcome MainFrame::LoadSource(const std::u16string& path,
     if (!compressed.IsValid()) {
         return LoadInBackground(path, document_, options);
     }
-    DecompressResult result;
-    LoadOutcome outcome = DecompressInBackground(std::move(compressed), result);
+    // The decoded text's first screen shows while the rest is decoded, and
+    // until the final load has indexed as many lines.
+    auto decode = std::make_shared<DecompressJob>(std::move(compressed), options);
+    const QString progressText = QStringLiteral("Decompressing... %1%");
+    // Said from the start, before the first lines can show.
+    status_->SetMessage(progressText.arg(0));
+    LoadOutcome outcome = RunShowingLines(decode, progressText, decode->preview, nullptr);
     if (outcome != LoadOutcome::Loaded) {
         return outcome;
     }
+    // The job ended: with its thread joined, decode is its last owner, and
+    // what it holds of the text goes when this returns.
+    ReapLoadThreads();
+    DecompressResult result = std::move(decode->result);
     QString failure = QStringLiteral("Error opening file %1!").arg(DisplayPath(path));
     if (!result.error_text.empty()) {
         failure += QStringLiteral("\n\n") + QString::fromStdString(result.error_text);
@@ -328,8 +389,8 @@ MainFrame::LoadOutcome MainFrame::LoadSource(const std::u16string& path,
     // The text is read through the unnamed file's /proc name, which stays
     // valid while the descriptor is open.
     auto text = std::make_shared<OwnedFd>(std::move(result.text));
-    const std::u16string textPath = FromNativePath("/proc/self/fd/" + std::to_string(text->Get()));
-    outcome = LoadInBackground(textPath, document_, options, text);
+    outcome = LoadInBackground(ProcPathOf(text->Get()), document_, options, text,
+                               result.IsComplete() ? &decode->preview : nullptr);
     if (outcome == LoadOutcome::Loaded) {
         document_.SetSource(path, haveTime ? time : FileTimeStamp());
         source_compression_ = result.format;

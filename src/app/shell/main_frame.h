@@ -111,6 +111,9 @@ class MainFrame : public QMainWindow {
     // Runs hook on the writing thread before a save or an export (begun
     // afterwards) writes anything; empty for none.
     static void SetWriteStartHookForTesting(std::function<void()> hook);
+    // Runs hook on the decoding thread after each chunk of a compressed
+    // file's text is written (a decode begun afterwards); empty for none.
+    static void SetDecodeProgressHookForTesting(std::function<void()> hook);
     QMenu& RecentFilesMenu() { return *recent_menu_; }
     QMenu& EncodingMenu() { return *encoding_menu_; }
     // The line list's context menu: its commands from the table, each enabled
@@ -133,12 +136,18 @@ class MainFrame : public QMainWindow {
     LoadOutcome LoadSource(const std::u16string& path, const EncodingChoice& encoding);
     // Loads path into loaded on a load thread, running the event loop
     // meanwhile; keep (a descriptor the path names) stays open until the
-    // thread is done with it.
+    // thread is done with it. The list shows the lines of shownMeanwhile, when
+    // given, until the load has indexed as many.
     LoadOutcome LoadInBackground(const std::u16string& path, TextDocument& loaded,
                                  const LoadOptions& options,
-                                 std::shared_ptr<OwnedFd> keep = nullptr);
-    // Decodes compressed into an unnamed cache file on a thread of its own.
-    LoadOutcome DecompressInBackground(OwnedFd compressed, DecompressResult& result);
+                                 std::shared_ptr<OwnedFd> keep = nullptr,
+                                 const TextDocument* shownMeanwhile = nullptr);
+    // RunInBackground with the list showing the first screen of the lines
+    // loading (filled by job) indexes, or of shownMeanwhile until loading has
+    // as many; the list shows none once it returns.
+    LoadOutcome RunShowingLines(const std::shared_ptr<BackgroundJob>& job,
+                                const QString& progressText, const TextDocument& loading,
+                                const TextDocument* shownMeanwhile);
     // Runs job on a thread of its own, showing progress with progressText
     // ("Loading... %1%"), until it ends or is cancelled; Cancelled or Loaded.
     LoadOutcome RunInBackground(const std::shared_ptr<BackgroundJob>& job,

@@ -113,6 +113,8 @@ class LineListView : public QAbstractScrollArea {
     void UpdateLoadPreview();
     // The rows the preview paints; 0 without one.
     RowNo LoadPreviewRows() const { return preview_rows_; }
+    // The document the preview shows; null without one.
+    const TextDocument* LoadPreview() const { return preview_; }
 
     // The lines shown.
     ShownNo FilteredLineCount() const { return lines_.ShownCount(); }

@@ -30,7 +30,9 @@ struct DecompressOptions {
     const std::atomic<bool>* cancel = nullptr;
     // Called on the decompressing thread after each chunk is written; may be empty.
     std::function<void(const DecompressProgress&)> on_progress;
-    // The size of the reads and of the writes; memory use is about twice this.
+    // The size of the reads and of the writes; memory use is about three
+    // times this (a chunk is written on a thread of its own while the next
+    // one is decoded).
     size_t chunk_size = size_t{1} << 20;
 };
 
