@@ -233,13 +233,7 @@ void MainFrame::StartRelease() {
         return;
     }
     std::shared_ptr<BackgroundJob> job = std::move(held_);
-    ReapLoadThreads();
-    load_threads_.emplace_back(
-        [job] {
-            job->Run();
-            job->finished = true;
-        },
-        job);
+    StartLoadThread(job);
 }
 
 void MainFrame::SetLoadProgressHookForTesting(std::function<void()> hook) {
@@ -256,13 +250,7 @@ void MainFrame::SetDecodeProgressHookForTesting(std::function<void()> hook) {
 
 MainFrame::LoadOutcome MainFrame::RunInBackground(const std::shared_ptr<BackgroundJob>& job,
                                                   const QString& progressText) {
-    ReapLoadThreads();
-    load_threads_.emplace_back(
-        [job] {
-            job->Run();
-            job->finished = true;
-        },
-        job);
+    StartLoadThread(job);
     // Another load, Escape, a new document or closing the window raises the flag.
     bool cancelled = false;
     if (cancel_load_ != nullptr) {
@@ -414,6 +402,16 @@ bool MainFrame::CancelLoad() {
     *cancel_load_ = true;
     cancel_load_ = nullptr;
     return true;
+}
+
+void MainFrame::StartLoadThread(const std::shared_ptr<BackgroundJob>& job) {
+    ReapLoadThreads();
+    load_threads_.emplace_back(
+        [job] {
+            job->Run();
+            job->finished = true;
+        },
+        job);
 }
 
 void MainFrame::ReapLoadThreads(bool wait) {

@@ -177,6 +177,8 @@ class MainFrame : public QMainWindow {
     void WaitForWrite();
     // Joins the load threads that ended; with wait, all of them.
     void ReapLoadThreads(bool wait = false);
+    // Runs job on a new load thread, after reaping the ended ones.
+    void StartLoadThread(const std::shared_ptr<BackgroundJob>& job);
     // Empties the document; a large one is freed on a thread of its own,
     // reaped with the load threads, once no load runs.
     void ReleaseDocument();
