@@ -699,6 +699,23 @@ class LineListViewTest : public QObject {
         QVERIFY(ready != pending);
     }
 
+    // Lines of some hundred kilobytes painted around one being prepared
+    // take their turns in their own buffer: they do not wait for it.
+    void longLinesAroundOneBeingPreparedDoNotWaitForIt() {
+        const std::string longLine = LineOfMegabytes();
+        LoadPrepared(std::string(200'000, 'x') + "\n" + longLine + "\n" + std::string(200'000, 'y'),
+                     1 << 20);
+        list_->Rebuild(true, false);
+        list_->viewport()->grab();
+        QVERIFY(list_->IsPreparingLine());
+        QVERIFY(list_->RowLineText(0) == std::u16string(200'000, u'x'));
+        QVERIFY(list_->IsPreparingLine());
+        SettleLines(*list_);
+        QVERIFY(list_->RowLineText(1) == FromNativePath(longLine));
+        QVERIFY(list_->RowLineText(2) == std::u16string(200'000, u'y'));
+        QCOMPARE(list_->BackgroundDecodesForTesting(), 1);
+    }
+
     // Copying a line of megabytes waits for its text off the window's
     // thread and appends it in pieces: the clipboard gets the exact text.
     void copyOfALineOfMegabytesGivesItsExactText_data() {

@@ -51,7 +51,7 @@ struct LineListView::CopyJob {
 };
 
 // A background line made ready on a thread of its own: its text (unless
-// the list holds it already in long_buffer_), the query's matches and the
+// the list holds it already in prepared_text_), the query's matches and the
 // highlighters' runs in it.
 struct LineListView::LineJob {
     uint64_t serial = 0;
@@ -175,6 +175,8 @@ void LineListView::DropRows() {
     buffered_line_ = -1;
     long_buffered_line_ = -1;
     long_buffer_ = std::u16string();  // it may be hundreds of megabytes
+    prepared_line_ = -1;
+    prepared_text_ = std::u16string();
     highlights_.clear();
     highlights_size_ = 0;
     ++highlight_generation_;
@@ -411,25 +413,29 @@ std::u16string_view LineListView::LineText(LineNo line) const {
     if (long_buffered_line_ == line) {
         return long_buffer_;
     }
-    // A long line keeps a buffer of its own: painting the short lines around
-    // it must not make it be decoded again.
-    const bool isLong = IsLongLine(line);
-    if (isLong && line_job_ != nullptr) {
-        // The job may read long_buffer_, or bring this very line. Taking its
-        // results changes only caches, which painting fills too.
+    if (prepared_line_ == line) {
+        return prepared_text_;
+    }
+    const bool background = IsBackgroundLine(line);
+    if (background && line_job_ != nullptr) {
+        // The job may read prepared_text_, or bring this very line. Taking
+        // its results changes only caches, which painting fills too.
         const_cast<LineListView*>(this)->FinishLineJob(line_job_->serial);
-        if (long_buffered_line_ == line) {
-            return long_buffer_;
+        if (prepared_line_ == line) {
+            return prepared_text_;
         }
     }
-    std::u16string& buffer = isLong ? long_buffer_ : line_buffer_;
+    // A long line keeps a buffer of its own: painting the short lines around
+    // it must not make it be decoded again.
+    const bool isLong = !background && IsLongLine(line);
+    std::u16string& buffer = background ? prepared_text_ : isLong ? long_buffer_ : line_buffer_;
     std::u16string_view text = document_.LineText(static_cast<size_t>(line), buffer);
     if (text.data() != buffer.data()) {
         buffer.assign(text);  // text the document holds itself
     } else {
         buffer.resize(text.size());
     }
-    (isLong ? long_buffered_line_ : buffered_line_) = line;
+    (background ? prepared_line_ : isLong ? long_buffered_line_ : buffered_line_) = line;
     return buffer;
 }
 
@@ -443,7 +449,7 @@ bool LineListView::LinePending(LineNo line, bool highlights) {
     if (!IsBackgroundLine(line)) {
         return false;
     }
-    const bool text = long_buffered_line_ == line;
+    const bool text = prepared_line_ == line;
     const bool spans = highlights && !filter_.text.empty() && lines_.IsMatched(line) &&
                        !highlights_.contains(line);
     const bool runs = highlights && !highlighter_.empty() && !rule_runs_.contains(line);
@@ -461,7 +467,7 @@ void LineListView::StartLineJob(LineNo line, bool spans, bool runs) {
     LineJob& job = *line_job_;
     job.serial = ++line_job_serial_;
     job.line = line;
-    job.decode = long_buffered_line_ != line;
+    job.decode = prepared_line_ != line;
     if (spans) {
         job.query = filter_;
     }
@@ -471,7 +477,7 @@ void LineListView::StartLineJob(LineNo line, bool spans, bool runs) {
     job.highlight_generation = highlight_generation_;
     job.rule_generation = rule_generation_;
     background_decodes_ += job.decode ? 1 : 0;
-    const std::u16string* held = job.decode ? nullptr : &long_buffer_;
+    const std::u16string* held = job.decode ? nullptr : &prepared_text_;
     job.thread = std::thread([this, &job, held] {
         job.Run(document_, held);
         QMetaObject::invokeMethod(
@@ -486,8 +492,8 @@ void LineListView::FinishLineJob(uint64_t serial) {
     std::unique_ptr<LineJob> job = std::move(line_job_);
     job->thread.join();
     if (job->decode) {
-        long_buffer_ = std::move(job->text);
-        long_buffered_line_ = job->line;
+        prepared_text_ = std::move(job->text);
+        prepared_line_ = job->line;
     }
     // Left out of the caches' sizes: the short lines' runs filling them up
     // must not drop these, made again only on a thread of their own.
@@ -565,6 +571,9 @@ void LineListView::AppendLines(LineNo from, const LineBits& matched, FilterMode 
     buffered_line_ = -1;
     if (line_job_ != nullptr && line_job_->line >= from) {
         DropLineJob();
+    }
+    if (prepared_line_ >= from) {
+        prepared_line_ = -1;
     }
     if (long_buffered_line_ >= from) {
         long_buffered_line_ = -1;
@@ -752,7 +761,9 @@ int LineListView::LayoutPercent() const {
     // A long line measured in part counts for its share.
     const LineNo line = lines_.LineAt(measured);
     const double share =
-        long_buffered_line_ == line ? long_wraps_->MeasuredShare(line, long_buffer_.size()) : 0;
+        long_buffered_line_ == line ? long_wraps_->MeasuredShare(line, long_buffer_.size())
+        : prepared_line_ == line    ? long_wraps_->MeasuredShare(line, prepared_text_.size())
+                                    : 0;
     return static_cast<int>((static_cast<double>(measured) + share) * 100 / count);
 }
 
@@ -1272,7 +1283,7 @@ bool LineListView::CopyBackgroundLine(LineNo line, const QElapsedTimer& clock, i
         return false;
     }
     // Such a line is never empty: empty text is a read that failed.
-    if (long_buffer_.empty()) {
+    if (prepared_text_.empty()) {
         emit statusMessage(QStringLiteral("The file changed on disk: nothing was copied"), 5000);
         copy_.reset();
         return false;
@@ -1282,18 +1293,18 @@ bool LineListView::CopyBackgroundLine(LineNo line, const QElapsedTimer& clock, i
             job.text.append(QChar(u'\n'));
         }
         do {
-            const size_t n = std::min(kCopyPieceChars, long_buffer_.size() - job.piece);
+            const size_t n = std::min(kCopyPieceChars, prepared_text_.size() - job.piece);
             job.text.append(
-                QStringView(long_buffer_.data() + job.piece, static_cast<qsizetype>(n)));
+                QStringView(prepared_text_.data() + job.piece, static_cast<qsizetype>(n)));
             job.piece += n;
-        } while (job.piece < long_buffer_.size() && clock.elapsed() < budgetMs);
+        } while (job.piece < prepared_text_.size() && clock.elapsed() < budgetMs);
     } catch (const std::bad_alloc&) {
         emit statusMessage(
             QStringLiteral("Not enough memory to copy the lines: nothing was copied"), 5000);
         copy_.reset();
         return false;
     }
-    if (job.piece < long_buffer_.size()) {
+    if (job.piece < prepared_text_.size()) {
         return false;
     }
     job.piece = 0;

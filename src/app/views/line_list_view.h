@@ -362,7 +362,10 @@ class LineListView : public QAbstractScrollArea {
     mutable LineNo buffered_line_ = -1;   // the line whose text is in line_buffer_
     mutable std::u16string long_buffer_;  // a long line's text, apart from the short ones
     mutable LineNo long_buffered_line_ = -1;
-    // Prepares a background line; long_buffer_ changes only while none runs.
+    // A background line's text (see IsBackgroundLine); it changes only
+    // while no line job runs.
+    mutable std::u16string prepared_text_;
+    mutable LineNo prepared_line_ = -1;
     std::unique_ptr<LineJob> line_job_;
     uint64_t line_job_serial_ = 0;
     uint64_t background_line_bytes_ = kBackgroundLineBytes;
