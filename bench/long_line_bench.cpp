@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "document/clipboard_text.h"
 #include "shell/command_ids.h"
 #include "shell/main_frame.h"
 #include "shell/query_list_pane.h"
@@ -166,13 +167,15 @@ int main(int argc, char** argv) {
     Measure(
         "select all + copy", probe,
         [&] {
-            list.setFocus();
-            frame.RunCommand(cmd::kSelectAll);
-            frame.RunCommand(cmd::kCopy);
+            list.SelectAll();
+            std::printf("copying %lld lines: %lld\n",
+                        static_cast<long long>(list.SelectedLineCount()),
+                        static_cast<long long>(list.CopySelection()));
         },
         [&] { return !list.IsCopying(); });
-    std::printf("clipboard: %lld characters\n",
-                static_cast<long long>(QGuiApplication::clipboard()->text().size()));
+    std::u16string copied;
+    const bool got = ClipboardText::Instance().GetText(copied);
+    std::printf("clipboard: %s, %zu characters\n", got ? "text" : "no text", copied.size());
     QGuiApplication::clipboard()->clear();
     return 0;
 }
