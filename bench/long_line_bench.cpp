@@ -7,9 +7,14 @@
 // Prints for each step: the timer's worst and 99th-percentile lateness, the
 // window thread's own processor time between two ticks at most, how long
 // the step took to end, and how many times the list painted meanwhile.
+// Then it applies a query that matches in the line and copies it. With
+// --inline (after FILE) the list prepares no line on a thread of its own:
+// every line's text and matches are made on the window's thread, for comparison.
 #include <QApplication>
+#include <QClipboard>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QLineEdit>
 #include <QScrollBar>
 #include <QTimer>
 
@@ -19,11 +24,13 @@
 #include <string>
 #include <vector>
 
+#include "document/clipboard_text.h"
 #include "shell/command_ids.h"
 #include "shell/main_frame.h"
 #include "shell/query_list_pane.h"
 #include "views/line_list_view.h"
 #include "views/list_font.h"
+#include "views/search_box.h"
 #include "views/word_wrap.h"
 #include "window_bench_util.h"
 
@@ -79,10 +86,15 @@ int main(int argc, char** argv) {
     PaintCounter paints;
     g_paints = &paints;
     list.viewport()->installEventFilter(&paints);
+    if (argc > 2 && std::string(argv[2]) == "--inline") {
+        list.SetBackgroundLineBytesForTesting(UINT64_MAX);
+    }
+    // A line prepared on another thread is painted again when it is ready.
+    auto ready = [&] { return g_paints->count > 0 && !list.IsPreparingLine(); };
     bool opened = false;
     Measure(
         "open and first paint", probe,
-        [&] { opened = frame.OpenFile(FromNativePath(argv[1]), false); }, [] { return true; });
+        [&] { opened = frame.OpenFile(FromNativePath(argv[1]), false); }, ready);
     if (!opened) {
         return 1;
     }
@@ -141,6 +153,29 @@ int main(int argc, char** argv) {
         },
         [] { return true; });
     Measure(
-        "word wrap off", probe, [&] { frame.RunCommand(cmd::kWordWrap); }, laidOut);
+        "word wrap off", probe, [&] { frame.RunCommand(cmd::kWordWrap); },
+        [&] { return laidOut() && ready(); });
+    // 64 characters: a few million matches in a line of 'a's, not hundreds of millions.
+    QueryListPane& pane = frame.Pane();
+    Measure(
+        "query matching in the line", probe,
+        [&] {
+            frame.SearchField().Activate(false);
+            frame.SearchField().Edit().setText(QString(64, QChar(u'a')));
+        },
+        [&] { return !pane.IsFiltering() && ready(); });
+    Measure(
+        "select all + copy", probe,
+        [&] {
+            list.SelectAll();
+            std::printf("copying %lld lines: %lld\n",
+                        static_cast<long long>(list.SelectedLineCount()),
+                        static_cast<long long>(list.CopySelection()));
+        },
+        [&] { return !list.IsCopying(); });
+    std::u16string copied;
+    const bool got = ClipboardText::Instance().GetText(copied);
+    std::printf("clipboard: %s, %zu characters\n", got ? "text" : "no text", copied.size());
+    QGuiApplication::clipboard()->clear();
     return 0;
 }

@@ -79,6 +79,36 @@ class LineListViewTest : public QObject {
     void Click(int shownIndex, Qt::KeyboardModifiers mods = {}) {
         QTest::mouseClick(list_->viewport(), Qt::LeftButton, mods, RowPoint(shownIndex));
     }
+    // About 2 MB: words with tabs and "error" now and then.
+    static std::string LineOfMegabytes() {
+        std::string line;
+        for (int i = 0; line.size() < 2'000'000; ++i) {
+            line += "word" + std::to_string(i % 1000) + (i % 17 == 0 ? "\t" : " ") +
+                    (i % 5 == 0 ? "error " : "");
+        }
+        return line;
+    }
+    // Load, with lines of backgroundBytes or more prepared off the window's thread.
+    void LoadPrepared(const std::string& text, uint64_t backgroundBytes) {
+        list_.reset();
+        document_ = std::make_unique<TextDocument>();
+        QVERIFY(document_->LoadFromFile(FromNativePath(dir_.Write("doc.txt", text))));
+        list_ = MakeList();
+        list_->SetBackgroundLineBytesForTesting(backgroundBytes);
+        list_->resize(QSize(400, 200));
+        list_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(list_.get()));
+        list_->Rebuild(true, true);
+    }
+    // Until no line is prepared and nothing is measured, after a paint.
+    static void SettleLines(LineListView& list) {
+        for (int i = 0; i < 5; ++i) {
+            QTRY_VERIFY_WITH_TIMEOUT(!list.IsPreparingLine() && !list.IsLayingOut(), 30000);
+            list.viewport()->repaint();
+            QTest::qWait(20);  // the scroll bars follow the widths painted
+        }
+        QVERIFY(!list.IsPreparingLine());
+    }
     std::vector<size_t> SelectedLines() const {
         std::vector<size_t> out;
         for (size_t i = 0; i < document_->LineCount(); ++i) {
@@ -610,6 +640,102 @@ class LineListViewTest : public QObject {
         };
         QVERIFY(inkOf(0).lightness() >= 100);  // context "b"
         QVERIFY(inkOf(1).lightness() < 60);    // "hit" on its highlight
+    }
+
+    // A line of megabytes is decoded, and searched for the query's and the
+    // highlighters' matches, on a thread of its own: its row paints empty
+    // meanwhile, then exactly as a list that does it all at once paints it.
+    void aLineOfMegabytesIsPreparedOffTheWindowThread_data() {
+        QTest::addColumn<bool>("wrap");
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<bool>("rules");
+        QTest::newRow("plain") << false << QString() << false;
+        QTest::newRow("word wrap") << true << QString() << false;
+        QTest::newRow("query") << false << QStringLiteral("error") << false;
+        QTest::newRow("highlighters") << false << QString() << true;
+        QTest::newRow("all of them") << true << QStringLiteral("word7") << true;
+    }
+    void aLineOfMegabytesIsPreparedOffTheWindowThread() {
+        QFETCH(bool, wrap);
+        QFETCH(QString, query);
+        QFETCH(bool, rules);
+        const std::string longLine = LineOfMegabytes();
+        LoadPrepared("first\n" + longLine + "\nlast", 1 << 20);
+        auto setUp = [&](LineListView& list) {
+            list.SetHighlightColor(0xFEE300);
+            if (rules) {
+                list.SetHighlighters({{.text = u"error", .background = Color32{.blue = 0xFF}}});
+            }
+            list.SetWordWrap(wrap, true, true);
+            list.SetFilter(FilterRequest{.text = query.toStdU16String()});
+        };
+        setUp(*list_);
+        SettleLines(*list_);
+        // Forgets the line's text and matches: the next paint must not wait for them.
+        const int decodes = list_->BackgroundDecodesForTesting();
+        list_->Rebuild(true, false);
+        setUp(*list_);
+        const QImage pending = list_->viewport()->grab().toImage();
+        QVERIFY(list_->IsPreparingLine());
+        QCOMPARE(list_->BackgroundDecodesForTesting(), decodes + 1);
+        // The middle of the line's first row, which would cross its text.
+        const int y = (list_->ShownRow(0)->line == 1 ? 0 : 1) * LineListView::kRowHeight + 10;
+        for (int x = 1; x < pending.width(); ++x) {
+            QCOMPARE(pending.pixelColor(x, y), pending.pixelColor(0, y));
+        }
+        SettleLines(*list_);
+        const QImage ready = list_->viewport()->grab().toImage();
+
+        auto reference = MakeList();
+        reference->SetBackgroundLineBytesForTesting(UINT64_MAX);
+        reference->resize(list_->size());
+        reference->show();
+        QVERIFY(QTest::qWaitForWindowExposed(reference.get()));
+        reference->Rebuild(true, true);
+        setUp(*reference);
+        SettleLines(*reference);
+        QCOMPARE(reference->BackgroundDecodesForTesting(), 0);
+        QCOMPARE(ready, reference->viewport()->grab().toImage());
+        QVERIFY(ready != pending);
+    }
+
+    // Lines of some hundred kilobytes painted around one being prepared
+    // take their turns in their own buffer: they do not wait for it.
+    void longLinesAroundOneBeingPreparedDoNotWaitForIt() {
+        const std::string longLine = LineOfMegabytes();
+        LoadPrepared(std::string(200'000, 'x') + "\n" + longLine + "\n" + std::string(200'000, 'y'),
+                     1 << 20);
+        list_->Rebuild(true, false);
+        list_->viewport()->grab();
+        QVERIFY(list_->IsPreparingLine());
+        QVERIFY(list_->RowLineText(0) == std::u16string(200'000, u'x'));
+        QVERIFY(list_->IsPreparingLine());
+        SettleLines(*list_);
+        QVERIFY(list_->RowLineText(1) == FromNativePath(longLine));
+        QVERIFY(list_->RowLineText(2) == std::u16string(200'000, u'y'));
+        QCOMPARE(list_->BackgroundDecodesForTesting(), 1);
+    }
+
+    // Copying a line of megabytes waits for its text off the window's
+    // thread and appends it in pieces: the clipboard gets the exact text.
+    void copyOfALineOfMegabytesGivesItsExactText_data() {
+        QTest::addColumn<bool>("decoded");
+        QTest::newRow("not decoded yet") << false;
+        QTest::newRow("decoded by a paint") << true;
+    }
+    void copyOfALineOfMegabytesGivesItsExactText() {
+        QFETCH(bool, decoded);
+        const std::string longLine = LineOfMegabytes();
+        LoadPrepared("first\n" + longLine + "\nlast\n\xc3\xa9", 1 << 20);
+        if (decoded) {
+            SettleLines(*list_);
+        } else {
+            list_->Rebuild(false, false);
+        }
+        list_->SelectAll();
+        QCOMPARE(list_->CopySelection(), decoded ? LineNo{4} : LineNo{-1});
+        QTRY_VERIFY_WITH_TIMEOUT(!list_->IsCopying(), 30000);
+        QVERIFY(clipboard_ == u"first\n" + FromNativePath(longLine) + u"\nlast\n\u00e9");
     }
 
     void highlightersPaintUnderTheQuery() {

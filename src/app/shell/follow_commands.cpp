@@ -64,7 +64,8 @@ void MainFrame::FollowStep() {
     // The document changes only while nothing else reads or replaces it.
     // What arrives during a pass joins the list once the pass ends.
     follow_waits_ = pane_->IsFiltering();
-    if (IsLoading() || IsWriting() || follow_waits_) {
+    // A line the list prepares on a thread of its own is read meanwhile.
+    if (IsLoading() || IsWriting() || follow_waits_ || pane_->List().IsPreparingLine()) {
         follow_timer_->start(kFollowSoonMs);
         return;
     }

@@ -14,6 +14,8 @@ namespace {
 
 // Below this many lines a pass takes a few milliseconds: it runs at once.
 constexpr size_t kBackgroundFilterLines = 50000;
+// Fewer lines of more bytes than this (one line of 300 MB) take as long.
+constexpr uint64_t kBackgroundFilterBytes = uint64_t{4} << 20;
 // Passes that take longer than this show their progress.
 constexpr qint64 kShowProgressMs = 200;
 
@@ -78,7 +80,7 @@ void QueryListPane::ApplyQuery(const std::u16string& text) {
                           .filter_mode = static_cast<FilterMode>(settings.filter_mode),
                           .context_before = static_cast<size_t>(settings.context_lines),
                           .context_after = static_cast<size_t>(settings.context_lines)};
-    const bool background = !text.empty() && (document_.LineCount() >= background_lines_ ||
+    const bool background = !text.empty() && (IsLargeRange(0, document_.LineCount()) ||
                                               request.query_mode == QueryMode::Regex);
     if (!text.empty() && !ValidateFilterRequest(request)) {
         return;
@@ -132,12 +134,17 @@ void QueryListPane::StopFilter() {
     range_pending_ = false;
 }
 
+bool QueryListPane::IsLargeRange(size_t begin, size_t end) const {
+    begin = std::min(begin, end);
+    return end - begin >= background_lines_ ||
+           document_.EncodedBytes(begin, end) >= kBackgroundFilterBytes;
+}
+
 void QueryListPane::FilterAppended(size_t from) {
     FinishAppended();
     const FilterRequest& request = list_->Filter();
-    const size_t count = document_.LineCount() - std::min(from, document_.LineCount());
     if (!request.text.empty() &&
-        (count >= background_lines_ || request.query_mode == QueryMode::Regex)) {
+        (IsLargeRange(from, document_.LineCount()) || request.query_mode == QueryMode::Regex)) {
         range_pending_ = true;
         range_from_ = from;
         worker_->StartRange(request, document_, from, document_.LineCount());

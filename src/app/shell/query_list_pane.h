@@ -66,6 +66,8 @@ class QueryListPane : public QWidget {
     void paintEvent(QPaintEvent* event) override;
 
   private:
+    // Whether filtering lines [begin, end) takes long enough for the worker.
+    bool IsLargeRange(size_t begin, size_t end) const;
     void OnChunk(size_t begin, size_t end, size_t total);
     void OnFinished(FilterStatus status, const FilterResult& result);
     // Filters the appended lines still waiting for the worker here and now,

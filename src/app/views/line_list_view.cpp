@@ -6,6 +6,7 @@
 #include <QScrollBar>
 #include <QWheelEvent>
 #include <algorithm>
+#include <thread>
 
 #include "document/clipboard_text.h"
 #include "filter/line_navigation.h"
@@ -30,6 +31,10 @@ constexpr LineNo kReadLines = 4096;
 // The characters of a long line wrapped between two looks at the clock:
 // well under a millisecond.
 constexpr size_t kWrapPieceChars = 256 * 1024;
+// How often a step of work that waits for a background line looks again.
+constexpr int kWaitMs = 20;
+// The characters of a background line copied between two looks at the clock.
+constexpr size_t kCopyPieceChars = size_t{4} << 20;
 
 }  // namespace
 
@@ -41,6 +46,56 @@ struct LineListView::CopyJob {
     LineNo count = 0;
     QString text;
     LineBatch batch;
+    size_t piece = 0;    // the characters of a background line copied so far
+    bool waits = false;  // for a background line's text
+};
+
+// A background line made ready on a thread of its own: its text (unless
+// the list holds it already in prepared_text_), the query's matches and the
+// highlighters' runs in it.
+struct LineListView::LineJob {
+    uint64_t serial = 0;
+    LineNo line = -1;
+    bool decode = false;
+    std::optional<FilterRequest> query;    // its matches are found when set
+    std::optional<LineHighlighter> rules;  // a copy: its runs are found when set
+    uint64_t highlight_generation = 0;
+    uint64_t rule_generation = 0;
+    std::u16string text;
+    std::vector<HighlightRange> ranges;
+    std::vector<ColoredRange> runs;
+    std::thread thread;
+
+    // On the job's thread; text is the line's text when it was not decoded here.
+    void Run(const TextDocument& document, const std::u16string* held) {
+        std::u16string_view line_text;
+        if (decode) {
+            line_text = document.LineText(static_cast<size_t>(line), text);
+            if (line_text.data() != text.data()) {
+                text.assign(line_text);
+            } else {
+                text.resize(line_text.size());
+            }
+            line_text = text;
+        } else {
+            line_text = *held;
+        }
+        if (query) {
+            CompiledQuery compiled(query->text, QueryOptions{.match_case = query->match_case,
+                                                             .whole_word = query->whole_word,
+                                                             .query_mode = query->query_mode});
+            std::vector<MatchSpan> spans;
+            if (compiled.FindSpans(line_text, spans)) {
+                ranges.reserve(spans.size());
+                for (const MatchSpan& span : spans) {
+                    ranges.push_back({span.start, span.end});
+                }
+            }
+        }
+        if (rules) {
+            rules->RunsOf(line_text, runs);
+        }
+    }
 };
 
 LineListView::LineListView(TextDocument& document, QWidget* parent)
@@ -81,7 +136,7 @@ LineListView::LineListView(TextDocument& document, QWidget* parent)
     connect(copy_timer_, &QTimer::timeout, this, [this] {
         if (!CopyStep(step_ms_)) {
             emit busy(QStringLiteral("Copying... %1%").arg(copy_->count * 100 / copy_->total));
-            copy_timer_->start(0);
+            copy_timer_->start(copy_->waits ? kWaitMs : 0);
             return;
         }
         FinishCopy(copy_ != nullptr && PutTextOnClipboard(copy_->text));
@@ -99,7 +154,9 @@ LineListView::LineListView(TextDocument& document, QWidget* parent)
     UpdateScrollRanges(true);
 }
 
-LineListView::~LineListView() = default;
+LineListView::~LineListView() {
+    DropLineJob();
+}
 
 // Rows
 
@@ -111,15 +168,21 @@ void LineListView::DropRows() {
     anchor_line_ = -1;
     geometry_.Clear();
     long_wraps_->Clear();
+    DropLineJob();
+    layout_waits_ = false;
     // An empty document shows no row, not one empty line.
     lines_.Reset(document_.IsEmpty() ? 0 : static_cast<LineNo>(document_.LineCount()));
     buffered_line_ = -1;
     long_buffered_line_ = -1;
     long_buffer_ = std::u16string();  // it may be hundreds of megabytes
+    prepared_line_ = -1;
+    prepared_text_ = std::u16string();
     highlights_.clear();
     highlights_size_ = 0;
+    ++highlight_generation_;
     rule_runs_.clear();
     rule_runs_size_ = 0;
+    ++rule_generation_;
     ShownLinesChanged();
 }
 
@@ -157,6 +220,7 @@ void LineListView::SetFilter(const FilterRequest& request) {
     highlight_query_.reset();
     highlights_.clear();
     highlights_size_ = 0;
+    ++highlight_generation_;
     if (!request.text.empty() &&
         (!ValidateFilterRequest(request) || lines_.LineCount() == 0 || document_.IsEmpty())) {
         return;
@@ -207,6 +271,7 @@ void LineListView::StartPartialRows() {
     highlight_query_.reset();
     highlights_.clear();
     highlights_size_ = 0;
+    ++highlight_generation_;
     lines_.BeginChunks(filter_.filter_mode, filter_.context_before, filter_.context_after);
     ShownLinesChanged();
 }
@@ -348,18 +413,104 @@ std::u16string_view LineListView::LineText(LineNo line) const {
     if (long_buffered_line_ == line) {
         return long_buffer_;
     }
+    if (prepared_line_ == line) {
+        return prepared_text_;
+    }
+    const bool background = IsBackgroundLine(line);
+    if (background && line_job_ != nullptr) {
+        // The job may read prepared_text_, or bring this very line. Taking
+        // its results changes only caches, which painting fills too.
+        const_cast<LineListView*>(this)->FinishLineJob(line_job_->serial);
+        if (prepared_line_ == line) {
+            return prepared_text_;
+        }
+    }
     // A long line keeps a buffer of its own: painting the short lines around
     // it must not make it be decoded again.
-    const bool isLong = IsLongLine(line);
-    std::u16string& buffer = isLong ? long_buffer_ : line_buffer_;
+    const bool isLong = !background && IsLongLine(line);
+    std::u16string& buffer = background ? prepared_text_ : isLong ? long_buffer_ : line_buffer_;
     std::u16string_view text = document_.LineText(static_cast<size_t>(line), buffer);
     if (text.data() != buffer.data()) {
         buffer.assign(text);  // text the document holds itself
     } else {
         buffer.resize(text.size());
     }
-    (isLong ? long_buffered_line_ : buffered_line_) = line;
+    (background ? prepared_line_ : isLong ? long_buffered_line_ : buffered_line_) = line;
     return buffer;
+}
+
+bool LineListView::IsBackgroundLine(LineNo line) const {
+    return line >= 0 && line < static_cast<LineNo>(document_.LineCount()) &&
+           document_.EncodedBytes(static_cast<size_t>(line), static_cast<size_t>(line) + 1) >=
+               background_line_bytes_;
+}
+
+bool LineListView::LinePending(LineNo line, bool highlights) {
+    if (!IsBackgroundLine(line)) {
+        return false;
+    }
+    const bool text = prepared_line_ == line;
+    const bool spans = highlights && !filter_.text.empty() && lines_.IsMatched(line) &&
+                       !highlights_.contains(line);
+    const bool runs = highlights && !highlighter_.empty() && !rule_runs_.contains(line);
+    if (text && !spans && !runs) {
+        return false;
+    }
+    if (line_job_ == nullptr) {
+        StartLineJob(line, spans, runs);
+    }
+    return true;
+}
+
+void LineListView::StartLineJob(LineNo line, bool spans, bool runs) {
+    line_job_ = std::make_unique<LineJob>();
+    LineJob& job = *line_job_;
+    job.serial = ++line_job_serial_;
+    job.line = line;
+    job.decode = prepared_line_ != line;
+    if (spans) {
+        job.query = filter_;
+    }
+    if (runs) {
+        job.rules = highlighter_;
+    }
+    job.highlight_generation = highlight_generation_;
+    job.rule_generation = rule_generation_;
+    background_decodes_ += job.decode ? 1 : 0;
+    const std::u16string* held = job.decode ? nullptr : &prepared_text_;
+    job.thread = std::thread([this, &job, held] {
+        job.Run(document_, held);
+        QMetaObject::invokeMethod(
+            this, [this, serial = job.serial] { FinishLineJob(serial); }, Qt::QueuedConnection);
+    });
+}
+
+void LineListView::FinishLineJob(uint64_t serial) {
+    if (line_job_ == nullptr || line_job_->serial != serial) {
+        return;
+    }
+    std::unique_ptr<LineJob> job = std::move(line_job_);
+    job->thread.join();
+    if (job->decode) {
+        prepared_text_ = std::move(job->text);
+        prepared_line_ = job->line;
+    }
+    // Left out of the caches' sizes: the short lines' runs filling them up
+    // must not drop these, made again only on a thread of their own.
+    if (job->query && job->highlight_generation == highlight_generation_) {
+        highlights_[job->line] = std::move(job->ranges);
+    }
+    if (job->rules && job->rule_generation == rule_generation_) {
+        rule_runs_[job->line] = std::move(job->runs);
+    }
+    viewport()->update();
+}
+
+void LineListView::DropLineJob() {
+    if (line_job_ != nullptr) {
+        line_job_->thread.join();
+        line_job_.reset();
+    }
 }
 
 bool LineListView::IsLongLine(LineNo line) const {
@@ -418,6 +569,12 @@ void LineListView::AppendLines(LineNo from, const LineBits& matched, FilterMode 
     // could take seconds.
     long_wraps_->ClearFrom(from);
     buffered_line_ = -1;
+    if (line_job_ != nullptr && line_job_->line >= from) {
+        DropLineJob();
+    }
+    if (prepared_line_ >= from) {
+        prepared_line_ = -1;
+    }
     if (long_buffered_line_ >= from) {
         long_buffered_line_ = -1;
     }
@@ -521,7 +678,7 @@ void LineListView::LayoutStep() {
     } else {
         layout_busy_ = true;
         emit busy(QStringLiteral("Reformatting... %1%").arg(LayoutPercent()));
-        layout_timer_->start(0);
+        layout_timer_->start(layout_waits_ ? kWaitMs : 0);
     }
 }
 
@@ -542,6 +699,10 @@ bool LineListView::MeasureLines(int budgetMs) {
         // A run of consecutive shown lines from the first one not measured;
         // a long line is measured alone, in pieces.
         const LineNo begin = lines_.LineAt(layout_.Measured());
+        layout_waits_ = LinePending(begin, false);
+        if (layout_waits_) {
+            return true;  // measured once its text is ready
+        }
         if (IsLongLine(begin)) {
             if (!MeasureLongLine(begin, clock, budgetMs)) {
                 return false;
@@ -600,7 +761,9 @@ int LineListView::LayoutPercent() const {
     // A long line measured in part counts for its share.
     const LineNo line = lines_.LineAt(measured);
     const double share =
-        long_buffered_line_ == line ? long_wraps_->MeasuredShare(line, long_buffer_.size()) : 0;
+        long_buffered_line_ == line ? long_wraps_->MeasuredShare(line, long_buffer_.size())
+        : prepared_line_ == line    ? long_wraps_->MeasuredShare(line, prepared_text_.size())
+                                    : 0;
     return static_cast<int>((static_cast<double>(measured) + share) * 100 / count);
 }
 
@@ -735,6 +898,9 @@ void LineListView::EnsureHorizontalExtent() {
 int32_t LineListView::MeasureRowWidth(const TextRow& row) {
     // Only the rows on the screen are measured, on each paint: short lines
     // cost little, and long ones are remembered by the geometry cache.
+    if (LinePending(row.line, false)) {
+        return 0;
+    }
     int64_t start = 0;
     int64_t end = 0;
     std::u16string_view text = RowDisplayText(row, start, end);
@@ -814,6 +980,14 @@ RowPaintInput LineListView::RowPaintInputOf(RowNo rowIndex, const QRect& rowRect
     const TextRow row = RowAt(rowIndex);
     int64_t start = 0;
     int64_t end = 0;
+    runs.clear();
+    if (LinePending(row.line, true)) {
+        // An empty row until the line's text and matches are ready.
+        return RowPaintInput{.rect = rowRect,
+                             .visible_width = static_cast<double>(viewport()->width()),
+                             .selected = lines_.IsSelected(row.line),
+                             .advances = &ListFontAdvances()};
+    }
     const std::u16string_view text = RowDisplayText(row, start, end);
     const int scrollX = horizontalScrollBar()->value();
     CharAdvances& advances = ListFontAdvances();
@@ -831,13 +1005,28 @@ RowPaintInput LineListView::RowPaintInputOf(RowNo rowIndex, const QRect& rowRect
         .advances = &advances,
     };
     if (!word_wrap_ && !text.empty()) {
-        auto [offset, x] = geometry_.Seek(static_cast<uint32_t>(row.line), text,
-                                          scrollX - (rowRect.left() + kRowTextInset), advances);
+        const double left = rowRect.left() + kRowTextInset;
+        auto [offset, x] =
+            geometry_.Seek(static_cast<uint32_t>(row.line), text, scrollX - left, advances);
         input.anchor = {offset, x};
+        // Runs only where characters can be seen (and one beyond): a line
+        // of megabytes may have millions.
+        const double clipLeft = std::max(left, input.visible_left);
+        const VisibleText visible =
+            FindVisibleText(text, input.anchor, clipLeft - left,
+                            clipLeft + input.visible_width + 1 - left, advances);
+        start = static_cast<int64_t>(visible.first);
+        end = std::min(static_cast<int64_t>(visible.last) + 1, end);
     }
     runs.clear();
     if (!text.empty()) {
         CollectRuns(row, start, end, runs);
+        if (!word_wrap_) {
+            for (HighlightRun& run : runs) {
+                run.begin += start;  // offsets into the whole line's text
+                run.end += start;
+            }
+        }
     }
     input.runs = runs;
     return input;
@@ -1016,7 +1205,7 @@ LineNo LineListView::CopySelection() {
         return put ? count : 0;
     }
     emit busy(QStringLiteral("Copying... %1%").arg(copy_->count * 100 / copy_->total));
-    copy_timer_->start(0);
+    copy_timer_->start(copy_->waits ? kWaitMs : 0);
     return -1;
 }
 
@@ -1041,10 +1230,17 @@ bool LineListView::CopyStep(int budgetMs) {
         if (begin >= lineCount) {
             return true;
         }
+        if (IsBackgroundLine(begin)) {
+            if (!CopyBackgroundLine(begin, clock, budgetMs)) {
+                return copy_ == nullptr;  // failed, or goes on in the next step
+            }
+            continue;
+        }
         LineNo end = begin + 1;
         const LineNo most =
             step_lines_ > 0 ? std::min(kReadLines, stepEnd - job.count) : kReadLines;
-        while (end < lineCount && end - begin < most && job.lines.Test(static_cast<size_t>(end))) {
+        while (end < lineCount && end - begin < most && job.lines.Test(static_cast<size_t>(end)) &&
+               !IsBackgroundLine(end)) {
             ++end;
         }
         ReadStatus status = ReadStatus::OutOfMemory;
@@ -1078,6 +1274,43 @@ bool LineListView::CopyStep(int budgetMs) {
         }
     }
     return false;
+}
+
+bool LineListView::CopyBackgroundLine(LineNo line, const QElapsedTimer& clock, int budgetMs) {
+    CopyJob& job = *copy_;
+    job.waits = LinePending(line, false);
+    if (job.waits) {
+        return false;
+    }
+    // Such a line is never empty: empty text is a read that failed.
+    if (prepared_text_.empty()) {
+        emit statusMessage(QStringLiteral("The file changed on disk: nothing was copied"), 5000);
+        copy_.reset();
+        return false;
+    }
+    try {
+        if (job.piece == 0 && !job.text.isEmpty()) {
+            job.text.append(QChar(u'\n'));
+        }
+        do {
+            const size_t n = std::min(kCopyPieceChars, prepared_text_.size() - job.piece);
+            job.text.append(
+                QStringView(prepared_text_.data() + job.piece, static_cast<qsizetype>(n)));
+            job.piece += n;
+        } while (job.piece < prepared_text_.size() && clock.elapsed() < budgetMs);
+    } catch (const std::bad_alloc&) {
+        emit statusMessage(
+            QStringLiteral("Not enough memory to copy the lines: nothing was copied"), 5000);
+        copy_.reset();
+        return false;
+    }
+    if (job.piece < prepared_text_.size()) {
+        return false;
+    }
+    job.piece = 0;
+    job.next = line + 1;
+    ++job.count;
+    return true;
 }
 
 void LineListView::FinishCopy(bool put) {
@@ -1364,6 +1597,7 @@ void LineListView::SetHighlighters(const std::vector<HighlightRule>& rules) {
     highlighter_ = LineHighlighter(rules);
     rule_runs_.clear();
     rule_runs_size_ = 0;
+    ++rule_generation_;
     viewport()->update();
 }
 

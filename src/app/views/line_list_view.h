@@ -61,6 +61,8 @@ class LineListView : public QAbstractScrollArea {
     // Ten milliseconds leave room for painting and for a busy machine
     // within the 50 a user notices.
     static constexpr int kDefaultStepMs = 10;
+    // Decoding 4 MB takes a few milliseconds; 300 MB takes 400.
+    static constexpr uint64_t kBackgroundLineBytes = uint64_t{4} << 20;
 
     // document belongs to the caller and outlives the list.
     explicit LineListView(TextDocument& document, QWidget* parent = nullptr);
@@ -143,6 +145,16 @@ class LineListView : public QAbstractScrollArea {
     void SetMemoryRoomForTesting(std::function<std::optional<uint64_t>()> room) {
         memory_room_ = std::move(room);
     }
+    // Lines of at least this many bytes are decoded, and searched for the
+    // query's and the highlighters' matches, on a thread of their own: their
+    // rows paint empty until then. 0 restores the default.
+    void SetBackgroundLineBytesForTesting(uint64_t bytes) {
+        background_line_bytes_ = bytes > 0 ? bytes : kBackgroundLineBytes;
+    }
+    // Whether a line is being prepared on that thread.
+    bool IsPreparingLine() const { return line_job_ != nullptr; }
+    // How many lines that thread decoded.
+    int BackgroundDecodesForTesting() const { return background_decodes_; }
 
     void SelectAll();
     void SelectInverse();
@@ -221,6 +233,7 @@ class LineListView : public QAbstractScrollArea {
 
   private:
     struct CopyJob;
+    struct LineJob;
 
     // What row (below ShownRowCount()) shows.
     TextRow RowAt(RowNo row) const;
@@ -254,6 +267,17 @@ class LineListView : public QAbstractScrollArea {
     // Whether a line is long enough to be decoded into a buffer of its own
     // and wrapped in pieces.
     bool IsLongLine(LineNo line) const;
+    // Whether a line is prepared on a thread of its own (see
+    // SetBackgroundLineBytesForTesting).
+    bool IsBackgroundLine(LineNo line) const;
+    // Whether the row of a background line must wait for its text (or, with
+    // highlights, also for its matches): starts preparing it then.
+    bool LinePending(LineNo line, bool highlights);
+    void StartLineJob(LineNo line, bool spans, bool runs);
+    // The line job's results join the list (the thread is waited for).
+    void FinishLineJob(uint64_t serial);
+    // Waits for the line job and forgets its results.
+    void DropLineJob();
     void ScheduleLayout();
     // Whether any of the last row is on the screen (a horizontal scroll bar
     // may cover part of it), or there is no row.
@@ -275,6 +299,10 @@ class LineListView : public QAbstractScrollArea {
     void ScrollRows(int rows);
     // Copying in steps: true when the copy finished (or failed) in this step.
     bool CopyStep(int budgetMs);
+    // Copies on a background line, alone, until clock passes budgetMs: true
+    // once all of it is copied; false while it goes on, or when it failed
+    // (the copy is then gone, and the status bar says why).
+    bool CopyBackgroundLine(LineNo line, const QElapsedTimer& clock, int budgetMs);
     void FinishCopy(bool put);
     void CancelCopy();
     // The highlight ranges of a row's line under the current filter, or null
@@ -334,6 +362,19 @@ class LineListView : public QAbstractScrollArea {
     mutable LineNo buffered_line_ = -1;   // the line whose text is in line_buffer_
     mutable std::u16string long_buffer_;  // a long line's text, apart from the short ones
     mutable LineNo long_buffered_line_ = -1;
+    // A background line's text (see IsBackgroundLine); it changes only
+    // while no line job runs.
+    mutable std::u16string prepared_text_;
+    mutable LineNo prepared_line_ = -1;
+    std::unique_ptr<LineJob> line_job_;
+    uint64_t line_job_serial_ = 0;
+    uint64_t background_line_bytes_ = kBackgroundLineBytes;
+    int background_decodes_ = 0;
+    // Counted up when the query's or the highlighters' runs are forgotten:
+    // a line job's runs from before are then left out.
+    uint64_t highlight_generation_ = 0;
+    uint64_t rule_generation_ = 0;
+    bool layout_waits_ = false;  // the layout waits for a background line's text
     // Where long lines' rows begin at layout_width_ (painting is const).
     std::unique_ptr<LongLineWraps> long_wraps_;
     mutable ShownNo selected_count_ = -1;  // cached; -1 when unknown
