@@ -3,7 +3,6 @@
 // the rest is decoded, reloaded from it, cancelled with Escape or by closing,
 // the readable part of a damaged archive offered), and files reopened in an
 // encoding the user chooses.
-#include <zlib.h>
 
 #include <QApplication>
 #include <QLineEdit>
@@ -23,6 +22,7 @@
 
 #include "../core/scoped_env.h"
 #include "../core/test_files.h"
+#include "../core/test_gzip.h"
 #include "document/clipboard_text.h"
 #include "frame_test_doubles.h"
 #include "settings/app_settings.h"
@@ -36,27 +36,10 @@
 
 using namespace linesift;
 using linesift::test::FakeClipboard;
+using linesift::test::Gzip;
 using linesift::test::ScriptedDialogs;
 
 namespace {
-
-std::string Gzip(const std::string& text, int level = 6) {
-    z_stream s{};
-    if (deflateInit2(&s, level, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
-        throw std::runtime_error("deflateInit2");
-    }
-    std::string out(deflateBound(&s, text.size()), '\0');
-    s.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-    s.avail_in = static_cast<uInt>(text.size());
-    s.next_out = reinterpret_cast<Bytef*>(out.data());
-    s.avail_out = static_cast<uInt>(out.size());
-    if (deflate(&s, Z_FINISH) != Z_STREAM_END) {
-        throw std::runtime_error("deflate");
-    }
-    out.resize(s.total_out);
-    deflateEnd(&s);
-    return out;
-}
 
 // "line 0\nline 1\n..." up to count lines.
 std::string NumberedLines(int count) {

@@ -6,7 +6,6 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zlib.h>
 #include <zstd.h>
 
 #include <atomic>
@@ -26,6 +25,7 @@
 #include "compress/decompressing_reader.h"
 #include "scoped_env.h"
 #include "test_files.h"
+#include "test_gzip.h"
 
 namespace linesift {
 namespace {
@@ -36,21 +36,7 @@ using test::TempDir;
 // --- Archives made with the libraries themselves -------------------------
 
 std::string Gzip(const std::string& text) {
-    z_stream s{};
-    if (deflateInit2(&s, 6, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
-        throw std::runtime_error("deflateInit2");
-    }
-    std::string out(deflateBound(&s, text.size()), '\0');
-    s.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-    s.avail_in = static_cast<uInt>(text.size());
-    s.next_out = reinterpret_cast<Bytef*>(out.data());
-    s.avail_out = static_cast<uInt>(out.size());
-    if (deflate(&s, Z_FINISH) != Z_STREAM_END) {
-        throw std::runtime_error("deflate");
-    }
-    out.resize(s.total_out);
-    deflateEnd(&s);
-    return out;
+    return test::Gzip(text);
 }
 
 std::string Bzip2(const std::string& text) {

@@ -11,6 +11,7 @@
 
 #include "document/encoding_choice.h"
 #include "document/text_document.h"
+#include "document_lines.h"
 #include "filter/filter_range.h"
 #include "filter/filtered_lines.h"
 #include "test_files.h"
@@ -18,14 +19,7 @@
 namespace linesift {
 namespace {
 
-std::vector<std::u16string> LinesOf(const TextDocument& document) {
-    std::vector<std::u16string> lines;
-    std::u16string buffer;
-    for (size_t i = 0; i < document.LineCount(); ++i) {
-        lines.emplace_back(document.LineText(i, buffer));
-    }
-    return lines;
-}
+using test::LinesOf;
 
 void AppendBytes(const std::string& path, std::string_view bytes) {
     int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);

@@ -16,12 +16,15 @@
 #include "document/clipboard_text.h"
 #include "document/text_document.h"
 #include "document/text_file_stream.h"
+#include "document_lines.h"
 #include "filter/filter_pass.h"
 #include "filter/filtered_lines.h"
 #include "test_files.h"
 
 namespace linesift {
 namespace {
+
+using test::LinesOf;
 
 class FakeClipboard : public ClipboardBackend {
   public:
@@ -45,15 +48,6 @@ class FakeClipboard : public ClipboardBackend {
   private:
     std::u16string* text_;
 };
-
-std::vector<std::u16string> LinesOf(const TextDocument& document) {
-    std::vector<std::u16string> lines;
-    std::u16string buffer;
-    for (size_t i = 0; i < document.LineCount(); ++i) {
-        lines.emplace_back(document.LineText(i, buffer));
-    }
-    return lines;
-}
 
 class TextDocumentTest : public ::testing::Test {
   protected:
